@@ -1,0 +1,70 @@
+#include "Services.h"
+
+#include "ConsoleMessageBoxes.h"
+#include "PosixSystemErrors.h"
+
+#include <array>
+#include <mutex>
+
+namespace platform
+{
+namespace
+{
+
+class SilentActivity : public IActivitySignal
+{
+public:
+    void Post() override {}
+};
+
+ConsoleMessageBoxes g_consoleBoxes;
+PosixSystemErrors g_posixErrors;
+SilentActivity g_silentActivity;
+
+IMessageBoxes* g_boxes = nullptr;
+IStatusOutlet* g_outlet = nullptr;
+IActivitySignal* g_activity = nullptr;
+ISystemErrors* g_errors = nullptr;
+
+std::mutex g_statusMutex;
+std::array<std::wstring, Services::StatusSlotCount> g_statusSlots;
+
+} // namespace
+
+IMessageBoxes& Services::MessageBoxes() { return g_boxes ? *g_boxes : g_consoleBoxes; }
+IActivitySignal& Services::Activity() { return g_activity ? *g_activity : g_silentActivity; }
+ISystemErrors& Services::SystemErrors() { return g_errors ? *g_errors : g_posixErrors; }
+
+void Services::SetMessageBoxes(IMessageBoxes* boxes) { g_boxes = boxes; }
+void Services::SetStatusOutlet(IStatusOutlet* outlet) { g_outlet = outlet; }
+void Services::SetActivity(IActivitySignal* activity) { g_activity = activity; }
+void Services::SetSystemErrors(ISystemErrors* errors) { g_errors = errors; }
+
+void Services::ShowError(const std::wstring& text) { MessageBoxes().Show(text, BoxIcon::Error, BoxButtons::Ok); }
+
+bool Services::AskOkCancel(const std::wstring& text)
+{
+    return MessageBoxes().Show(text, BoxIcon::Question, BoxButtons::OkCancel) == BoxAnswer::Ok;
+}
+
+void Services::SetStatusText(int pane, const std::wstring& text)
+{
+    if (pane < 0 || pane >= StatusSlotCount)
+        return;
+    {
+        std::lock_guard lock(g_statusMutex);
+        g_statusSlots[pane] = text;
+    }
+    if (g_outlet)
+        g_outlet->SetPaneText(pane, text);
+}
+
+std::wstring Services::StatusText(int pane)
+{
+    if (pane < 0 || pane >= StatusSlotCount)
+        return {};
+    std::lock_guard lock(g_statusMutex);
+    return g_statusSlots[pane];
+}
+
+} // namespace platform

@@ -1,0 +1,39 @@
+#pragma once
+#include "IActivitySignal.h"
+#include "IMessageBoxes.h"
+#include "IStatusOutlet.h"
+#include "ISystemErrors.h"
+
+#include <string>
+
+namespace platform
+{
+
+// The process-wide services. Programs install theirs once at start-up, before
+// any thread starts; until then console boxes, no status, no activity and the
+// POSIX errors serve. Passing nullptr restores the default.
+class Services
+{
+public:
+    static IMessageBoxes& MessageBoxes();
+    static IActivitySignal& Activity();
+    static ISystemErrors& SystemErrors();
+
+    static void SetMessageBoxes(IMessageBoxes* boxes);
+    static void SetStatusOutlet(IStatusOutlet* outlet);
+    static void SetActivity(IActivitySignal* activity);
+    static void SetSystemErrors(ISystemErrors* errors);
+
+    // Error icon, OK button.
+    static void ShowError(const std::wstring& text);
+    // Question icon, OK and Cancel; true on OK.
+    static bool AskOkCancel(const std::wstring& text);
+
+    // Status panes: ten process-wide slots, one per pane index. The slot keeps
+    // the last text of its pane; the outlet is told of every change.
+    static constexpr int StatusSlotCount = 10;
+    static void SetStatusText(int pane, const std::wstring& text);
+    static std::wstring StatusText(int pane);
+};
+
+} // namespace platform

@@ -1,0 +1,124 @@
+#include "TextCodec.h"
+
+namespace platform
+{
+
+std::wstring TextCodec::FromLatin1(std::string_view bytes)
+{
+    std::wstring text(bytes.size(), L'\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
+    return text;
+}
+
+std::string TextCodec::ToLatin1(std::wstring_view text)
+{
+    std::string bytes(text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const auto c = static_cast<unsigned long>(text[i]);
+        bytes[i] = c <= 0xFF ? static_cast<char>(c) : '?';
+    }
+    return bytes;
+}
+
+bool TextCodec::FitsLatin1(std::wstring_view text)
+{
+    for (wchar_t c : text)
+        if (static_cast<unsigned long>(c) > 0xFF)
+            return false;
+    return true;
+}
+
+std::wstring TextCodec::FromUtf8(std::string_view bytes)
+{
+    std::wstring text;
+    text.reserve(bytes.size());
+    size_t i = 0;
+    while (i < bytes.size())
+    {
+        const auto b0 = static_cast<unsigned char>(bytes[i]);
+        if (b0 < 0x80)
+        {
+            text.push_back(b0);
+            ++i;
+            continue;
+        }
+        int extra = 0;
+        unsigned long cp = 0;
+        unsigned long min = 0;
+        if ((b0 & 0xE0) == 0xC0)
+            extra = 1, cp = b0 & 0x1F, min = 0x80;
+        else if ((b0 & 0xF0) == 0xE0)
+            extra = 2, cp = b0 & 0x0F, min = 0x800;
+        else if ((b0 & 0xF8) == 0xF0)
+            extra = 3, cp = b0 & 0x07, min = 0x10000;
+        else
+        {
+            text.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        if (i + extra >= bytes.size())
+        {
+            text.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        bool ok = true;
+        for (int k = 1; k <= extra; ++k)
+        {
+            const auto b = static_cast<unsigned char>(bytes[i + k]);
+            if ((b & 0xC0) != 0x80)
+            {
+                ok = false;
+                break;
+            }
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        {
+            text.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        text.push_back(static_cast<wchar_t>(cp));
+        i += extra + 1;
+    }
+    return text;
+}
+
+std::string TextCodec::ToUtf8(std::wstring_view text)
+{
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (wchar_t wc : text)
+    {
+        auto cp = static_cast<unsigned long>(wc);
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            cp = 0xFFFD;
+        if (cp < 0x80)
+            bytes.push_back(static_cast<char>(cp));
+        else if (cp < 0x800)
+        {
+            bytes.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+        else if (cp < 0x10000)
+        {
+            bytes.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+        else
+        {
+            bytes.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            bytes.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return bytes;
+}
+
+} // namespace platform

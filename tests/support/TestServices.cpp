@@ -1,0 +1,36 @@
+#include "TestServices.h"
+
+#include "platform/Services.h"
+
+namespace testing_support
+{
+
+platform::RecordingMessageBoxes& Boxes()
+{
+    static platform::RecordingMessageBoxes boxes;
+    return boxes;
+}
+
+platform::RecordingStatusOutlet& Status()
+{
+    static platform::RecordingStatusOutlet status;
+    return status;
+}
+
+platform::CountingActivitySignal& Activity()
+{
+    static platform::CountingActivitySignal activity;
+    return activity;
+}
+
+void ResetServices()
+{
+    platform::Services::SetMessageBoxes(&Boxes());
+    platform::Services::SetStatusOutlet(&Status());
+    platform::Services::SetActivity(&Activity());
+    Boxes().Clear();
+    Status().Clear();
+    Activity().Reset();
+}
+
+} // namespace testing_support
