@@ -1,0 +1,1 @@
+// Keeps a library that holds only headers (or nothing yet) buildable.
