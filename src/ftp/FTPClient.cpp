@@ -36,6 +36,9 @@ constexpr int LogonTable[9][18] = {
     {10, -2, 3, 11, -2, 6, 2, -2, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0},
 };
 
+constexpr const wchar_t* CommandRefusedText =
+    L"The command was not sent because it contains a line break or a zero character.";
+
 bool HoldsLineBreakOrZero(const std::wstring& text)
 {
     for (wchar_t c : text)
@@ -146,8 +149,7 @@ bool CFTPClient::SendCommand(const std::wstring& command, bool show)
     if (HoldsLineBreakOrZero(command))
     {
         if (show)
-            Services::ShowError(L"The command was not sent because it contains a line break or a zero "
-                                L"character.");
+            Services::ShowError(CommandRefusedText);
         return false;
     }
     // One byte per character; a command holding characters beyond Latin-1
@@ -523,6 +525,12 @@ int CFTPClient::DeleteFile(const std::wstring& path)
 
 int CFTPClient::RenameFile(const std::wstring& from, const std::wstring& to)
 {
+    // Refuse a bad target before RNFR, so no half-done rename is left pending.
+    if (IsConnected() && HoldsLineBreakOrZero(to))
+    {
+        Services::ShowError(CommandRefusedText);
+        return -1;
+    }
     Reply reply;
     if (!Execute(L"RNFR " + from, reply, true))
     {
