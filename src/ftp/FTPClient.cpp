@@ -250,7 +250,9 @@ bool CFTPClient::ReadReply(Reply& reply, bool show)
     if (!ReadReplyLine(line, show))
         return false;
     std::wstring text = line;
-    if (line.size() > 3 && line[3] == L'-')
+    // Only a line that starts with a code opens a multi-line reply; anything
+    // else (an SSH banner, say) is a reply of its own, however it looks.
+    if (line.size() > 3 && line[3] == L'-' && LeadingDigits(line).size() == 3)
     {
         const std::wstring code = LeadingDigits(line);
         for (;;)

@@ -123,7 +123,7 @@ ScriptedFtpServer& ScriptedFtpServer::Passive(const std::string& answerTemplate)
     return Add({Step::PassiveListen, answerTemplate});
 }
 
-ScriptedFtpServer& ScriptedFtpServer::Port(const std::string& answer)
+ScriptedFtpServer& ScriptedFtpServer::ExpectPort(const std::string& answer)
 {
     Add({Step::PortCommand, {}});
     return Send(answer);

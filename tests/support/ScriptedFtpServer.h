@@ -48,7 +48,7 @@ public:
     // which "%s" becomes "127,0,0,1,p1,p2".
     ScriptedFtpServer& Passive(const std::string& answerTemplate = "227 Entering Passive Mode (%s).\r\n");
     // Expects a PORT command and remembers its address for the data steps.
-    ScriptedFtpServer& Port(const std::string& answer = "200 PORT command successful.\r\n");
+    ScriptedFtpServer& ExpectPort(const std::string& answer = "200 PORT command successful.\r\n");
     // Opens the data connection (accepting on the PASV listener, or connecting
     // to the PORT address), sends the bytes and closes it.
     ScriptedFtpServer& DataSend(const std::string& bytes);
