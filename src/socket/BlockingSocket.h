@@ -1,0 +1,46 @@
+#pragma once
+#include "IBlockingSocket.h"
+
+namespace nsSocket
+{
+
+// IBlockingSocket over POSIX sockets. Waits use poll, so any descriptor
+// number works; sends never raise SIGPIPE. The descriptor is close-on-exec so
+// programs started to open downloaded files do not inherit connections.
+class CBlockingSocket : public IBlockingSocket
+{
+public:
+    CBlockingSocket() = default;
+    // Closes a descriptor that is still held.
+    ~CBlockingSocket() override;
+    CBlockingSocket(const CBlockingSocket&) = delete;
+    CBlockingSocket& operator=(const CBlockingSocket&) = delete;
+
+    std::unique_ptr<IBlockingSocket> NewSocket() const override;
+    void Create(int type) override;
+    void Connect(const sockaddr_in& address, int timeoutSeconds) override;
+    void Bind(const sockaddr_in& address) override;
+    void Listen() override;
+    void ForceClose() noexcept override;
+    bool Accept(IBlockingSocket& target, sockaddr_in& address, int timeoutSeconds) override;
+    void Close() override;
+    int SendAll(const char* bytes, int length, int timeoutSeconds) override;
+    // One send of as much as the socket takes now, after waiting at most the
+    // timeout for room. May return less than length.
+    int SendSome(const char* bytes, int length, int timeoutSeconds);
+    int Receive(char* buffer, int capacity, int timeoutSeconds) override;
+    void LocalAddress(sockaddr_in& address) override;
+    void PeerAddress(sockaddr_in& address) override;
+    int Handle() const override { return m_handle; }
+    bool IsReadable() override;
+    sockaddr_in ResolveHost(const std::string& name, unsigned short port) override;
+    std::string ResolveAddress(const sockaddr_in& address) override;
+
+protected:
+    void AdoptHandle(int handle) override;
+
+private:
+    int m_handle = NoHandle;
+};
+
+} // namespace nsSocket
