@@ -8,9 +8,15 @@
 namespace platform
 {
 
-int PosixSystemErrors::LastError() const { return errno; }
+int PosixSystemErrors::LastError() const
+{
+    return errno;
+}
 
-void PosixSystemErrors::SetLastError(int code) { errno = code; }
+void PosixSystemErrors::SetLastError(int code)
+{
+    errno = code;
+}
 
 std::wstring PosixSystemErrors::Text(int code) const
 {

@@ -31,16 +31,40 @@ std::array<std::wstring, Services::StatusSlotCount> g_statusSlots;
 
 } // namespace
 
-IMessageBoxes& Services::MessageBoxes() { return g_boxes ? *g_boxes : g_consoleBoxes; }
-IActivitySignal& Services::Activity() { return g_activity ? *g_activity : g_silentActivity; }
-ISystemErrors& Services::SystemErrors() { return g_errors ? *g_errors : g_posixErrors; }
+IMessageBoxes& Services::MessageBoxes()
+{
+    return g_boxes ? *g_boxes : g_consoleBoxes;
+}
+IActivitySignal& Services::Activity()
+{
+    return g_activity ? *g_activity : g_silentActivity;
+}
+ISystemErrors& Services::SystemErrors()
+{
+    return g_errors ? *g_errors : g_posixErrors;
+}
 
-void Services::SetMessageBoxes(IMessageBoxes* boxes) { g_boxes = boxes; }
-void Services::SetStatusOutlet(IStatusOutlet* outlet) { g_outlet = outlet; }
-void Services::SetActivity(IActivitySignal* activity) { g_activity = activity; }
-void Services::SetSystemErrors(ISystemErrors* errors) { g_errors = errors; }
+void Services::SetMessageBoxes(IMessageBoxes* boxes)
+{
+    g_boxes = boxes;
+}
+void Services::SetStatusOutlet(IStatusOutlet* outlet)
+{
+    g_outlet = outlet;
+}
+void Services::SetActivity(IActivitySignal* activity)
+{
+    g_activity = activity;
+}
+void Services::SetSystemErrors(ISystemErrors* errors)
+{
+    g_errors = errors;
+}
 
-void Services::ShowError(const std::wstring& text) { MessageBoxes().Show(text, BoxIcon::Error, BoxButtons::Ok); }
+void Services::ShowError(const std::wstring& text)
+{
+    MessageBoxes().Show(text, BoxIcon::Error, BoxButtons::Ok);
+}
 
 bool Services::AskOkCancel(const std::wstring& text)
 {

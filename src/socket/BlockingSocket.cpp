@@ -26,6 +26,11 @@ namespace
     throw CBlockingSocketException(message, code);
 }
 
+[[noreturn]] void Raise(std::wstring message, int code)
+{
+    throw CBlockingSocketException(std::move(message), code);
+}
+
 sockaddr* AsAddress(sockaddr_in& address)
 {
     return reinterpret_cast<sockaddr*>(&address);
@@ -250,10 +255,9 @@ sockaddr_in CBlockingSocket::ResolveHost(const std::string& name, unsigned short
         const int code = result == EAI_SYSTEM ? errno : result;
         if (found != nullptr)
             ::freeaddrinfo(found);
-        Raise((L"The host '" + platform::TextCodec::FromLatin1(name) +
-               L"' could not be found. Please make sure you are connected to the Internet and "
-               L"verify that you have entered the server name correctly.")
-                  .c_str(),
+        Raise(L"The host '" + platform::TextCodec::FromLatin1(name) +
+                  L"' could not be found. Please make sure you are connected to the Internet and "
+                  L"verify that you have entered the server name correctly.",
               code);
     }
     sockaddr_in address{};

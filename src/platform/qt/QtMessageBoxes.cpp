@@ -54,6 +54,9 @@ BoxAnswer QtMessageBoxes::Show(const std::wstring& text, BoxIcon icon, BoxButton
     return answer;
 }
 
-void QtMessageBoxes::SetOwner(QWidget* owner) { g_owner = owner; }
+void QtMessageBoxes::SetOwner(QWidget* owner)
+{
+    g_owner = owner;
+}
 
 } // namespace platform

@@ -1,0 +1,14 @@
+#include "SystemErrorBox.h"
+
+#include "platform/Services.h"
+
+void ShowSystemError(const std::wstring& text)
+{
+    auto& errors = platform::Services::SystemErrors();
+    const int code = errors.LastError();
+    const std::wstring systemText = errors.Text(code);
+    std::wstring message = L"Error code: " + std::to_wstring(code) + L"\n";
+    if (!systemText.empty())
+        message += systemText + L"\n";
+    platform::Services::ShowError(message + text);
+}

@@ -1,0 +1,49 @@
+#pragma once
+#include <string>
+#include <sys/types.h>
+
+namespace testing_support
+{
+
+struct PyFtpdOptions
+{
+    std::string user = "tessel";
+    std::string password = "tessel-secret";
+    // Also lets "anonymous" log on, read-only.
+    bool anonymous = false;
+    // The folder to serve; empty for a fresh temporary folder removed at the end.
+    std::string root;
+};
+
+// A real pyftpdlib server on a free loopback port (127.0.0.1), for tests that
+// need a whole FTP server. Passive and active mode both work. The constructor
+// returns once the server accepts connections and throws std::runtime_error
+// (with the server's log) when it cannot start. The destructor stops it by its
+// PID; a test program that dies without that still takes the server with it.
+class PyFtpdServer
+{
+public:
+    explicit PyFtpdServer(PyFtpdOptions options = {});
+    ~PyFtpdServer();
+    PyFtpdServer(const PyFtpdServer&) = delete;
+    PyFtpdServer& operator=(const PyFtpdServer&) = delete;
+
+    unsigned short Port() const { return m_port; }
+    const std::string& Root() const { return m_options.root; }
+    const std::string& User() const { return m_options.user; }
+    const std::string& Password() const { return m_options.password; }
+    pid_t Pid() const { return m_pid; }
+    // What the server logged so far (one line per command and reply); print it
+    // when a test fails.
+    std::string Log() const;
+
+private:
+    void Stop() noexcept;
+
+    PyFtpdOptions m_options;
+    std::string m_workFolder; // holds the log and, unless chosen, the root
+    pid_t m_pid = -1;
+    unsigned short m_port = 0;
+};
+
+} // namespace testing_support

@@ -1,0 +1,56 @@
+"""A pyftpdlib server on a free loopback port, for tests.
+
+Usage: pyftpd_server.py ROOT USER PASSWORD [--anonymous] [--parent PID]
+
+Binds 127.0.0.1 port 0 and prints the chosen port on stdout once it listens.
+Logs to stderr. Exits when the process PID (its starter) is gone, so a test
+program that crashes leaves no server behind.
+"""
+
+import argparse
+import logging
+import os
+import sys
+import threading
+import time
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def watch_parent(parent):
+    while os.getppid() == parent:
+        time.sleep(0.2)
+    os._exit(0)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("root")
+    parser.add_argument("user")
+    parser.add_argument("password")
+    parser.add_argument("--anonymous", action="store_true")
+    parser.add_argument("--parent", type=int, default=os.getppid())
+    args = parser.parse_args()
+
+    threading.Thread(target=watch_parent, args=(args.parent,), daemon=True).start()
+    logging.basicConfig(stream=sys.stderr, level=logging.DEBUG, format="%(asctime)s %(message)s")
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    if args.anonymous:
+        authorizer.add_anonymous(args.root, perm="elr")
+
+    handler = FTPHandler
+    handler.authorizer = authorizer
+    handler.banner = "Tessel test server ready."
+    # Active mode: data connections to the client's own loopback address.
+    handler.permit_foreign_addresses = False
+    server = FTPServer(("127.0.0.1", 0), handler)
+    print(server.address[1], flush=True)
+    server.serve_forever(timeout=0.5, handle_exit=True)
+
+
+if __name__ == "__main__":
+    main()
