@@ -1,5 +1,7 @@
 #include "FTPClient.h"
 
+#include "OutputStream.h"
+
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
 #include "socket/BlockingSocketException.h"
@@ -556,6 +558,501 @@ int CFTPClient::KeepAlive()
     if (!SendCommand(L"PWD", false) || !ReadReply(reply, false))
         return -1;
     return Classify(reply, false);
+}
+
+// ---- Data connections and transfers ----
+
+std::wstring CFTPClient::DataCommandText(DataCommand kind, const std::wstring& path)
+{
+    switch (kind)
+    {
+    case LIST:
+        return path.empty() ? L"LIST" : L"LIST " + path;
+    case NLST:
+        return path.empty() ? L"NLST" : L"NLST " + path;
+    case RETR:
+        return L"RETR " + path;
+    case STOR:
+        return L"STOR " + path;
+    case STOU:
+        return L"STOU " + path;
+    case APPE:
+        return L"APPE " + path;
+    }
+    return {};
+}
+
+int CFTPClient::SetRepresentation(const Representation& representation)
+{
+    std::wstring text;
+    switch (representation.type)
+    {
+    case Representation::ASCII:
+        text = L"TYPE A";
+        break;
+    case Representation::EBCDIC:
+        text = L"TYPE E";
+        break;
+    case Representation::Image:
+        text = L"TYPE I";
+        break;
+    case Representation::Local:
+        text = L"TYPE L 0";
+        break;
+    default:
+        return -1;
+    }
+    if (representation.type == Representation::ASCII || representation.type == Representation::EBCDIC)
+    {
+        switch (representation.format)
+        {
+        case Representation::NonPrint:
+            text += L" N";
+            break;
+        case Representation::Telnet:
+            text += L" T";
+            break;
+        case Representation::CarriageControl:
+            text += L" C";
+            break;
+        default:
+            return -1;
+        }
+    }
+    return ExecuteShown(text);
+}
+
+bool CFTPClient::ParsePassiveReply(const std::wstring& text, std::uint32_t& address, std::uint16_t& port)
+{
+    int state = 0;
+    int counter = 4;
+    std::uint32_t number = 0;
+    bool haveDigit = false;
+    std::uint32_t parsedAddress = 0;
+    std::uint32_t parsedPort = 0;
+    for (wchar_t c : text)
+    {
+        if (state == 4)
+            break;
+        if (state == 0)
+        {
+            if (c == L'(')
+                state = 1;
+            continue;
+        }
+        if (c >= L'0' && c <= L'9')
+        {
+            number = number * 10 + static_cast<std::uint32_t>(c - L'0');
+            haveDigit = true;
+            // Every field is one byte; anything larger is not a PASV reply.
+            if (number > 255)
+                return false;
+            continue;
+        }
+        if (!haveDigit)
+            return false;
+        if (state == 1 && c == L',')
+        {
+            --counter;
+            parsedAddress |= number << (8 * counter);
+            if (counter == 0)
+                state = 2;
+        }
+        else if (state == 2 && c == L',')
+        {
+            parsedPort = number * 256;
+            state = 3;
+        }
+        else if (state == 3 && c == L')')
+        {
+            parsedPort += number;
+            state = 4;
+        }
+        else
+            return false;
+        number = 0;
+        haveDigit = false;
+    }
+    if (state != 4)
+        return false;
+    address = parsedAddress;
+    port = static_cast<std::uint16_t>(parsedPort);
+    return true;
+}
+
+int CFTPClient::EnterPassive(std::uint32_t& address, std::uint16_t& port)
+{
+    Reply reply;
+    if (!Execute(L"PASV", reply, true))
+    {
+        ShowReplyText(reply);
+        return -1;
+    }
+    if (reply.IsPositive() && !ParsePassiveReply(reply.text, address, port))
+    {
+        ShowReplyText(reply);
+        return -1;
+    }
+    return Classify(reply, true);
+}
+
+int CFTPClient::SendPort(const std::wstring& address, std::uint16_t port)
+{
+    std::wstring text =
+        L"PORT " + address + L"," + std::to_wstring(port / 256 % 256) + L"," + std::to_wstring(port % 256);
+    for (auto& c : text)
+        if (c == L'.')
+            c = L',';
+    return ExecuteShown(text);
+}
+
+bool CFTPClient::EnsureRepresentation(const Representation& wanted)
+{
+    if (!m_representation)
+        m_representation = std::make_unique<Representation>();
+    if (*m_representation == wanted)
+        return true;
+    if (SetRepresentation(wanted) != 0)
+        return false;
+    // The control connection may have been lost on the way.
+    if (!m_representation)
+        m_representation = std::make_unique<Representation>();
+    *m_representation = wanted;
+    return true;
+}
+
+bool CFTPClient::SendDataCommand(DataCommand kind, const std::wstring& path)
+{
+    Reply reply;
+    if (!Execute(DataCommandText(kind, path), reply, true) || !reply.IsPreliminary())
+    {
+        ShowReplyText(reply);
+        return false;
+    }
+    return true;
+}
+
+bool CFTPClient::OpenDataConnection(nsSocket::IBlockingSocket& dataSocket, DataCommand kind,
+                                    const std::wstring& path, bool passive, bool& commandAccepted)
+{
+    commandAccepted = false;
+    if (passive)
+    {
+        std::uint32_t address = 0;
+        std::uint16_t port = 0;
+        if (EnterPassive(address, port) != 0)
+            return false;
+        try
+        {
+            dataSocket.Create(SOCK_STREAM);
+            // Only the port is taken from the reply: the data connection goes
+            // to the host we are already talking to, never to one a server names.
+            sockaddr_in target{};
+            m_controlSocket->PeerAddress(target);
+            target.sin_port = htons(port);
+            dataSocket.Connect(target, SocketTimeout());
+        }
+        catch (const CBlockingSocketException& failure)
+        {
+            Services::ShowError(failure.GetText());
+            dataSocket.ForceClose();
+            return false;
+        }
+        commandAccepted = SendDataCommand(kind, path);
+        return commandAccepted;
+    }
+
+    auto listener = m_controlSocket->NewSocket();
+    sockaddr_in local{};
+    std::uint16_t port = 0;
+    std::wstring addressText;
+    try
+    {
+        listener->Create(SOCK_STREAM);
+        // Listen only on the interface the control connection uses.
+        m_controlSocket->LocalAddress(local);
+        sockaddr_in bindAddress = local;
+        bindAddress.sin_port = 0;
+        listener->Bind(bindAddress);
+        sockaddr_in chosen{};
+        listener->LocalAddress(chosen);
+        port = ntohs(chosen.sin_port);
+        listener->Listen();
+        char text[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+        addressText = platform::TextCodec::FromLatin1(text);
+    }
+    catch (const CBlockingSocketException& failure)
+    {
+        Services::ShowError(failure.GetText());
+        listener->ForceClose();
+        return false;
+    }
+    if (SendPort(addressText, port) != 0 || !SendDataCommand(kind, path))
+    {
+        listener->ForceClose();
+        return false;
+    }
+    commandAccepted = true;
+    try
+    {
+        sockaddr_in peer{};
+        const bool accepted = listener->Accept(dataSocket, peer, SocketTimeout());
+        listener->ForceClose();
+        if (!accepted)
+        {
+            dataSocket.ForceClose();
+            return false;
+        }
+        // Only the server may connect to the port we announced.
+        sockaddr_in server{};
+        m_controlSocket->PeerAddress(server);
+        if (peer.sin_addr.s_addr != server.sin_addr.s_addr)
+        {
+            dataSocket.ForceClose();
+            Services::ShowError(
+                L"The data connection came from another host than the server; it was refused.");
+            return false;
+        }
+        return true;
+    }
+    catch (const CBlockingSocketException& failure)
+    {
+        Services::ShowError(failure.GetText());
+        listener->ForceClose();
+        dataSocket.ForceClose();
+        return false;
+    }
+}
+
+void CFTPClient::FailDataSocket(nsSocket::IBlockingSocket& dataSocket, const std::wstring& text)
+{
+    m_transferInProgress = false;
+    Services::ShowError(text);
+    dataSocket.ForceClose();
+}
+
+CFTPClient::LoopEnd CFTPClient::ReceiveLoop(ITransferNotification& notification,
+                                            nsSocket::IBlockingSocket& dataSocket)
+{
+    m_transferInProgress = true;
+    try
+    {
+        int count = dataSocket.Receive(m_buffer.data(), BufferSize, SocketTimeout());
+        while (!m_abortRequested && count != 0)
+        {
+            notification.OnBytesReceived(m_buffer.data(), count);
+            if (notification.IsFull())
+            {
+                FailDataSocket(dataSocket,
+                               L"The transfer was stopped: the server sent more data than can be kept.");
+                return LoopEnd::Failed;
+            }
+            count = dataSocket.Receive(m_buffer.data(), BufferSize, SocketTimeout());
+        }
+    }
+    catch (const CBlockingSocketException& failure)
+    {
+        FailDataSocket(dataSocket, failure.GetText());
+        return LoopEnd::Failed;
+    }
+    m_transferInProgress = false;
+    if (m_abortRequested)
+    {
+        Abort();
+        return LoopEnd::Aborted;
+    }
+    return LoopEnd::Done;
+}
+
+CFTPClient::LoopEnd CFTPClient::SendLoop(ITransferNotification& notification,
+                                         nsSocket::IBlockingSocket& dataSocket)
+{
+    m_transferInProgress = true;
+    try
+    {
+        for (;;)
+        {
+            std::uint32_t count = 0;
+            notification.OnPreBytesSend(m_buffer.data(), BufferSize, count);
+            if (m_abortRequested || count == 0)
+                break;
+            if (count > BufferSize)
+                count = BufferSize;
+            dataSocket.SendAll(m_buffer.data(), static_cast<int>(count), SocketTimeout());
+        }
+    }
+    catch (const CBlockingSocketException& failure)
+    {
+        FailDataSocket(dataSocket, failure.GetText());
+        return LoopEnd::Failed;
+    }
+    m_transferInProgress = false;
+    if (m_abortRequested)
+    {
+        Abort();
+        return LoopEnd::Aborted;
+    }
+    return LoopEnd::Done;
+}
+
+void CFTPClient::DrainFinalReply()
+{
+    Reply reply;
+    ReadReply(reply, false);
+}
+
+bool CFTPClient::TransferData(ITransferNotification& notification, DataCommand kind, const std::wstring& path,
+                              const Representation& representation, bool passive)
+{
+    if (m_transferInProgress || !IsConnected())
+        return false;
+    if (!EnsureRepresentation(representation))
+        return false;
+    auto dataSocket = m_controlSocket->NewSocket();
+    bool commandAccepted = false;
+    if (!OpenDataConnection(*dataSocket, kind, path, passive, commandAccepted))
+    {
+        dataSocket->ForceClose();
+        if (commandAccepted)
+            DrainFinalReply();
+        return false;
+    }
+    LoopEnd end = LoopEnd::Failed;
+    if (kind == LIST || kind == NLST || kind == RETR)
+        end = ReceiveLoop(notification, *dataSocket);
+    else if (kind == STOR || kind == STOU || kind == APPE)
+        end = SendLoop(notification, *dataSocket);
+    // Closing is what tells the server that an upload is complete.
+    try
+    {
+        dataSocket->Close();
+    }
+    catch (const CBlockingSocketException& failure)
+    {
+        Services::ShowError(failure.GetText());
+        dataSocket->ForceClose();
+        if (end == LoopEnd::Done)
+            end = LoopEnd::Failed;
+    }
+    if (end == LoopEnd::Done)
+    {
+        Reply reply;
+        if (ReadReply(reply, true) && reply.IsPositive())
+            return true;
+        ShowReplyText(reply);
+        return false;
+    }
+    if (end == LoopEnd::Failed)
+        DrainFinalReply();
+    return false;
+}
+
+std::unique_ptr<nsSocket::IBlockingSocket> CFTPClient::OpenTransfer(const std::wstring& path, bool passive,
+                                                                    bool upload)
+{
+    if (m_transferInProgress || !IsConnected())
+        return nullptr;
+    auto dataSocket = m_controlSocket->NewSocket();
+    if (!EnsureRepresentation({Representation::Image, Representation::NonPrint}))
+        return nullptr;
+    bool commandAccepted = false;
+    if (!OpenDataConnection(*dataSocket, upload ? STOR : RETR, path, passive, commandAccepted))
+    {
+        dataSocket->ForceClose();
+        if (commandAccepted)
+            DrainFinalReply();
+        return nullptr;
+    }
+    m_transferInProgress = true;
+    return dataSocket;
+}
+
+bool CFTPClient::ReadTransferChunk(nsSocket::IBlockingSocket& dataSocket, char* buffer, int capacity,
+                                   int& count)
+{
+    count = 0;
+    if (capacity <= 0)
+        return true;
+    try
+    {
+        count = dataSocket.Receive(buffer, capacity, SocketTimeout());
+        return true;
+    }
+    catch (const CBlockingSocketException& failure)
+    {
+        FailDataSocket(dataSocket, failure.GetText());
+        return false;
+    }
+}
+
+bool CFTPClient::WriteTransferChunk(nsSocket::IBlockingSocket& dataSocket, const char* bytes, int length,
+                                    int& count)
+{
+    count = 0;
+    if (length <= 0)
+        return true;
+    try
+    {
+        count = dataSocket.SendAll(bytes, length, SocketTimeout());
+        return true;
+    }
+    catch (const CBlockingSocketException& failure)
+    {
+        FailDataSocket(dataSocket, failure.GetText());
+        return false;
+    }
+}
+
+bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket)
+{
+    if (!dataSocket)
+        return true;
+    m_transferInProgress = false;
+    try
+    {
+        dataSocket->Close();
+    }
+    catch (const CBlockingSocketException& failure)
+    {
+        Services::ShowError(failure.GetText());
+        dataSocket->ForceClose();
+    }
+    dataSocket.reset();
+    Reply reply;
+    if (ReadReply(reply, true) && reply.IsPositive())
+        return true;
+    ShowReplyText(reply);
+    return false;
+}
+
+int CFTPClient::Abort()
+{
+    if (m_transferInProgress)
+    {
+        m_abortRequested = true;
+        return 0;
+    }
+    m_abortRequested = false;
+    Reply reply;
+    if (!Execute(L"ABOR", reply, true))
+    {
+        ShowReplyText(reply);
+        return -1;
+    }
+    // A server that was still transferring first answers for the transfer
+    // (426), then for ABOR itself; both replies must be read to stay in step.
+    if (reply.Code() == L"426")
+    {
+        Reply second;
+        if (!ReadReply(second, true))
+        {
+            ShowReplyText(second);
+            return -1;
+        }
+        reply = second;
+    }
+    return Classify(reply, true);
 }
 
 } // namespace nsFTP

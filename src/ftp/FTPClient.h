@@ -2,10 +2,13 @@
 #include "LogonRecord.h"
 #include "Reply.h"
 #include "Representation.h"
+#include "TransferNotification.h"
 #include "socket/IBlockingSocket.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
@@ -17,6 +20,18 @@ class CBlockingSocketException;
 
 namespace nsFTP
 {
+
+// The command that opens a data connection. LIST, NLST and RETR receive data,
+// the others send.
+enum DataCommand : int
+{
+    LIST = 0,
+    NLST = 1,
+    RETR = 2,
+    STOR = 3,
+    STOU = 4,
+    APPE = 5
+};
 
 // The FTP protocol engine: the control connection, its replies, logon and
 // the one-line commands. No socket exception leaves it: failures are shown in
@@ -66,6 +81,27 @@ public:
     int SiteCommand(const std::wstring& argument);
     int KeepAlive();
 
+    // Data connections and transfers
+    int SetRepresentation(const Representation& representation);
+    // Sends PASV; the address (host order) and port the server named.
+    int EnterPassive(std::uint32_t& address, std::uint16_t& port);
+    int SendPort(const std::wstring& address, std::uint16_t port);
+    // A whole transfer, its bytes moved through the notification.
+    bool TransferData(ITransferNotification& notification, DataCommand kind, const std::wstring& path,
+                      const Representation& representation, bool passive);
+    // Opens RETR (or STOR when uploading) in image type and hands the data
+    // socket to the caller, who ends it with CloseTransfer. Null on failure.
+    std::unique_ptr<nsSocket::IBlockingSocket> OpenTransfer(const std::wstring& path, bool passive,
+                                                            bool upload);
+    bool ReadTransferChunk(nsSocket::IBlockingSocket& dataSocket, char* buffer, int capacity, int& count);
+    bool WriteTransferChunk(nsSocket::IBlockingSocket& dataSocket, const char* bytes, int length, int& count);
+    bool CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket);
+    // During a transfer only asks the transfer loop to stop; otherwise sends ABOR.
+    int Abort();
+
+    static std::wstring DataCommandText(DataCommand kind, const std::wstring& path);
+    static bool ParsePassiveReply(const std::wstring& text, std::uint32_t& address, std::uint16_t& port);
+
     unsigned Timeout() const { return m_timeout; }
     void SetTimeout(unsigned seconds) { m_timeout = seconds; }
     unsigned ResponseWait() const { return m_responseWait; }
@@ -92,6 +128,25 @@ private:
                                           const std::wstring& remoteHost);
     static std::wstring ParseDirectory(const std::wstring& replyText);
 
+    enum class LoopEnd
+    {
+        Done,
+        Failed,
+        Aborted
+    };
+    bool EnsureRepresentation(const Representation& wanted);
+    // Opens the data connection and sends the data command. commandAccepted
+    // tells whether the server answered the data command with 1xx.
+    bool OpenDataConnection(nsSocket::IBlockingSocket& dataSocket, DataCommand kind, const std::wstring& path,
+                            bool passive, bool& commandAccepted);
+    bool SendDataCommand(DataCommand kind, const std::wstring& path);
+    LoopEnd ReceiveLoop(ITransferNotification& notification, nsSocket::IBlockingSocket& dataSocket);
+    LoopEnd SendLoop(ITransferNotification& notification, nsSocket::IBlockingSocket& dataSocket);
+    void FailDataSocket(nsSocket::IBlockingSocket& dataSocket, const std::wstring& text);
+    // Reads the final reply of a transfer that went wrong, quietly, so the
+    // next command does not take it for its own.
+    void DrainFinalReply();
+
     std::wstring m_currentDirectory;
     unsigned m_timeout = 10;
     unsigned m_responseWait = 0;
@@ -103,8 +158,9 @@ private:
     // The TYPE last set on this connection; null until a transfer needs it.
     std::unique_ptr<Representation> m_representation;
     std::unique_ptr<nsSocket::IBlockingSocket> m_controlSocket;
-    bool m_transferInProgress = false;
-    bool m_abortRequested = false;
+    // Written by the thread that runs a transfer, read by one that aborts it.
+    std::atomic<bool> m_transferInProgress{false};
+    std::atomic<bool> m_abortRequested{false};
     bool m_restartAllowed = true;
     CLogonRecord m_logonRecord;
 };
