@@ -348,9 +348,14 @@ void ScriptedFtpServer::Run()
             const std::string numbers = "127,0,0,1," + std::to_string(m_dataListenerPort / 256) + "," +
                                         std::to_string(m_dataListenerPort % 256);
             std::string answer = step.text;
-            const size_t at = answer.find("%s");
+            size_t at = answer.find("%s");
             if (at != std::string::npos)
                 answer.replace(at, 2, numbers);
+            at = answer.find("%p");
+            if (at != std::string::npos)
+                answer.replace(at, 2,
+                               std::to_string(m_dataListenerPort / 256) + "," +
+                                   std::to_string(m_dataListenerPort % 256));
             WriteAll(m_control, answer);
             break;
         }

@@ -45,7 +45,7 @@ public:
     ScriptedFtpServer& Drop();
 
     // Expects PASV, opens a data listener and answers with the template in
-    // which "%s" becomes "127,0,0,1,p1,p2".
+    // which "%s" becomes "127,0,0,1,p1,p2" and "%p" becomes "p1,p2".
     ScriptedFtpServer& Passive(const std::string& answerTemplate = "227 Entering Passive Mode (%s).\r\n");
     // Expects a PORT command and remembers its address for the data steps.
     ScriptedFtpServer& ExpectPort(const std::string& answer = "200 PORT command successful.\r\n");

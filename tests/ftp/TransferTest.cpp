@@ -1,0 +1,281 @@
+// Data connections against the scripted server: representation cache, PASV
+// and PORT, engine-driven listings and caller-driven file transfers.
+#include "ftp/FTPClient.h"
+#include "ftp/OutputStream.h"
+#include "platform/TextCodec.h"
+#include "socket/BlockingSocket.h"
+#include "support/ScriptedFtpServer.h"
+#include "support/TestServices.h"
+
+#include <gmock/gmock.h>
+
+using nsFTP::CFTPClient;
+using nsFTP::COutputStream;
+using nsFTP::Representation;
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::IsEmpty;
+using testing::StartsWith;
+using testing_support::Boxes;
+using testing_support::ScriptedFtpServer;
+
+namespace
+{
+
+const Representation Ascii{Representation::ASCII, Representation::NonPrint};
+
+TEST(PassiveReplyTest, ParsesTheSixNumbersInParentheses)
+{
+    std::uint32_t address = 0;
+    std::uint16_t port = 0;
+    ASSERT_TRUE(
+        CFTPClient::ParsePassiveReply(L"227 Entering Passive Mode (192,168,1,2,19,137).", address, port));
+    EXPECT_EQ(address, 0xC0A80102u);
+    EXPECT_EQ(port, 5001);
+    for (const wchar_t* bad :
+         {L"227 Entering Passive Mode (192, 168, 1, 2, 19, 137)", L"227 192,168,1,2,19,137",
+          L"227 (192,168,1,2,19)", L"227 (192,168,1,2,19,137", L"227 (300,1,1,1,1,1)",
+          L"227 (1,1,1,1,1,1000)", L"227 (1,,1,1,1,1)", L"227 (a,b,c,d,e,f)"})
+        EXPECT_FALSE(CFTPClient::ParsePassiveReply(bad, address, port))
+            << testing::PrintToString(std::wstring(bad));
+}
+
+TEST(OutputStreamTest, HandsOutLinesAndDropsTextAfterTheLastLineEnd)
+{
+    COutputStream stream(L"\r\n");
+    const std::string bytes = "a\r\nb \xE9\r\n\r\ntail";
+    stream.OnBytesReceived(bytes.data(), 4);
+    stream.OnBytesReceived(bytes.data() + 4, static_cast<int>(bytes.size() - 4));
+    stream.Rewind();
+    std::wstring line;
+    std::vector<std::wstring> lines;
+    while (stream.NextLine(line))
+        lines.push_back(line);
+    EXPECT_THAT(lines, ElementsAre(L"a", L"b \u00E9", L""));
+}
+
+TEST(OutputStreamTest, RefusesTextBeyondItsLimit)
+{
+    COutputStream stream(L"\r\n", 10);
+    stream.OnBytesReceived("0123456789", 10);
+    EXPECT_FALSE(stream.IsFull());
+    stream.OnBytesReceived("x", 1);
+    EXPECT_TRUE(stream.IsFull());
+    EXPECT_EQ(stream.Text().size(), 10u);
+}
+
+class TransferTest : public testing::Test
+{
+protected:
+    TransferTest() { server.Greet("220 Scripted\r\n"); }
+
+    void Connect()
+    {
+        server.Start();
+        client.SetTimeout(1);
+        ASSERT_TRUE(client.OpenControlConnection(L"127.0.0.1", server.Port()));
+        nsFTP::Reply greeting;
+        ASSERT_TRUE(client.ReadReply(greeting, true));
+        testing_support::ResetServices();
+    }
+
+    std::vector<std::string> Commands()
+    {
+        EXPECT_TRUE(server.WaitFinished());
+        EXPECT_THAT(server.Mismatches(), IsEmpty());
+        return server.Received();
+    }
+
+    bool List(const std::wstring& path, std::wstring& text, bool passive = true)
+    {
+        COutputStream stream(client.EndOfLine());
+        const bool ok = client.TransferData(stream, nsFTP::LIST, path, Ascii, passive);
+        text = stream.Text();
+        return ok;
+    }
+
+    ScriptedFtpServer server;
+    CFTPClient client{std::make_unique<nsSocket::CBlockingSocket>()};
+};
+
+const std::string Listing =
+    "drwxr-xr-x 2 u g 4096 Jan  1 2024 dir\r\n-rw-r--r-- 1 u g 5 Jan  1 2024 f\xE9\r\n";
+
+TEST_F(TransferTest, PassiveListingStartsFromTheServersInitialTypeAndReadsTheFinalReply)
+{
+    server.Passive().On("LIST", "150 Here it comes\r\n");
+    server.DataSend(Listing).Send("226 Done\r\n");
+    server.Passive().On("LIST /sub", "150 Here\r\n").DataSend("").Send("226 Done\r\n");
+    Connect();
+    std::wstring text;
+    ASSERT_TRUE(List(L"", text)) << testing::PrintToString(Boxes().Texts());
+    // One character per byte, so names go back to the server unchanged.
+    EXPECT_EQ(text, platform::TextCodec::FromLatin1(Listing));
+    ASSERT_TRUE(List(L"/sub", text));
+    EXPECT_TRUE(text.empty());
+    EXPECT_THAT(Commands(), ElementsAre("PASV\r\n", "LIST\r\n", "PASV\r\n", "LIST /sub\r\n"));
+    EXPECT_EQ(Boxes().Count(), 0u);
+}
+
+TEST_F(TransferTest, PassiveConnectsToTheServerItTalksToWhateverHostTheReplyNames)
+{
+    server.Passive("227 Entering Passive Mode (192,0,2,1,%p)\r\n");
+    server.On("LIST", "150 ok\r\n").DataSend("x\r\n").Send("226 ok\r\n");
+    Connect();
+    std::wstring text;
+    ASSERT_TRUE(List(L"", text)) << testing::PrintToString(Boxes().Texts());
+    EXPECT_EQ(text, L"x\r\n");
+}
+
+TEST_F(TransferTest, ActiveListingAnnouncesTheControlConnectionsAddress)
+{
+    server.ExpectPort().On("LIST", "150 ok\r\n").DataSend(Listing).Send("226 ok\r\n");
+    Connect();
+    std::wstring text;
+    ASSERT_TRUE(List(L"", text, false)) << testing::PrintToString(Boxes().Texts());
+    EXPECT_EQ(text.size(), Listing.size());
+    const auto commands = Commands();
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_THAT(commands[0], StartsWith("PORT 127,0,0,1,"));
+}
+
+TEST_F(TransferTest, RefusedSetupStepsFailWithTheServersText)
+{
+    server.On("TYPE I", "504 No binary\r\n");
+    server.On("PASV", "500 No passive\r\n");
+    server.On("PASV", "227 Entering Passive Mode (127, 0, 0, 1, 4, 1)\r\n");
+    server.ExpectPort("500 No active\r\n");
+    server.Passive().On("LIST /none", "550 No such directory\r\n");
+    server.On("NOOP", "200 ok\r\n");
+    Connect();
+    std::wstring text;
+    EXPECT_EQ(client.OpenTransfer(L"f", true, false), nullptr);
+    EXPECT_FALSE(List(L"", text));
+    EXPECT_FALSE(List(L"", text));
+    EXPECT_FALSE(List(L"", text, false));
+    EXPECT_FALSE(List(L"/none", text));
+    EXPECT_THAT(Boxes().Texts(), ElementsAre(L"504 No binary", L"500 No passive",
+                                             L"227 Entering Passive Mode (127, 0, 0, 1, 4, 1)",
+                                             L"500 No active", L"550 No such directory"));
+    // Still in step with the server.
+    nsFTP::Reply reply;
+    ASSERT_TRUE(client.Execute(L"NOOP", reply, true));
+    EXPECT_EQ(reply.text, L"200 ok");
+    EXPECT_FALSE(client.TransferInProgress());
+}
+
+TEST_F(TransferTest, FinalReplyThatIsNotPositiveFailsTheListing)
+{
+    server.Passive().On("LIST", "150 ok\r\n");
+    server.DataSend("partial\r\n").Send("426 Connection closed; transfer aborted.\r\n");
+    Connect();
+    std::wstring text;
+    EXPECT_FALSE(List(L"", text));
+    EXPECT_THAT(Boxes().Texts(), ElementsAre(L"426 Connection closed; transfer aborted."));
+}
+
+TEST_F(TransferTest, ListingTooLongIsStoppedAndTheFinalReplyConsumed)
+{
+    server.Passive().On("LIST", "150 ok\r\n");
+    server.DataSend(std::string(100000, 'z')).Send("226 ok\r\n").On("NOOP", "200 fine\r\n");
+    Connect();
+    COutputStream stream(L"\r\n", 5000);
+    EXPECT_FALSE(client.TransferData(stream, nsFTP::LIST, L"", Ascii, true));
+    EXPECT_THAT(Boxes().Texts(), ElementsAre(HasSubstr(L"more data")));
+    EXPECT_LE(stream.Text().size(), 5000u);
+    nsFTP::Reply reply;
+    ASSERT_TRUE(client.Execute(L"NOOP", reply, true));
+    EXPECT_EQ(reply.text, L"200 fine");
+}
+
+TEST_F(TransferTest, StalledDataConnectionTimesOut)
+{
+    server.Passive().On("LIST", "150 ok\r\n").Pause(std::chrono::milliseconds(3000));
+    Connect();
+    std::wstring text;
+    EXPECT_FALSE(List(L"", text));
+    ASSERT_GE(Boxes().Count(), 1u);
+    EXPECT_THAT(Boxes().Texts()[0], HasSubstr(L"Unable to receive data (receive timeout)."));
+    EXPECT_FALSE(client.TransferInProgress());
+}
+
+TEST_F(TransferTest, DownloadAndUploadAreDrivenByTheCaller)
+{
+    const std::string content = std::string(5000, 'a') + "\0\r\n\xFF" + std::string(3000, 'b');
+    server.On("TYPE I", "200 Binary\r\n").Passive().On("RETR /f", "150 Opening\r\n");
+    server.DataSend(content).Send("226 Sent\r\n");
+    server.Passive().On("STOR /g", "150 Go\r\n").DataReceive().Send("226 Stored\r\n");
+    Connect();
+
+    auto data = client.OpenTransfer(L"/f", true, false);
+    ASSERT_TRUE(data) << testing::PrintToString(Boxes().Texts());
+    EXPECT_TRUE(client.TransferInProgress());
+    // No listing may start while the caller holds a transfer.
+    std::wstring text;
+    EXPECT_FALSE(List(L"", text));
+    std::string received;
+    char buffer[1024];
+    int count = 0;
+    do
+    {
+        ASSERT_TRUE(client.ReadTransferChunk(*data, buffer, sizeof buffer, count));
+        received.append(buffer, static_cast<size_t>(count));
+    } while (count > 0);
+    EXPECT_TRUE(client.CloseTransfer(std::move(data)));
+    EXPECT_EQ(received, content);
+
+    data = client.OpenTransfer(L"/g", true, true);
+    ASSERT_TRUE(data);
+    ASSERT_TRUE(client.WriteTransferChunk(*data, content.data(), static_cast<int>(content.size()), count));
+    EXPECT_EQ(count, static_cast<int>(content.size()));
+    EXPECT_TRUE(client.CloseTransfer(std::move(data)));
+    EXPECT_FALSE(client.TransferInProgress());
+    // TYPE I was set once for both.
+    EXPECT_THAT(Commands(), ElementsAre("TYPE I\r\n", "PASV\r\n", "RETR /f\r\n", "PASV\r\n", "STOR /g\r\n"));
+    EXPECT_EQ(server.DataReceived(), content);
+    EXPECT_EQ(Boxes().Count(), 0u);
+}
+
+TEST_F(TransferTest, ListingAfterAFileTransferSetsTheTypeAgainButNotAfterReconnecting)
+{
+    server.On("TYPE I", "200 ok\r\n").Passive().On("RETR f", "150 ok\r\n").DataSend("x").Send("226 ok\r\n");
+    server.On("TYPE A N", "200 ok\r\n").Passive().On("LIST", "150 ok\r\n").DataSend("").Send("226 ok\r\n");
+    server.On("QUIT", "221 Bye\r\n");
+    server.Greet("220 Again\r\n").Passive().On("LIST", "150 ok\r\n").DataSend("").Send("226 ok\r\n");
+    Connect();
+    auto data = client.OpenTransfer(L"f", true, false);
+    ASSERT_TRUE(data);
+    EXPECT_TRUE(client.CloseTransfer(std::move(data)));
+    std::wstring text;
+    EXPECT_TRUE(List(L"", text));
+    EXPECT_EQ(client.Quit(), 0);
+    ASSERT_TRUE(client.OpenControlConnection(L"127.0.0.1", server.Port()));
+    nsFTP::Reply greeting;
+    ASSERT_TRUE(client.ReadReply(greeting, true));
+    EXPECT_TRUE(List(L"", text));
+    EXPECT_THAT(Commands(), ElementsAre("TYPE I\r\n", "PASV\r\n", "RETR f\r\n", "TYPE A N\r\n", "PASV\r\n",
+                                        "LIST\r\n", "QUIT\r\n", "PASV\r\n", "LIST\r\n"));
+}
+
+TEST_F(TransferTest, AbortOutsideATransferReadsBothRepliesOfABor)
+{
+    server.On("ABOR", "426 Transfer aborted\r\n226 ABOR successful\r\n").On("NOOP", "200 ok\r\n");
+    Connect();
+    EXPECT_EQ(client.Abort(), 0);
+    nsFTP::Reply reply;
+    ASSERT_TRUE(client.Execute(L"NOOP", reply, true));
+    EXPECT_EQ(reply.text, L"200 ok");
+}
+
+TEST_F(TransferTest, NothingStartsWithoutAConnection)
+{
+    CFTPClient idle(std::make_unique<nsSocket::CBlockingSocket>());
+    COutputStream stream(L"\r\n");
+    EXPECT_FALSE(idle.TransferData(stream, nsFTP::LIST, L"", Ascii, true));
+    EXPECT_EQ(idle.OpenTransfer(L"f", true, false), nullptr);
+    EXPECT_TRUE(idle.CloseTransfer(nullptr));
+    EXPECT_EQ(Boxes().Count(), 0u);
+    server.Start();
+}
+
+} // namespace
