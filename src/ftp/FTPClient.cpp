@@ -607,7 +607,7 @@ int CFTPClient::SetRepresentation(const Representation& representation)
         switch (representation.format)
         {
         case Representation::NonPrint:
-            text += L" N";
+            // Non-print is the default format; several servers refuse it spelt out.
             break;
         case Representation::Telnet:
             text += L" T";

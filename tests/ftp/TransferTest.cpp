@@ -239,7 +239,7 @@ TEST_F(TransferTest, DownloadAndUploadAreDrivenByTheCaller)
 TEST_F(TransferTest, ListingAfterAFileTransferSetsTheTypeAgainButNotAfterReconnecting)
 {
     server.On("TYPE I", "200 ok\r\n").Passive().On("RETR f", "150 ok\r\n").DataSend("x").Send("226 ok\r\n");
-    server.On("TYPE A N", "200 ok\r\n").Passive().On("LIST", "150 ok\r\n").DataSend("").Send("226 ok\r\n");
+    server.On("TYPE A", "200 ok\r\n").Passive().On("LIST", "150 ok\r\n").DataSend("").Send("226 ok\r\n");
     server.On("QUIT", "221 Bye\r\n");
     server.Greet("220 Again\r\n").Passive().On("LIST", "150 ok\r\n").DataSend("").Send("226 ok\r\n");
     Connect();
@@ -253,7 +253,7 @@ TEST_F(TransferTest, ListingAfterAFileTransferSetsTheTypeAgainButNotAfterReconne
     nsFTP::Reply greeting;
     ASSERT_TRUE(client.ReadReply(greeting, true));
     EXPECT_TRUE(List(L"", text));
-    EXPECT_THAT(Commands(), ElementsAre("TYPE I\r\n", "PASV\r\n", "RETR f\r\n", "TYPE A N\r\n", "PASV\r\n",
+    EXPECT_THAT(Commands(), ElementsAre("TYPE I\r\n", "PASV\r\n", "RETR f\r\n", "TYPE A\r\n", "PASV\r\n",
                                         "LIST\r\n", "QUIT\r\n", "PASV\r\n", "LIST\r\n"));
 }
 
@@ -265,6 +265,42 @@ TEST_F(TransferTest, AbortOutsideATransferReadsBothRepliesOfABor)
     nsFTP::Reply reply;
     ASSERT_TRUE(client.Execute(L"NOOP", reply, true));
     EXPECT_EQ(reply.text, L"200 ok");
+}
+
+// Asks for an abort from inside the transfer, as a cancel button would.
+class AbortingSink final : public nsFTP::ITransferNotification
+{
+public:
+    explicit AbortingSink(CFTPClient& client) : m_client(client) {}
+    void OnBytesReceived(const char*, int count) override
+    {
+        received += count;
+        aborted = m_client.Abort();
+    }
+    void OnPreBytesSend(char*, std::uint32_t, std::uint32_t& count) override { count = 0; }
+    int received = 0;
+    int aborted = -2;
+
+private:
+    CFTPClient& m_client;
+};
+
+TEST_F(TransferTest, AbortDuringAListingStopsItAndSendsAbor)
+{
+    server.Passive().On("LIST", "150 ok\r\n").DataSend(std::string(20000, 'q'));
+    server.On("ABOR", "426 Transfer aborted\r\n226 ABOR successful\r\n").On("NOOP", "200 ok\r\n");
+    Connect();
+    AbortingSink sink(client);
+    EXPECT_FALSE(client.TransferData(sink, nsFTP::LIST, L"", Ascii, true));
+    // The request was only recorded while the block was being delivered.
+    EXPECT_EQ(sink.aborted, 0);
+    EXPECT_GT(sink.received, 0);
+    EXPECT_LE(sink.received, static_cast<int>(CFTPClient::BufferSize));
+    EXPECT_FALSE(client.TransferInProgress());
+    nsFTP::Reply reply;
+    ASSERT_TRUE(client.Execute(L"NOOP", reply, true));
+    EXPECT_EQ(reply.text, L"200 ok");
+    EXPECT_EQ(Boxes().Count(), 0u);
 }
 
 TEST_F(TransferTest, NothingStartsWithoutAConnection)
