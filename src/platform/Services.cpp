@@ -1,6 +1,7 @@
 #include "Services.h"
 
 #include "ConsoleMessageBoxes.h"
+#include "MemorySettingsStore.h"
 #include "PosixSystemErrors.h"
 
 #include <array>
@@ -20,27 +21,61 @@ public:
 ConsoleMessageBoxes g_consoleBoxes;
 PosixSystemErrors g_posixErrors;
 SilentActivity g_silentActivity;
+MemorySettingsStore g_memorySettings;
 
 IMessageBoxes* g_boxes = nullptr;
 IStatusOutlet* g_outlet = nullptr;
 IActivitySignal* g_activity = nullptr;
 ISystemErrors* g_errors = nullptr;
+ISettingsStore* g_settings = nullptr;
 
 std::mutex g_statusMutex;
 std::array<std::wstring, Services::StatusSlotCount> g_statusSlots;
 
 } // namespace
 
-IMessageBoxes& Services::MessageBoxes() { return g_boxes ? *g_boxes : g_consoleBoxes; }
-IActivitySignal& Services::Activity() { return g_activity ? *g_activity : g_silentActivity; }
-ISystemErrors& Services::SystemErrors() { return g_errors ? *g_errors : g_posixErrors; }
+IMessageBoxes& Services::MessageBoxes()
+{
+    return g_boxes ? *g_boxes : g_consoleBoxes;
+}
+IActivitySignal& Services::Activity()
+{
+    return g_activity ? *g_activity : g_silentActivity;
+}
+ISystemErrors& Services::SystemErrors()
+{
+    return g_errors ? *g_errors : g_posixErrors;
+}
+ISettingsStore& Services::Settings()
+{
+    return g_settings ? *g_settings : g_memorySettings;
+}
 
-void Services::SetMessageBoxes(IMessageBoxes* boxes) { g_boxes = boxes; }
-void Services::SetStatusOutlet(IStatusOutlet* outlet) { g_outlet = outlet; }
-void Services::SetActivity(IActivitySignal* activity) { g_activity = activity; }
-void Services::SetSystemErrors(ISystemErrors* errors) { g_errors = errors; }
+void Services::SetMessageBoxes(IMessageBoxes* boxes)
+{
+    g_boxes = boxes;
+}
+void Services::SetStatusOutlet(IStatusOutlet* outlet)
+{
+    g_outlet = outlet;
+}
+void Services::SetActivity(IActivitySignal* activity)
+{
+    g_activity = activity;
+}
+void Services::SetSystemErrors(ISystemErrors* errors)
+{
+    g_errors = errors;
+}
+void Services::SetSettings(ISettingsStore* settings)
+{
+    g_settings = settings;
+}
 
-void Services::ShowError(const std::wstring& text) { MessageBoxes().Show(text, BoxIcon::Error, BoxButtons::Ok); }
+void Services::ShowError(const std::wstring& text)
+{
+    MessageBoxes().Show(text, BoxIcon::Error, BoxButtons::Ok);
+}
 
 bool Services::AskOkCancel(const std::wstring& text)
 {
