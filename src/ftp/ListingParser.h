@@ -11,7 +11,7 @@ namespace nsFTP
 // Turns one line of a directory listing (EPLF, UNIX ls -l, VMS or MS-DOS
 // style) into a CFTPFileStatus. One parser serves one listing: the current
 // year is fixed when it is made, and it caches the local-time conversion of
-// the dates it has seen.
+// the dates it has seen (so the local zone must not change during its life).
 class CListingParser
 {
 public:
