@@ -1,6 +1,7 @@
 #include "Services.h"
 
 #include "ConsoleMessageBoxes.h"
+#include "MemorySettingsStore.h"
 #include "PosixSystemErrors.h"
 
 #include <array>
@@ -20,11 +21,13 @@ public:
 ConsoleMessageBoxes g_consoleBoxes;
 PosixSystemErrors g_posixErrors;
 SilentActivity g_silentActivity;
+MemorySettingsStore g_memorySettings;
 
 IMessageBoxes* g_boxes = nullptr;
 IStatusOutlet* g_outlet = nullptr;
 IActivitySignal* g_activity = nullptr;
 ISystemErrors* g_errors = nullptr;
+ISettingsStore* g_settings = nullptr;
 
 std::mutex g_statusMutex;
 std::array<std::wstring, Services::StatusSlotCount> g_statusSlots;
@@ -43,6 +46,10 @@ ISystemErrors& Services::SystemErrors()
 {
     return g_errors ? *g_errors : g_posixErrors;
 }
+ISettingsStore& Services::Settings()
+{
+    return g_settings ? *g_settings : g_memorySettings;
+}
 
 void Services::SetMessageBoxes(IMessageBoxes* boxes)
 {
@@ -59,6 +66,10 @@ void Services::SetActivity(IActivitySignal* activity)
 void Services::SetSystemErrors(ISystemErrors* errors)
 {
     g_errors = errors;
+}
+void Services::SetSettings(ISettingsStore* settings)
+{
+    g_settings = settings;
 }
 
 void Services::ShowError(const std::wstring& text)

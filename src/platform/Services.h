@@ -1,6 +1,7 @@
 #pragma once
 #include "IActivitySignal.h"
 #include "IMessageBoxes.h"
+#include "ISettingsStore.h"
 #include "IStatusOutlet.h"
 #include "ISystemErrors.h"
 
@@ -18,11 +19,15 @@ public:
     static IMessageBoxes& MessageBoxes();
     static IActivitySignal& Activity();
     static ISystemErrors& SystemErrors();
+    // Until a program installs its settings file, settings live in a
+    // process-wide memory store, so tests and tools never touch the user's file.
+    static ISettingsStore& Settings();
 
     static void SetMessageBoxes(IMessageBoxes* boxes);
     static void SetStatusOutlet(IStatusOutlet* outlet);
     static void SetActivity(IActivitySignal* activity);
     static void SetSystemErrors(ISystemErrors* errors);
+    static void SetSettings(ISettingsStore* settings);
 
     // Error icon, OK button.
     static void ShowError(const std::wstring& text);

@@ -121,4 +121,54 @@ std::string TextCodec::ToUtf8(std::wstring_view text)
     return bytes;
 }
 
+std::u16string TextCodec::ToUtf16(std::wstring_view text, std::size_t maxUnits)
+{
+    std::u16string units;
+    for (wchar_t wc : text)
+    {
+        auto cp = static_cast<unsigned long>(wc);
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            cp = 0xFFFD;
+        const std::size_t need = cp >= 0x10000 ? 2 : 1;
+        if (units.size() + need > maxUnits)
+            break;
+        if (need == 2)
+        {
+            cp -= 0x10000;
+            units.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        }
+        else
+        {
+            units.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return units;
+}
+
+std::wstring TextCodec::FromUtf16(std::u16string_view units)
+{
+    std::wstring text;
+    text.reserve(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i)
+    {
+        const char16_t u = units[i];
+        const bool high = u >= 0xD800 && u <= 0xDBFF;
+        if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF)
+        {
+            text.push_back(static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00)));
+            ++i;
+        }
+        else if (u >= 0xD800 && u <= 0xDFFF)
+        {
+            text.push_back(static_cast<wchar_t>(0xFFFD));
+        }
+        else
+        {
+            text.push_back(static_cast<wchar_t>(u));
+        }
+    }
+    return text;
+}
+
 } // namespace platform

@@ -20,6 +20,12 @@ public:
     // Invalid sequences become U+FFFD.
     static std::wstring FromUtf8(std::string_view bytes);
     static std::string ToUtf8(std::wstring_view text);
+
+    // UTF-16 code units, as stored site records and settings hold them.
+    // Characters outside the BMP take two units and are never split when the
+    // text is cut to maxUnits; unpaired surrogates read as U+FFFD.
+    static std::u16string ToUtf16(std::wstring_view text, std::size_t maxUnits = std::u16string::npos);
+    static std::wstring FromUtf16(std::u16string_view units);
 };
 
 } // namespace platform

@@ -23,14 +23,22 @@ platform::CountingActivitySignal& Activity()
     return activity;
 }
 
+platform::MemorySettingsStore& Settings()
+{
+    static platform::MemorySettingsStore settings;
+    return settings;
+}
+
 void ResetServices()
 {
     platform::Services::SetMessageBoxes(&Boxes());
     platform::Services::SetStatusOutlet(&Status());
     platform::Services::SetActivity(&Activity());
+    platform::Services::SetSettings(&Settings());
     Boxes().Clear();
     Status().Clear();
     Activity().Reset();
+    Settings().Clear();
 }
 
 } // namespace testing_support

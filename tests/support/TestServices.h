@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/CountingActivitySignal.h"
+#include "platform/MemorySettingsStore.h"
 #include "platform/RecordingMessageBoxes.h"
 #include "platform/RecordingStatusOutlet.h"
 
@@ -10,6 +11,8 @@ namespace testing_support
 platform::RecordingMessageBoxes& Boxes();
 platform::RecordingStatusOutlet& Status();
 platform::CountingActivitySignal& Activity();
+// Installed as the process-wide settings store, emptied before every test.
+platform::MemorySettingsStore& Settings();
 
 // Installs the recording services (idempotent) and clears what they recorded.
 void ResetServices();

@@ -1,0 +1,325 @@
+#include "ChildProcess.h"
+#include "platform/MemorySettingsStore.h"
+#include "platform/qt/QSettingsStore.h"
+#include "sites/SiteList.h"
+#include "support/TestServices.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <memory>
+#include <set>
+#include <sys/stat.h>
+
+using platform::ISettingsStore;
+using platform::MemorySettingsStore;
+using platform::QSettingsStore;
+using platform::ReadResult;
+using testing_support::RunInChild;
+
+namespace
+{
+
+const std::wstring kKey = L"Software\\FTPClient\\Sites";
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> values)
+{
+    std::vector<std::uint8_t> bytes;
+    for (int v : values)
+        bytes.push_back(static_cast<std::uint8_t>(v));
+    return bytes;
+}
+
+mode_t ModeOf(const QString& path)
+{
+    struct stat st = {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 07777;
+}
+
+// Both stores keep one contract; the file store runs on a real INI file.
+struct MemoryFactory
+{
+    std::unique_ptr<ISettingsStore> Make() { return std::make_unique<MemorySettingsStore>(); }
+};
+
+struct FileFactory
+{
+    QTemporaryDir dir;
+    std::unique_ptr<ISettingsStore> Make()
+    {
+        return std::make_unique<QSettingsStore>(dir.path() + QStringLiteral("/FTPClient/FTPClient.ini"));
+    }
+};
+
+template <typename Factory> class SettingsStoreContract : public testing::Test
+{
+protected:
+    Factory factory;
+    std::unique_ptr<ISettingsStore> store = factory.Make();
+};
+
+using Factories = testing::Types<MemoryFactory, FileFactory>;
+TYPED_TEST_SUITE(SettingsStoreContract, Factories);
+
+} // namespace
+
+TYPED_TEST(SettingsStoreContract, ReadsTellMissingTooLongAndWrongKindApart)
+{
+    auto& s = *this->store;
+    std::vector<std::uint8_t> data = Bytes({9});
+    EXPECT_EQ(s.ReadBinary(kKey, L"none", data, 100), ReadResult::Missing);
+    EXPECT_TRUE(data.empty());
+
+    const auto value = Bytes({0, 1, 0xA7, 0xFF, 0});
+    ASSERT_TRUE(s.WriteBinary(kKey, L"v", value));
+    EXPECT_EQ(s.ReadBinary(kKey, L"v", data, 5), ReadResult::Ok);
+    EXPECT_EQ(data, value);
+    EXPECT_EQ(s.ReadBinary(kKey, L"v", data, 4), ReadResult::MoreData);
+    EXPECT_TRUE(data.empty());
+
+    std::uint32_t number = 0;
+    EXPECT_EQ(s.ReadUInt32(kKey, L"v", number), ReadResult::WrongType);
+    ASSERT_TRUE(s.WriteUInt32(kKey, L"n", 0xFFFFFFFFu));
+    EXPECT_EQ(s.ReadUInt32(kKey, L"n", number), ReadResult::Ok);
+    EXPECT_EQ(number, 0xFFFFFFFFu);
+    EXPECT_EQ(s.ReadBinary(kKey, L"n", data, 100), ReadResult::WrongType);
+
+    // An empty binary value is a value, not a missing one.
+    ASSERT_TRUE(s.WriteBinary(kKey, L"empty", {}));
+    EXPECT_EQ(s.ReadBinary(kKey, L"empty", data, 0), ReadResult::Ok);
+
+    EXPECT_TRUE(s.DeleteValue(kKey, L"v"));
+    EXPECT_FALSE(s.DeleteValue(kKey, L"v"));
+    EXPECT_EQ(s.ReadBinary(kKey, L"v", data, 100), ReadResult::Missing);
+}
+
+TYPED_TEST(SettingsStoreContract, KeysIgnoreCaseButKeepTheirValuesApart)
+{
+    auto& s = *this->store;
+    EXPECT_FALSE(s.OpenKey(L"SOFTWARE\\FTPClient\\Layout", false));
+    ASSERT_TRUE(s.OpenKey(L"SOFTWARE\\FTPClient\\Layout", true));
+    ASSERT_TRUE(s.WriteUInt32(L"SOFTWARE\\FTPClient\\Layout", L"Mode", 3));
+    EXPECT_TRUE(s.OpenKey(L"software\\ftpclient\\layout", false));
+    std::uint32_t mode = 0;
+    EXPECT_EQ(s.ReadUInt32(L"Software\\FTPClient\\Layout", L"Mode", mode), ReadResult::Ok);
+    EXPECT_EQ(mode, 3u);
+
+    ASSERT_TRUE(s.WriteBinary(kKey, L"Mode", Bytes({1})));
+    ASSERT_TRUE(s.WriteBinary(L"Software\\FTPClient\\Settings", L"Tep", Bytes({1})));
+    EXPECT_EQ(s.ValueNames(kKey), std::vector<std::wstring>{L"Mode"});
+    EXPECT_EQ(s.ValueNames(L"Software\\FTPClient\\Settings"), std::vector<std::wstring>{L"Tep"});
+    EXPECT_EQ(s.ValueNames(L"Software\\FTPClient"), std::vector<std::wstring>{});
+    EXPECT_EQ(s.ReadUInt32(L"Software\\FTPClient\\Layout", L"Mode", mode), ReadResult::Ok);
+}
+
+TYPED_TEST(SettingsStoreContract, AnyNameRoundTripsAndIsListedInCodePointOrder)
+{
+    auto& s = *this->store;
+    const std::vector<std::wstring> names = {L"a/b",
+                                             L"a\\b",
+                                             L"x=y",
+                                             L"[General]",
+                                             L"]",
+                                             L" lead",
+                                             L"trail ",
+                                             L"caf\u00E9",
+                                             L"\u20AC",
+                                             L"\U0001F600",
+                                             L"%41",
+                                             L"_41",
+                                             L"_",
+                                             L"",
+                                             L"a;b#c",
+                                             L"q\"u'o",
+                                             L"line\nbreak",
+                                             L"General",
+                                             L"Home",
+                                             L"home",
+                                             std::wstring(95, L'x'),
+                                             L"@ByteArray(x)",
+                                             L"..",
+                                             L"-"};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        ASSERT_TRUE(s.WriteBinary(kKey, names[i], Bytes({static_cast<int>(i)})));
+
+    std::vector<std::wstring> sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(s.ValueNames(kKey), sorted);
+    std::vector<std::uint8_t> data;
+    for (std::size_t i = 0; i < names.size(); ++i)
+    {
+        ASSERT_EQ(s.ReadBinary(kKey, names[i], data, 10), ReadResult::Ok) << i;
+        EXPECT_EQ(data, Bytes({static_cast<int>(i)})) << i;
+    }
+    EXPECT_TRUE(s.DeleteValue(kKey, L"a/b"));
+    EXPECT_EQ(s.ReadBinary(kKey, L"a\\b", data, 10), ReadResult::Ok);
+    EXPECT_EQ(s.ValueNames(kKey).size(), names.size() - 1);
+}
+
+class SettingsFile : public testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    QString folder = dir.path() + QStringLiteral("/FTPClient");
+    QString path = folder + QStringLiteral("/FTPClient.ini");
+};
+
+TEST_F(SettingsFile, IsReadableByItsOwnerOnlyAndReplacedWhole)
+{
+    const mode_t old = ::umask(0);
+    QSettingsStore store(path);
+    ::umask(old);
+    EXPECT_TRUE(store.IsWritable());
+    EXPECT_EQ(ModeOf(folder), 0700u);
+    EXPECT_EQ(ModeOf(path), 0600u);
+
+    struct stat before = {};
+    ::stat(QFile::encodeName(path).constData(), &before);
+    ASSERT_TRUE(store.WriteBinary(kKey, L"secret", Bytes({1, 2, 3})));
+    struct stat after = {};
+    ::stat(QFile::encodeName(path).constData(), &after);
+    EXPECT_EQ(after.st_mode & 0777, 0600u);
+    // Saved through a new file renamed over the old one, never rewritten in place.
+    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("FTPClient.ini")});
+}
+
+TEST_F(SettingsFile, AnOpenFileLeftByOthersIsClosedToGroupAndWorld)
+{
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[software]\n");
+    file.close();
+    ::chmod(QFile::encodeName(path).constData(), 0644);
+    QSettingsStore store(path);
+    EXPECT_EQ(ModeOf(path), 0600u);
+    ASSERT_TRUE(store.WriteUInt32(kKey, L"n", 1));
+    EXPECT_EQ(ModeOf(path), 0600u);
+}
+
+TEST_F(SettingsFile, DefaultLocationFollowsXdgConfigHome)
+{
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string keep = saved ? saved : "";
+    ::setenv("XDG_CONFIG_HOME", "/some/where", 1);
+    EXPECT_EQ(QSettingsStore::DefaultFilePath(), QStringLiteral("/some/where/FTPClient/FTPClient.ini"));
+    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    EXPECT_EQ(QSettingsStore::DefaultFilePath(),
+              QDir::homePath() + QStringLiteral("/.config/FTPClient/FTPClient.ini"));
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(QSettingsStore::DefaultFilePath(),
+              QDir::homePath() + QStringLiteral("/.config/FTPClient/FTPClient.ini"));
+    if (saved)
+        ::setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
+}
+
+TEST_F(SettingsFile, AStoreThatCannotBeCreatedWritesNothingAndSaysSo)
+{
+    // A plain file where the folder should be.
+    QFile blocker(dir.path() + QStringLiteral("/blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QSettingsStore store(blocker.fileName() + QStringLiteral("/FTPClient.ini"));
+    EXPECT_FALSE(store.IsWritable());
+    EXPECT_FALSE(store.OpenKey(kKey, true));
+    EXPECT_FALSE(store.WriteBinary(kKey, L"a", Bytes({1})));
+    EXPECT_FALSE(store.WriteUInt32(kKey, L"a", 1));
+    EXPECT_TRUE(store.ValueNames(kKey).empty());
+
+    CSiteList sites(store);
+    sites.LoadSites();
+    EXPECT_EQ(sites.Count(), 0);
+}
+
+TEST_F(SettingsFile, DamagedOrHandEditedLinesAreSkippedAndTheRestStillWorks)
+{
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[software]\n"
+               "ftpclient\\sites\\Good=@ByteArray(abc)\n"
+               "ftpclient\\sites\\Hand Edited=@ByteArray(abc)\n"
+               "ftpclient\\sites\\Broken=@ByteArray(\\xZZ\n"
+               "ftpclient\\sites\\lower_e9=@ByteArray(x)\n"
+               "ftpclient\\layout\\Count=12abc\n"
+               "\x01\x02garbage\n[[[\n=novalue\n");
+    file.close();
+    QSettingsStore store(path);
+    // Keys we would not have written are left out rather than misread.
+    EXPECT_EQ(store.ValueNames(kKey), (std::vector<std::wstring>{L"Broken", L"Good"}));
+    std::vector<std::uint8_t> data;
+    EXPECT_EQ(store.ReadBinary(kKey, L"Good", data, 10), ReadResult::Ok);
+    EXPECT_EQ(store.ReadBinary(kKey, L"Broken", data, 10), ReadResult::WrongType);
+    std::uint32_t n = 0;
+    EXPECT_EQ(store.ReadUInt32(L"Software\\FTPClient\\Layout", L"Count", n), ReadResult::WrongType);
+    ASSERT_TRUE(store.WriteBinary(kKey, L"New", Bytes({1})));
+    EXPECT_EQ(store.ReadBinary(kKey, L"New", data, 10), ReadResult::Ok);
+}
+
+TEST_F(SettingsFile, WhatOneProcessWritesAnotherReadsAtOnce)
+{
+    QSettingsStore store(path);
+    ASSERT_TRUE(store.WriteBinary(kKey, L"mine", Bytes({1})));
+    std::vector<std::uint8_t> data;
+    EXPECT_EQ(store.ReadBinary(kKey, L"theirs", data, 10), ReadResult::Missing);
+
+    const QString file = path;
+    ASSERT_TRUE(RunInChild(
+        [file]
+        {
+            QSettingsStore other(file);
+            std::vector<std::uint8_t> seen;
+            return other.ReadBinary(kKey, L"mine", seen, 10) == ReadResult::Ok &&
+                   other.WriteBinary(kKey, L"theirs", Bytes({2})) && other.DeleteValue(kKey, L"mine");
+        }));
+    EXPECT_EQ(store.ReadBinary(kKey, L"theirs", data, 10), ReadResult::Ok);
+    EXPECT_EQ(data, Bytes({2}));
+    EXPECT_EQ(store.ValueNames(kKey), std::vector<std::wstring>{L"theirs"});
+}
+
+TEST_F(SettingsFile, TwoProgramsAddingSitesAtOnceLoseNothing)
+{
+    constexpr int perProcess = 40;
+    const QString file = path;
+    auto writer = [file](wchar_t tag)
+    {
+        return [file, tag]
+        {
+            QSettingsStore store(file);
+            CSiteList sites(store);
+            for (int i = 0; i < perProcess; ++i)
+            {
+                sites.LoadSites();
+                SiteRecord record;
+                record.SetLabel(std::wstring(1, tag) + L" site " + std::to_wstring(i));
+                record.SetHost(L"host" + std::to_wstring(i));
+                record.SetPort(2000 + i);
+                if (sites.AddSite(record) < 0)
+                    return false;
+            }
+            return true;
+        };
+    };
+    const pid_t a = testing_support::StartChild(writer(L'A'));
+    const pid_t b = testing_support::StartChild(writer(L'B'));
+    EXPECT_TRUE(testing_support::WaitChild(a));
+    EXPECT_TRUE(testing_support::WaitChild(b));
+
+    QSettingsStore store(path);
+    CSiteList sites(store);
+    sites.LoadSites();
+    ASSERT_EQ(sites.Count(), 2 * perProcess);
+    for (const wchar_t tag : {L'A', L'B'})
+        for (int i = 0; i < perProcess; ++i)
+        {
+            const SiteRecord* record = sites.FindSite(std::wstring(1, tag) + L" site " + std::to_wstring(i));
+            ASSERT_NE(record, nullptr);
+            EXPECT_EQ(record->Host(), L"host" + std::to_wstring(i));
+            EXPECT_EQ(record->Port(), 2000 + i);
+        }
+    EXPECT_EQ(ModeOf(path), 0600u);
+}
