@@ -1,5 +1,7 @@
 #include "FTPClient.h"
 
+#include "ListingLines.h"
+#include "ListingParser.h"
 #include "OutputStream.h"
 
 #include "platform/Services.h"
@@ -946,6 +948,27 @@ bool CFTPClient::TransferData(ITransferNotification& notification, DataCommand k
     if (end == LoopEnd::Failed)
         DrainFinalReply();
     return false;
+}
+
+bool CFTPClient::ListDirectory(const std::wstring& path, std::vector<nsSP::RCIPtr<CFTPFileStatus>>& entries,
+                               bool passive)
+{
+    COutputStream stream(m_endOfLine);
+    if (!TransferData(stream, LIST, path, {Representation::ASCII, Representation::NonPrint}, passive))
+        return false;
+    entries.clear();
+    CListingParser parser; // the current year, taken once
+    // Bare LF line ends and an unterminated last line are entries too.
+    CListingLines::ForEachLine(stream.Text(),
+                               [&](std::wstring_view line)
+                               {
+                                   auto record = std::make_unique<CFTPFileStatus>();
+                                   if (!parser.Parse(line, *record))
+                                       return;
+                                   record->Path = path;
+                                   entries.emplace_back(record.release());
+                               });
+    return true;
 }
 
 std::unique_ptr<nsSocket::IBlockingSocket> CFTPClient::OpenTransfer(const std::wstring& path, bool passive,

@@ -1,5 +1,7 @@
 #pragma once
+#include "FTPFileStatus.h"
 #include "LogonRecord.h"
+#include "RCIPtr.h"
 #include "Reply.h"
 #include "Representation.h"
 #include "TransferNotification.h"
@@ -12,6 +14,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace nsSocket
 {
@@ -89,6 +92,10 @@ public:
     // A whole transfer, its bytes moved through the notification.
     bool TransferData(ITransferNotification& notification, DataCommand kind, const std::wstring& path,
                       const Representation& representation, bool passive);
+    // Lists the path (empty: the current directory) and parses each line;
+    // lines no format accepts are left out. entries is untouched on failure.
+    bool ListDirectory(const std::wstring& path, std::vector<nsSP::RCIPtr<CFTPFileStatus>>& entries,
+                       bool passive);
     // Opens RETR (or STOR when uploading) in image type and hands the data
     // socket to the caller, who ends it with CloseTransfer. Null on failure.
     std::unique_ptr<nsSocket::IBlockingSocket> OpenTransfer(const std::wstring& path, bool passive,

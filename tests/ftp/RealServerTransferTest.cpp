@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
+#include <map>
 #include <sstream>
 
 using nsFTP::CFTPClient;
@@ -65,6 +66,25 @@ TEST_P(RealServerTransferTest, ListsADirectory)
     EXPECT_EQ(Boxes().Count(), 0u);
 }
 
+TEST_P(RealServerTransferTest, ListDirectoryGivesRecords)
+{
+    fs::create_directory(Root() / "pub");
+    fs::create_directory(Root() / "pub" / "inner dir");
+    std::ofstream(Root() / "pub" / "data.bin", std::ios::binary) << Content(1234);
+    std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> entries;
+    ASSERT_TRUE(client.ListDirectory(L"/pub", entries, Passive())) << testing::PrintToString(Boxes().Texts());
+    ASSERT_EQ(entries.size(), 2u);
+    std::map<std::wstring, const nsFTP::CFTPFileStatus*> byName;
+    for (const auto& entry : entries)
+        byName[entry->Name] = &*entry;
+    ASSERT_TRUE(byName.count(L"data.bin"));
+    ASSERT_TRUE(byName.count(L"inner dir"));
+    EXPECT_EQ(byName[L"data.bin"]->Size, 1234);
+    EXPECT_FALSE(byName[L"data.bin"]->TryCwd);
+    EXPECT_TRUE(byName[L"inner dir"]->TryCwd);
+    EXPECT_EQ(byName[L"inner dir"]->Path, L"/pub");
+}
+
 TEST_P(RealServerTransferTest, DownloadsAndUploadsByteForByte)
 {
     const std::string content = Content(300000);
@@ -99,7 +119,8 @@ TEST_P(RealServerTransferTest, DownloadsAndUploadsByteForByte)
 
     // The control connection is in step for a listing afterwards.
     COutputStream stream(client.EndOfLine());
-    EXPECT_TRUE(client.TransferData(stream, nsFTP::LIST, L"", {}, Passive())) << testing::PrintToString(Boxes().Texts());
+    EXPECT_TRUE(client.TransferData(stream, nsFTP::LIST, L"", {}, Passive()))
+        << testing::PrintToString(Boxes().Texts());
     EXPECT_THAT(stream.Text(), HasSubstr(L"up.bin"));
     EXPECT_EQ(Boxes().Count(), 0u);
 }

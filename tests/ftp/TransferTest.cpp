@@ -267,6 +267,31 @@ TEST_F(TransferTest, AbortOutsideATransferReadsBothRepliesOfABor)
     EXPECT_EQ(reply.text, L"200 ok");
 }
 
+TEST_F(TransferTest, ListDirectoryParsesEveryLineAndKeepsThePath)
+{
+    server.Passive().On("LIST /pub", "150 ok\r\n");
+    server.DataSend("-rw-r--r-- 1 u g 5 Jan  1  2024 a.txt\r\n"
+                    "total 12\r\n"
+                    "drwxr-xr-x 2 u g 4096 Feb  2  2023 bare lf dir\n"
+                    "-rw-r--r-- 1 u g 7 Mar  3  2022 last\xE9");
+    server.Send("226 ok\r\n");
+    server.Passive().On("LIST /gone", "550 No such directory\r\n");
+    Connect();
+    std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> entries;
+    ASSERT_TRUE(client.ListDirectory(L"/pub", entries, true)) << testing::PrintToString(Boxes().Texts());
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0]->Name, L"a.txt");
+    EXPECT_EQ(entries[0]->Size, 5);
+    EXPECT_EQ(entries[1]->Name, L"bare lf dir");
+    EXPECT_TRUE(entries[1]->TryCwd);
+    // The last line arrived without a line end and is still an entry.
+    EXPECT_EQ(entries[2]->Name, L"last\u00E9");
+    for (const auto& entry : entries)
+        EXPECT_EQ(entry->Path, L"/pub");
+    EXPECT_FALSE(client.ListDirectory(L"/gone", entries, true));
+    EXPECT_EQ(entries.size(), 3u);
+}
+
 // Asks for an abort from inside the transfer, as a cancel button would.
 class AbortingSink final : public nsFTP::ITransferNotification
 {
