@@ -556,6 +556,9 @@ int CFTPClient::SiteCommand(const std::wstring& argument)
 
 int CFTPClient::KeepAlive()
 {
+    // While a transfer owns the control connection a PWD would take its reply.
+    if (m_transferInProgress)
+        return -1;
     Reply reply;
     if (!SendCommand(L"PWD", false) || !ReadReply(reply, false))
         return -1;

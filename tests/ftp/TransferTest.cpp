@@ -210,9 +210,11 @@ TEST_F(TransferTest, DownloadAndUploadAreDrivenByTheCaller)
     auto data = client.OpenTransfer(L"/f", true, false);
     ASSERT_TRUE(data) << testing::PrintToString(Boxes().Texts());
     EXPECT_TRUE(client.TransferInProgress());
-    // No listing may start while the caller holds a transfer.
+    // No listing and no keep-alive may use the control connection while the
+    // caller holds a transfer.
     std::wstring text;
     EXPECT_FALSE(List(L"", text));
+    EXPECT_EQ(client.KeepAlive(), -1);
     std::string received;
     char buffer[1024];
     int count = 0;
