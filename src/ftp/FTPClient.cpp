@@ -8,6 +8,7 @@
 #include "platform/TextCodec.h"
 #include "socket/BlockingSocketException.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -181,9 +182,20 @@ bool CFTPClient::SendCommand(const std::wstring& command, bool show)
 
 bool CFTPClient::FillPendingLines()
 {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline =
+        m_haveReplyDeadline ? m_replyDeadline : Clock::now() + std::chrono::seconds(SocketTimeout());
     for (;;)
     {
-        const int count = m_controlSocket->Receive(m_buffer.data(), BufferSize - 1, SocketTimeout());
+        int wait = SocketTimeout();
+        if (wait > 0)
+        {
+            const auto left = std::chrono::ceil<std::chrono::seconds>(deadline - Clock::now()).count();
+            if (left <= 0)
+                throw CBlockingSocketException(L"Unable to receive data (receive timeout).", ETIMEDOUT);
+            wait = static_cast<int>(std::min<long long>(left, wait));
+        }
+        const int count = m_controlSocket->Receive(m_buffer.data(), BufferSize - 1, wait);
         if (m_responseWait != 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(m_responseWait));
         if (count <= 0)
@@ -250,6 +262,14 @@ bool CFTPClient::ReadReplyLine(std::wstring& line, bool show)
 bool CFTPClient::ReadReply(Reply& reply, bool show)
 {
     reply.Clear();
+    // The whole reply, all its lines, must come within the timeout.
+    m_replyDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(SocketTimeout());
+    m_haveReplyDeadline = true;
+    struct DeadlineEnd
+    {
+        bool& active;
+        ~DeadlineEnd() { active = false; }
+    } deadlineEnd{m_haveReplyDeadline};
     std::wstring line;
     if (!ReadReplyLine(line, show))
         return false;

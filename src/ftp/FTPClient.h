@@ -9,6 +9,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -160,6 +161,10 @@ private:
     std::wstring m_endOfLine = L"\r\n";
     std::array<char, BufferSize> m_buffer{};
     std::deque<std::string> m_pendingLines;
+    // When the reply being read must be complete: a server that trickles
+    // bytes may not hold the client past its timeout.
+    std::chrono::steady_clock::time_point m_replyDeadline{};
+    bool m_haveReplyDeadline = false;
     // Bytes after the last line feed received, kept for the next read.
     std::string m_partialLine;
     // The TYPE last set on this connection; null until a transfer needs it.

@@ -186,6 +186,30 @@ TEST_F(FileCommandsTest, StalledServerTimesOutAfterTheClientTimeout)
     EXPECT_THAT(Boxes().Texts(), ElementsAre(HasSubstr(L"Unable to receive data (receive timeout).")));
 }
 
+TEST_F(FileCommandsTest, TricklingServerCannotHoldTheClientPastItsTimeout)
+{
+    server.On("CWD /slow", "")
+        .SendPieces({"2", "5", "0", " ", "o", "k", "a", "y", "\r\n"}, std::chrono::milliseconds(400));
+    Connect();
+    // The whole reply takes over three seconds; the client gives up after one.
+    EXPECT_EQ(client.ChangeDirectory(L"/slow"), -1);
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_THAT(Boxes().Texts(), ElementsAre(HasSubstr(L"Unable to receive data (receive timeout).")));
+}
+
+TEST(ClientLifetimeTest, DestroyingAConnectedClientSaysQuit)
+{
+    ScriptedFtpServer server;
+    server.Greet("220 hi\r\n").On("QUIT", "221 Bye\r\n").Start();
+    {
+        CFTPClient client(std::make_unique<nsSocket::CBlockingSocket>());
+        ASSERT_TRUE(client.OpenControlConnection(L"127.0.0.1", server.Port()));
+    }
+    ASSERT_TRUE(server.WaitFinished());
+    EXPECT_THAT(server.Received(), ElementsAre("QUIT\r\n"));
+    EXPECT_EQ(Boxes().Count(), 0u);
+}
+
 TEST_F(FileCommandsTest, QuitClosesTheConnection)
 {
     server.On("QUIT", "221 Goodbye\r\n");
