@@ -70,6 +70,26 @@ TEST_F(CommandEncodingTest, SendFailureIsShownAndDropsTheConnection)
     EXPECT_THAT(Boxes().Texts(), testing::ElementsAre(HasSubstr(L"Unable to send data.\n\nError code: ")));
 }
 
+TEST_F(CommandEncodingTest, TypeAndPortCommandsAreSpeltOut)
+{
+    using nsFTP::Representation;
+    for (int i = 0; i < 6; ++i)
+        fake->QueueReceive("200 ok\r\n");
+    EXPECT_EQ(client->SetRepresentation({Representation::ASCII, Representation::NonPrint}), 0);
+    EXPECT_EQ(client->SetRepresentation({Representation::ASCII, Representation::Telnet}), 0);
+    EXPECT_EQ(client->SetRepresentation({Representation::EBCDIC, Representation::CarriageControl}), 0);
+    EXPECT_EQ(client->SetRepresentation({Representation::Image, Representation::Telnet}), 0);
+    EXPECT_EQ(client->SetRepresentation({Representation::Local, 0}), 0);
+    EXPECT_EQ(client->SetRepresentation({7, 0}), -1);
+    EXPECT_EQ(client->SendPort(L"10.0.0.5", 5001), 0);
+    EXPECT_EQ(fake->Sent(),
+              "TYPE A\r\nTYPE A T\r\nTYPE E C\r\nTYPE I\r\nTYPE L 0\r\nPORT 10,0,0,5,19,137\r\n");
+    EXPECT_EQ(CFTPClient::DataCommandText(nsFTP::LIST, L""), L"LIST");
+    EXPECT_EQ(CFTPClient::DataCommandText(nsFTP::NLST, L"/a b"), L"NLST /a b");
+    EXPECT_EQ(CFTPClient::DataCommandText(nsFTP::APPE, L""), L"APPE ");
+    EXPECT_EQ(CFTPClient::DataCommandText(static_cast<nsFTP::DataCommand>(9), L"x"), L"");
+}
+
 TEST(ControlConnectionTest, ConnectIsBoundedByTheClientTimeout)
 {
     auto socket = std::make_unique<FakeSocket>();

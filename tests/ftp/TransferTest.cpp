@@ -164,6 +164,26 @@ TEST_F(TransferTest, RefusedSetupStepsFailWithTheServersText)
     EXPECT_FALSE(client.TransferInProgress());
 }
 
+TEST_F(TransferTest, DataConnectionThatCannotBeMadeIsShown)
+{
+    unsigned short closedPort;
+    {
+        ScriptedFtpServer gone;
+        closedPort = gone.Port();
+    }
+    server.On("PASV", "227 Entering Passive Mode (127,0,0,1," + std::to_string(closedPort / 256) + "," +
+                          std::to_string(closedPort % 256) + ")\r\n");
+    server.On("NOOP", "200 ok\r\n");
+    Connect();
+    std::wstring text;
+    EXPECT_FALSE(List(L"", text));
+    EXPECT_THAT(Boxes().Texts(), ElementsAre(HasSubstr(L"Cannot establish a connection to the server.")));
+    // LIST was never sent, and the control connection is fine.
+    nsFTP::Reply reply;
+    ASSERT_TRUE(client.Execute(L"NOOP", reply, true));
+    EXPECT_EQ(reply.text, L"200 ok");
+}
+
 TEST_F(TransferTest, FinalReplyThatIsNotPositiveFailsTheListing)
 {
     server.Passive().On("LIST", "150 ok\r\n");
