@@ -108,6 +108,13 @@ void CFTPClient::DropControlConnection(const CBlockingSocketException& failure, 
 bool CFTPClient::OpenControlConnection(const std::wstring& host, unsigned short port)
 {
     CloseControlConnection();
+    // A zero would cut the name short and connect somewhere else.
+    if (host.empty() || HoldsLineBreakOrZero(host))
+    {
+        Services::ShowError(L"The host name '" + platform::TextCodec::FromLatin1(HostBytes(host).c_str()) +
+                            L"' is not valid.");
+        return false;
+    }
     try
     {
         m_controlSocket->Create(SOCK_STREAM);

@@ -119,6 +119,19 @@ TEST(ControlConnectionTest, FailedConnectAndUnknownHostAreShownAndLeaveNoConnect
     EXPECT_THAT(Boxes().Texts()[1], HasSubstr(L"'nowhere.invalid'"));
 }
 
+TEST(ControlConnectionTest, HostNamesWithZerosOrLineBreaksAreRefused)
+{
+    auto socket = std::make_unique<FakeSocket>();
+    FakeSocket* fake = socket.get();
+    CFTPClient client(std::move(socket));
+    EXPECT_FALSE(client.OpenControlConnection(std::wstring(L"evil.example\0.good.example", 25), 21));
+    EXPECT_FALSE(client.OpenControlConnection(L"host\r\n", 21));
+    EXPECT_FALSE(client.OpenControlConnection(L"", 21));
+    EXPECT_EQ(fake->ConnectCount(), 0);
+    EXPECT_EQ(Boxes().Count(), 3u);
+    EXPECT_THAT(Boxes().Texts()[0], HasSubstr(L"'evil.example' is not valid"));
+}
+
 TEST(ControlConnectionTest, FailingCloseIsSilentAndStillDisconnects)
 {
     auto socket = std::make_unique<FakeSocket>();

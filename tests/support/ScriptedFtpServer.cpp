@@ -240,7 +240,14 @@ void ScriptedFtpServer::WriteAll(int fd, const std::string& bytes)
     size_t done = 0;
     while (fd >= 0 && done < bytes.size() && !m_stop)
     {
-        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        // Never block: a client that stops reading must not keep the server
+        // from stopping.
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, PollSliceMs) <= 0)
+            continue;
+        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno == EAGAIN)
+            continue;
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
