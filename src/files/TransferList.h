@@ -1,0 +1,57 @@
+#pragma once
+#include "TransferItem.h"
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+class CSiteConnection;
+
+// The ordered list every multi-file operation works on: the picked items
+// first, then, once expanded, the contents of every folder, breadth-first.
+// Items never move once added, so pointers to them stay valid.
+class CTransferList
+{
+public:
+    // Folders deeper than this are not expanded (a link that leads back to an
+    // ancestor would otherwise grow the list without end).
+    static constexpr int MaxDepth = 64;
+
+    // A list without a connection is never expanded remotely.
+    explicit CTransferList(CSiteConnection* connection = nullptr) : m_connection(connection) {}
+
+    void Add(std::int64_t size, bool isDirectory, const std::wstring& relativePath,
+             const std::wstring& sourcePath, std::int64_t modified);
+    void Clear();
+
+    // The one iteration of the list. Next moves to the item that followed the
+    // current one when the cursor reached it. filesOnly skips folders.
+    TransferItem* First(bool filesOnly);
+    TransferItem* Next(bool filesOnly);
+
+    // Append the contents of every folder item, recursively, listing remote
+    // folders through the connection or local ones on the disk. A folder that
+    // cannot be listed stays unexpanded. Stops early once cancel is set.
+    void ExpandRemote(const std::atomic<bool>* cancel = nullptr);
+    void ExpandLocal(const std::atomic<bool>* cancel = nullptr);
+
+    CSiteConnection* Connection() const { return m_connection; }
+    const std::deque<TransferItem>& Items() const { return m_items; }
+    // Sum of the known sizes of every item ever added, folders included.
+    std::int64_t TotalBytes() const { return m_totalBytes; }
+    int FileCount() const { return m_fileCount; }
+    int ItemCount() const { return static_cast<int>(m_items.size()); }
+
+private:
+    TransferItem* Step(size_t index, bool filesOnly);
+    static int Depth(const std::wstring& relativePath);
+    bool ExpandRemoteFolder(size_t index);
+    bool ExpandLocalFolder(size_t index);
+
+    CSiteConnection* m_connection;
+    std::deque<TransferItem> m_items;
+    std::int64_t m_totalBytes = 0;
+    int m_fileCount = 0;
+    size_t m_cursorNext = 0;
+};

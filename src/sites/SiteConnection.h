@@ -1,0 +1,74 @@
+#pragma once
+#include "ftp/FTPClient.h"
+#include "ftp/FTPFileStatus.h"
+#include "ftp/LogonRecord.h"
+#include "ftp/RCIPtr.h"
+#include "sites/SiteList.h"
+#include "sites/SiteRecord.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Ties a saved site to the FTP engine. Each program's document owns one for the
+// life of the process. "Connected" is the engine's control socket being open;
+// there is no flag of its own.
+class CSiteConnection
+{
+public:
+    CSiteConnection();
+    ~CSiteConnection();
+    CSiteConnection(const CSiteConnection&) = delete;
+    CSiteConnection& operator=(const CSiteConnection&) = delete;
+
+    bool Connect(const SiteRecord& site);
+    void GoToInitialDirectory(const std::wstring& directory);
+    void Disconnect();
+    // Sends PWD quietly when connected, the site asks for keep-alives and no
+    // job or search is using the engine.
+    void KeepAliveTick();
+    bool IsConnected() const;
+
+    // While a job or search drives the engine from its own thread the
+    // connection is busy, and the keep-alive leaves the control connection alone.
+    class BusyScope
+    {
+    public:
+        explicit BusyScope(CSiteConnection& connection);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        CSiteConnection& m_connection;
+    };
+    bool IsBusy() const { return m_busy.load() > 0; }
+
+    const SiteRecord& CurrentSite() const { return m_currentSite; }
+    const std::wstring& HomeDirectory() const { return m_homeDirectory; }
+    const nsFTP::CLogonRecord& Logon() const { return m_logon; }
+    nsFTP::CFTPClient& Engine() { return *m_engine; }
+    CSiteList& Sites() { return m_sites; }
+
+    // The engine's current directory (cache or PWD); empty when that fails.
+    std::wstring CurrentDirectory();
+    // CWD; true when the server accepted it.
+    bool ChangeDirectory(const std::wstring& path);
+
+    // Engine pass-throughs; data connections use the connected site's passive flag.
+    bool List(const std::wstring& path, std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>>& records);
+    std::unique_ptr<nsSocket::IBlockingSocket> OpenTransfer(const std::wstring& path, bool upload);
+    bool MakeDirectory(const std::wstring& path, bool showErrors);
+    void RemoveDirectory(const std::wstring& path);
+    void DeleteFile(const std::wstring& path);
+    void RenameFile(const std::wstring& from, const std::wstring& to);
+
+private:
+    SiteRecord m_currentSite;
+    std::unique_ptr<nsFTP::CFTPClient> m_engine;
+    nsFTP::CLogonRecord m_logon;
+    CSiteList m_sites;
+    std::wstring m_homeDirectory;
+    std::atomic<int> m_busy{0};
+};
