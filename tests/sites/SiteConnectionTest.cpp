@@ -128,7 +128,11 @@ TEST_F(SiteConnectionTest, UserLogonCopiesTheSiteAndLearnsTheHome)
     CSiteConnection connection;
     SiteRecord site = SiteFor(server);
     site.SetKeepAlive(0);
+    testing_support::Status().Clear();
     Connect(connection, site);
+    // The counts of the last listing are gone before the new one is made.
+    EXPECT_THAT(CountPaneTexts(), ElementsAre(std::pair{1, std::wstring()}, std::pair{2, std::wstring()},
+                                              std::pair{3, std::wstring()}));
     EXPECT_TRUE(connection.IsConnected());
     EXPECT_TRUE(connection.CurrentSite() == site);
     EXPECT_EQ(connection.HomeDirectory(), L"/home/u");
