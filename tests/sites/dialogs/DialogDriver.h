@@ -15,7 +15,7 @@ namespace testing_support
 // Acts on the next visible window of type T once the event loop (a modal
 // dialog's or a menu's) runs. When none shows up, every modal window is
 // closed so the test fails instead of hanging.
-template <class T> void WhenShown(std::function<void(T&)> act, int attempts = 1000)
+template <class T> void WhenShown(std::function<void(T&)> act, int attempts = 4000)
 {
     QTimer::singleShot(5,
                        [act, attempts]

@@ -256,6 +256,18 @@ TEST_F(SiteManager, NewGroupRefusesATakenOrEmptyLabelAndCancelAddsNothing)
                                                           L"The group label cannot be empty."}));
     EXPECT_EQ(manager.Tree()->topLevelItemCount(), 1);
     EXPECT_EQ(Stored().size(), 1u);
+
+    // A group label is cut to what a record holds while it is typed.
+    ChooseFromMenu("New Group");
+    WhenShown<CTextDlg>(
+        [](CTextDlg& prompt)
+        {
+            QTest::keyClicks(prompt.Edit(), QString(100, QChar('g')));
+            ClickOk(prompt);
+        });
+    manager.NewButton()->click();
+    EXPECT_NE(Item(manager, QString(95, QChar('g'))), nullptr);
+    EXPECT_TRUE(StoredSite(std::wstring(95, L'g')));
 }
 
 TEST_F(SiteManager, EditMovesASiteToAnotherGroupRenamesItAndKeepsItsProxy)
