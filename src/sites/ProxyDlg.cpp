@@ -44,6 +44,7 @@ CProxyDlg::CProxyDlg(QWidget* parent)
       m_passwordEdit(TextEdit(this, "password"))
 {
     setWindowTitle(QStringLiteral("FTP Proxy Server Settings"));
+    setMinimumWidth(300);
     m_modeList->setObjectName("mode");
     m_passwordEdit->setEchoMode(QLineEdit::Password);
 

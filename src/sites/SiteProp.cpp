@@ -49,6 +49,7 @@ CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
       m_parentList(new QComboBox(this))
 {
     setWindowTitle(QStringLiteral("Site Properties"));
+    setMinimumWidth(340);
     m_passwordEdit->setEchoMode(QLineEdit::Password);
     m_parentList->setObjectName("parentGroup");
 
