@@ -97,8 +97,9 @@ bool CSiteConnection::Connect(const SiteRecord& site)
     m_logon = LogonFor(site);
     if (!m_engine->LogOn(m_logon, TimeoutFor(site)))
     {
-        // The engine keeps a refused logon's connection open; nobody is logged
-        // on there, so leave quietly rather than look connected.
+        // The engine keeps the control connection after a refused logon; a
+        // site that is not logged on must not look connected to the shells
+        // (keep-alive, Disconnect, the browser).
         if (m_engine->IsConnected())
         {
             nsFTP::Reply reply;
