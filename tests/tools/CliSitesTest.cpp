@@ -131,6 +131,17 @@ TEST_F(CliSites, EveryOptionReachesItsFieldAndGroupsGetTheNextNumber)
     EXPECT_THAT(listed, testing::Contains(HasSubstr("{\"label\":\"Work\",\"host\":\"\",\"port\":21,")));
 }
 
+TEST_F(CliSites, LabelsThatLookLikeJsonOrLineBreaksStayOneEscapedLine)
+{
+    const auto added = Cli({"sites", "add", "--label", "a\"b\nc\\d", "--host", "h"});
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    const auto listed = Listed();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_THAT(listed[0], testing::StartsWith("{\"label\":\"a\\\"b\\u000ac\\\\d\",\"host\":\"h\","));
+    EXPECT_EQ(Cli({"sites", "remove", "A\"B\nC\\D"}).exitCode, 0);
+    EXPECT_THAT(Listed(), IsEmpty());
+}
+
 TEST_F(CliSites, DuplicatesAndBadValuesAreRefusedAndStoreNothing)
 {
     ASSERT_EQ(Cli({"sites", "add", "--label", "Home", "--host", "ftp.example", "--login", "bob"}).exitCode,
