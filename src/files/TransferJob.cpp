@@ -283,6 +283,9 @@ bool CTransferJob::Prepare()
 // every answer was yes. Only the picked items are compared.
 bool CTransferJob::AskUploadConflicts()
 {
+    // A destination that does not exist yet is made first (quietly), so that
+    // looking into it does not end in an error box.
+    MakeRemoteFolders(m_destination);
     std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> records;
     if (!m_connection->List(m_destination, records))
         return true;

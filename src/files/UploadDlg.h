@@ -45,6 +45,11 @@ public:
     bool HadFailures() const { return m_job && m_job->HadFailures(); }
     bool WorkerEnded() const { return m_ended; }
 
+    // What the worker's reports do on the interface thread.
+    void ShowItem(const QString& path);
+    void SetRange(std::int64_t total);
+    void ShowProgress(std::int64_t value);
+
     void reject() override;
 
 protected:
@@ -54,9 +59,6 @@ protected:
 private:
     class Host;
     void Start();
-    void ShowItem(const QString& path);
-    void SetRange(std::int64_t total);
-    void ShowProgress(std::int64_t value);
     bool AskReplace(bool isDirectory, const std::wstring& name, const std::wstring& serverText,
                     const std::wstring& localText);
     void WorkerEnded(JobResult result);
