@@ -669,33 +669,29 @@ void CTransferJob::Delete(bool remote)
         std::wstring path;
     };
     std::vector<Entry> entries;
-    // A local link is removed itself; what it leads to is never touched.
+    // A link is removed itself; what it leads to is never touched.
     std::vector<std::wstring> links;
     for (const auto& item : m_list->Items())
     {
         if (m_cancel.load())
             return;
-        bool isDirectory = item.isDirectory;
-        if (!remote)
+        if (std::any_of(links.begin(), links.end(),
+                        [&](const std::wstring& link)
+                        {
+                            return item.sourcePath.size() > link.size() &&
+                                   item.sourcePath.compare(0, link.size(), link) == 0 &&
+                                   item.sourcePath[link.size()] == L'/';
+                        }))
+            continue;
+        bool isLink = item.isLink;
+        struct stat info
         {
-            if (std::any_of(links.begin(), links.end(),
-                            [&](const std::wstring& link)
-                            {
-                                return item.sourcePath.size() > link.size() &&
-                                       item.sourcePath.compare(0, link.size(), link) == 0 &&
-                                       item.sourcePath[link.size()] == L'/';
-                            }))
-                continue;
-            struct stat info
-            {
-            };
-            if (lstat(TextCodec::ToUtf8(item.sourcePath).c_str(), &info) == 0 && S_ISLNK(info.st_mode))
-            {
-                links.push_back(item.sourcePath);
-                isDirectory = false;
-            }
-        }
-        entries.push_back({isDirectory, item.sourcePath});
+        };
+        if (!remote && lstat(TextCodec::ToUtf8(item.sourcePath).c_str(), &info) == 0)
+            isLink = S_ISLNK(info.st_mode);
+        if (isLink)
+            links.push_back(item.sourcePath);
+        entries.push_back({item.isDirectory && !isLink, item.sourcePath});
     }
     // Longest path first: everything inside a folder goes before the folder.
     std::stable_sort(entries.begin(), entries.end(),

@@ -105,6 +105,7 @@ bool CTransferList::ExpandRemoteFolder(size_t index)
         Add(record->SizeType == 1 ? record->Size : -1, record->TryCwd, RemotePath::Join(relative, name),
             source, record->ModificationTime);
         TransferItem& added = m_items.back();
+        added.isLink = isLink;
         if (!added.isDirectory)
             continue;
         // Folders past the depth limit, and links that lead back to the folder
@@ -186,6 +187,10 @@ bool CTransferList::ExpandLocalFolder(size_t index)
         const bool isDirectory = S_ISDIR(info.st_mode);
         Add(isDirectory ? 0 : static_cast<std::int64_t>(info.st_size), isDirectory,
             RemotePath::Join(relative, wideName), source, static_cast<std::int64_t>(info.st_mtime));
+        struct stat own
+        {
+        };
+        m_items.back().isLink = lstat(sourceBytes.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
         if (isDirectory)
             // A folder link that leads back to this folder or above it is kept
             // but not descended into.

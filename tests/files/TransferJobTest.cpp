@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <deque>
@@ -250,20 +251,24 @@ TEST_F(TransferJobTest, RemoteDeleteRemovesTheNestedTreeDeepestFirst)
     Write(Remote("t/a/x.txt"), "x");
     fs::create_directories(Remote("t/empty"));
     Write(Remote("keep.txt"), "k");
+    // A link in the tree goes; the folder it leads to and its files stay.
+    Write(Remote("other/precious.txt"), "p");
+    fs::create_directory_symlink("../../other", Remote("t/a/link"));
     RecordingHost host;
     auto list = std::make_unique<CTransferList>(&m_connection);
     PickRemote(*list, L"/", L"t");
     EXPECT_EQ(Run(std::move(list), L"", JobKind::RemoteDelete, host), JobResult::Ok);
     EXPECT_FALSE(fs::exists(Remote("t")));
     EXPECT_TRUE(fs::exists(Remote("keep.txt")));
+    EXPECT_EQ(Read(Remote("other/precious.txt")), "p");
     // Each path is worked on after every path below it.
-    ASSERT_EQ(host.items.size(), 6u);
+    ASSERT_EQ(host.items.size(), 7u);
     for (size_t i = 0; i < host.items.size(); ++i)
         for (size_t j = i + 1; j < host.items.size(); ++j)
             EXPECT_NE(host.items[j].rfind(host.items[i] + L"/", 0), 0u)
                 << TextCodec::ToUtf8(host.items[i]) << " before what it holds";
-    EXPECT_EQ(host.progress.back(), 5);
-    EXPECT_EQ(CTransferJob::ProgressText(JobKind::RemoteDelete, 5, 6), L"Deleting 6 of 6");
+    EXPECT_EQ(host.progress.back(), 6);
+    EXPECT_EQ(CTransferJob::ProgressText(JobKind::RemoteDelete, 6, 7), L"Deleting 7 of 7");
 }
 
 TEST_F(TransferJobTest, RemoteMoveRenamesAPickedFolderWithItsContents)
@@ -548,4 +553,24 @@ TEST(TransferJobTexts, ProgressLinesAndReplaceTextsUse64BitSizes)
     const std::wstring local = L"caf\u00e9 \u65e5";
     EXPECT_EQ(TextCodec::ToLatin1(CTransferJob::RemoteFromLocal(local)), TextCodec::ToUtf8(local));
     EXPECT_EQ(CTransferJob::LocalFromRemote(CTransferJob::RemoteFromLocal(local)), local);
+}
+
+TEST_F(TransferJobTest, ProgressComesAtMostTwentyTimesASecondAndAtTheEndOfEachFile)
+{
+    const std::int64_t big = 16 * 1024 * 1024; // 64 blocks
+    Write(m_local / "big.bin", RandomBytes(static_cast<size_t>(big), 4));
+    Write(m_local / "small.txt", "s");
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    PickLocal(*list, m_local / "big.bin");
+    PickLocal(*list, m_local / "small.txt");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(std::move(list), L"/", JobKind::Upload, host), JobResult::Ok);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    // One report per interval begun, plus one at the end of each file.
+    EXPECT_LE(host.progress.size(), static_cast<size_t>(elapsed / CTransferJob::ReportInterval) + 1 + 2);
+    EXPECT_NE(std::find(host.progress.begin(), host.progress.end(), big), host.progress.end());
+    EXPECT_EQ(host.progress.back(), big + 1);
+    EXPECT_EQ(fs::file_size(Remote("big.bin")), static_cast<std::uintmax_t>(big));
 }

@@ -69,6 +69,7 @@ void AddRecord(CTransferList& list, const nsFTP::CFTPFileStatus& record, const s
     const std::wstring name = RemotePath::LinkName(record.Name, isLink);
     list.Add(record.SizeType == 1 ? record.Size : -1, record.TryCwd, name, RemotePath::Join(folder, name),
              record.ModificationTime);
+    list.LastAdded().isLink = isLink;
 }
 
 bool AddLocal(CTransferList& list, const std::string& path, const std::string& name)
