@@ -55,7 +55,7 @@ TEST_F(CliCommands, LsShowsWhatTheFolderHolds)
     const auto lines = Lines(result.out);
     ASSERT_EQ(lines.size(), 2u) << result.out;
     const std::string file = LineNamed(lines, "a.txt");
-    EXPECT_THAT(file, HasSubstr("\"Path\":\"/pub\""));
+    EXPECT_THAT(file, HasSubstr("\"Path\":\"pub\""));
     EXPECT_THAT(file, HasSubstr("\"TryRetr\":true"));
     EXPECT_THAT(file, HasSubstr("\"SizeType\":1,\"Size\":5,"));
     const std::string folder = LineNamed(lines, "sub folder");
@@ -66,7 +66,7 @@ TEST_F(CliCommands, LsShowsWhatTheFolderHolds)
     ASSERT_EQ(inner.exitCode, 1) << "options go after the command name";
     const auto active = Cli({"ls", "--active", Url("/pub/sub%20folder")});
     ASSERT_EQ(active.exitCode, 0) << active.err;
-    EXPECT_THAT(Lines(active.out), ElementsAre(HasSubstr("\"Name\":\"inner\",\"Path\":\"/pub/sub folder\"")));
+    EXPECT_THAT(Lines(active.out), ElementsAre(HasSubstr("\"Name\":\"inner\",\"Path\":\"pub/sub folder\"")));
 
     const auto empty = Cli({"ls", Url("/pub/sub%20folder/inner-none")});
     EXPECT_EQ(empty.exitCode, 1);
@@ -184,6 +184,42 @@ TEST(CliLogon, ProxyOptionsDriveTheProxyLogon)
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "/home/u\n");
     EXPECT_THAT(proxy.Mismatches(), IsEmpty());
+}
+
+TEST(CliUrl, PathsAreRelativeToTheLogonFolderAndReachTheServerByteForByte)
+{
+    testing_support::ScriptedFtpServer server;
+    server.Greet("220 hi\r\n")
+        .On("USER anonymous", "331 mail address as password\r\n")
+        .On("PASS tessel@", "230 in\r\n")
+        .On("PWD", "257 \"/home/ftp\"\r\n")
+        .On("DELE pub/a b", "250 gone\r\n")
+        .On("QUIT", "221 bye\r\n")
+        .Greet("220 hi\r\n")
+        .On("USER anonymous", "331 mail address as password\r\n")
+        .On("PASS tessel@", "230 in\r\n")
+        .On("PWD", "257 \"/home/ftp\"\r\n")
+        .On("DELE /etc/x", "550 no\r\n")
+        .On("QUIT", "221 bye\r\n");
+    // Text the tool printed (UTF-8 of the server's bytes) and raw escapes
+    // both go back as the bytes the server listed.
+    for (int i = 0; i < 3; ++i)
+        server.Greet("220 hi\r\n")
+            .On("USER anonymous", "331 mail address as password\r\n")
+            .On("PASS tessel@", "230 in\r\n")
+            .On("PWD", "257 \"/\"\r\n")
+            .On("DELE caf\xE9", "250 gone\r\n")
+            .On("QUIT", "221 bye\r\n");
+    server.Start();
+    const std::string base = "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/";
+    EXPECT_EQ(Cli({"rm", base + "pub/a%20b"}).exitCode, 0);
+    const auto absolute = Cli({"rm", base + "%2Fetc/x"});
+    EXPECT_EQ(absolute.exitCode, 1);
+    EXPECT_THAT(absolute.err, HasSubstr("550 no"));
+    for (const char* path : {"caf%C3%A9", "caf%E9", "caf\xC3\xA9"})
+        EXPECT_EQ(Cli({"rm", base + path}).exitCode, 0) << path;
+    EXPECT_TRUE(server.WaitFinished());
+    EXPECT_THAT(server.Mismatches(), IsEmpty());
 }
 
 TEST(CliLogon, ASilentServerEndsInATimeoutAndAClosedPortInAnError)

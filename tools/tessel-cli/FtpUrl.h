@@ -19,7 +19,9 @@ public:
     bool hasUser = false;
     std::wstring user;
     std::wstring password;
-    // Empty for a URL without a path; otherwise it starts with '/'.
+    // The path after the host's '/', relative to the folder the logon leads
+    // to (as curl and RFC 1738 read it); one that starts with %2F or a second
+    // '/' is absolute. Empty for the logon folder itself.
     std::wstring path;
 
     // False with a one-line reason when the text is no usable FTP URL.

@@ -44,7 +44,7 @@ bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shap
                     ", got " + std::to_string(positional.size());
         else if (!CFtpUrl::Parse(positional[shape.urlIndex], url, error))
             error = "bad URL: " + error;
-        else if (shape.needsPath && (url.path.empty() || url.path == L"/"))
+        else if (shape.needsPath && (url.path.empty() || url.path == L"/" || url.path == L"."))
             error = "the URL names no remote file or folder";
         else
         {
