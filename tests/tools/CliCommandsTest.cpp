@@ -222,6 +222,30 @@ TEST(CliUrl, PathsAreRelativeToTheLogonFolderAndReachTheServerByteForByte)
     EXPECT_THAT(server.Mismatches(), IsEmpty());
 }
 
+TEST(CliUrl, ControlCharactersFromTheServerNeverReachTheTerminal)
+{
+    testing_support::ScriptedFtpServer server;
+    for (int i = 0; i < 2; ++i)
+        server.Greet("220 hi\r\n")
+            .On("USER anonymous", "230 in\r\n")
+            .On("PWD", "257 \"/a\x1b]0;title\x07b\"\r\n")
+            .On("DELE x", "550 no\x1b[2J such\x9b"
+                          "1m file\r\n")
+            .On("QUIT", "221 bye\r\n");
+    server.Start();
+    const std::string base = "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/";
+    const auto pwd = Cli({"pwd", base});
+    EXPECT_EQ(pwd.exitCode, 1);
+    EXPECT_EQ(pwd.out, "");
+    EXPECT_THAT(pwd.err, HasSubstr("control characters"));
+    const auto rm = Cli({"rm", base + "x"});
+    EXPECT_EQ(rm.exitCode, 1);
+    EXPECT_THAT(rm.err, HasSubstr("550 no\\x1b[2J such\\x9b1m file"));
+    EXPECT_EQ(rm.err.find('\x1b'), std::string::npos);
+    EXPECT_EQ(rm.err.find('\r'), std::string::npos);
+    EXPECT_TRUE(server.WaitFinished());
+}
+
 TEST(CliLogon, ASilentServerEndsInATimeoutAndAClosedPortInAnError)
 {
     testing_support::ScriptedFtpServer silent;
@@ -258,6 +282,8 @@ TEST(CliArguments, BadUrlsAndOptionsGiveUsageAndExitOne)
         {"ls", "ftp://host:/"},
         {"ls", "ftp://[::1]/"},
         {"ls", "ftp://ho st/"},
+        {"ls", "ftp://h:21:22/"},
+        {"ls", "ftp://host?x/"},
         {"ls", "ftp://host/%zz"},
         {"ls", "ftp://host/%4"},
         {"ls", "ftp://host/a?b"},

@@ -108,13 +108,19 @@ TEST_P(CliTransfer, LocalProblemsStopBeforeAnythingIsSent)
     EXPECT_THAT(nowhere.err, HasSubstr("r.txt.part"));
 }
 
-TEST_P(CliTransfer, PutIntoAFolderKeepsTheLocalName)
+TEST_P(CliTransfer, IntoAFolderTheFileKeepsItsName)
 {
     fs::create_directory(Root() / "in");
     WriteFile(local / "named.txt", "n");
     const auto put = Run({"put", (local / "named.txt").string(), Url("/in/")});
     ASSERT_EQ(put.exitCode, 0) << put.err;
     EXPECT_EQ(ReadFile(Root() / "in" / "named.txt"), "n");
+
+    fs::create_directory(local / "down");
+    const auto get = Run({"get", Url("/in/named.txt"), (local / "down").string()});
+    ASSERT_EQ(get.exitCode, 0) << get.err;
+    EXPECT_EQ(ReadFile(local / "down" / "named.txt"), "n");
+    EXPECT_TRUE(fs::is_directory(local / "down"));
 }
 
 // Over 4 GiB, so sizes and offsets that fit 32 bits would show. The file is

@@ -124,7 +124,8 @@ bool CFtpUrl::Parse(std::string_view text, CFtpUrl& url, std::string& error)
     text.remove_prefix(scheme.size());
     const size_t slash = text.find('/');
     std::string_view authority = text.substr(0, slash);
-    const std::string_view path = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
+    const std::string_view path =
+        slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
     if (path.find_first_of("?#") != std::string_view::npos)
     {
         error = "queries and fragments are not part of an FTP URL; escape '?' and '#' as %3F and %23";
@@ -178,7 +179,7 @@ bool CFtpUrl::Parse(std::string_view text, CFtpUrl& url, std::string& error)
     for (char c : host)
     {
         const auto u = static_cast<unsigned char>(c);
-        if (u <= ' ' || c == '[' || c == ']' || c == '%' || c == '\\' || u == 0x7F)
+        if (u <= ' ' || u == 0x7F || std::string_view("[]%\\:?#").find(c) != std::string_view::npos)
         {
             error = "the host name is not valid (IPv4 addresses and host names only)";
             return false;

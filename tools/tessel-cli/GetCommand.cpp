@@ -3,10 +3,13 @@
 #include "CommandRegistry.h"
 #include "LocalFile.h"
 
+#include "platform/TextCodec.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace nsCli
@@ -60,7 +63,22 @@ int CGetCommand::Run(const std::vector<std::string>& args, CommandIo& io)
         Fail(io, "the URL names a folder; name the file to download");
         return 1;
     }
-    const std::string& file = call.positional[1];
+    std::string file = call.positional[1];
+    struct stat status
+    {
+    };
+    if (::stat(file.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+    {
+        // Into a folder under the remote name; a name of its own cannot leave it.
+        const std::wstring& path = call.target.path;
+        const std::string name = platform::TextCodec::ToUtf8(path.substr(path.find_last_of(L'/') + 1));
+        if (name == "." || name == "..")
+        {
+            Fail(io, "name the local file: the remote path ends in " + name);
+            return 1;
+        }
+        file += (file.back() == '/' ? "" : "/") + name;
+    }
     const std::string part = file + ".part";
     CLocalFile local;
     if (!local.Create(part))

@@ -7,7 +7,8 @@ namespace nsCli
 class CLocalFile;
 
 // tessel-cli get URL FILE: downloads into FILE.part and renames it to FILE
-// only when the whole transfer succeeded; the part file goes on failure.
+// only when the whole transfer succeeded; the part file goes on failure. A
+// FILE that is a folder receives the file under its remote name.
 class CGetCommand : public CNetworkCommand
 {
 public:

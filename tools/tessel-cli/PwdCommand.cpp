@@ -25,7 +25,14 @@ int CPwdCommand::Run(const std::vector<std::string>& args, CommandIo& io)
     std::wstring directory;
     if (client->CurrentDirectory(directory) != 0)
         return 1;
-    // The folder comes from one reply line, so it holds no line break.
+    // One reply line holds no line break, but it may hold other control
+    // characters, which would reach the terminal.
+    for (const wchar_t c : directory)
+        if (c < 0x20 || c == 0x7F)
+        {
+            Fail(io, "the server's folder name holds control characters");
+            return 1;
+        }
     const std::string line = platform::TextCodec::ToUtf8(directory) + "\n";
     if (std::fwrite(line.data(), 1, line.size(), io.out) != line.size() || std::fflush(io.out) != 0)
     {
