@@ -705,10 +705,11 @@ void CTransferJob::Delete(bool remote)
         m_host.ItemText(remote ? LocalFromRemote(entry.path) : entry.path);
         if (remote)
         {
-            if (entry.isDirectory)
-                m_connection->RemoveDirectory(entry.path);
-            else
-                m_connection->DeleteFile(entry.path);
+            // The engine has shown the server's refusal; the job goes on, and
+            // only says at its end that something failed.
+            auto& engine = m_connection->Engine();
+            if ((entry.isDirectory ? engine.RemoveDirectory(entry.path) : engine.DeleteFile(entry.path)) != 0)
+                Fail();
         }
         else
         {
@@ -736,7 +737,10 @@ void CTransferJob::Move(bool remote)
         const std::wstring target = RemotePath::Join(m_destination, item->relativePath);
         m_host.ItemText(remote ? LocalFromRemote(item->sourcePath) : item->sourcePath);
         if (remote)
-            m_connection->RenameFile(item->sourcePath, target);
+        {
+            if (m_connection->Engine().RenameFile(item->sourcePath, target) != 0)
+                Fail();
+        }
         else if (RenameNoReplace(TextCodec::ToUtf8(item->sourcePath), TextCodec::ToUtf8(target)) != 0)
         {
             ShowSystemError(item->sourcePath);

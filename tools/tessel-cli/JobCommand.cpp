@@ -1,6 +1,7 @@
 #include "JobCommand.h"
 
 #include "CommandRegistry.h"
+#include "LogonTarget.h"
 #include "files/RemotePath.h"
 #include "files/TransferList.h"
 #include "platform/TextCodec.h"
@@ -30,39 +31,6 @@ extern "C" void CancelRunningJob(int)
         job->Cancel();
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-bool Unescape(const std::string& text, std::string& bytes)
-{
-    bytes.clear();
-    for (size_t i = 0; i < text.size(); ++i)
-    {
-        if (text[i] != '%')
-        {
-            bytes += text[i];
-            continue;
-        }
-        if (i + 2 >= text.size())
-            return false;
-        const int high = HexValue(text[i + 1]);
-        const int low = HexValue(text[i + 2]);
-        if (high < 0 || low < 0)
-            return false;
-        bytes += static_cast<char>(high * 16 + low);
-        i += 2;
-    }
-    return true;
-}
-
 void AddRecord(CTransferList& list, const nsFTP::CFTPFileStatus& record, const std::wstring& folder)
 {
     const bool isLink = !record.Attributes.empty() && record.Attributes[0] == L'l';
@@ -86,132 +54,75 @@ bool AddLocal(CTransferList& list, const std::string& path, const std::string& n
 }
 } // namespace
 
-bool CJobCommand::ParseAddress(const std::string& text, Address& address, std::string& error)
+CConsoleJobHost::Replace CJobCommand::TakeReplaceOptions(std::vector<std::string>& args)
 {
-    address = Address();
-    const std::string scheme = "ftp://";
-    if (text.compare(0, scheme.size(), scheme) != 0)
+    auto replace = CConsoleJobHost::Replace::Ask;
+    for (auto at = args.begin(); at != args.end() && *at != "--";)
     {
-        error = "not an ftp:// address: " + text;
-        return false;
-    }
-    std::string rest = text.substr(scheme.size());
-    const size_t slash = rest.find('/');
-    std::string authority = rest.substr(0, slash);
-    std::string path = slash == std::string::npos ? "/" : rest.substr(slash);
-    const size_t at = authority.rfind('@');
-    if (at != std::string::npos)
-    {
-        const std::string credentials = authority.substr(0, at);
-        authority.erase(0, at + 1);
-        const size_t colon = credentials.find(':');
-        std::string user, password;
-        if (!Unescape(credentials.substr(0, colon), user) ||
-            (colon != std::string::npos && !Unescape(credentials.substr(colon + 1), password)))
+        if (*at == "--overwrite" || *at == "--no-overwrite")
         {
-            error = "bad escape in the user or password";
-            return false;
-        }
-        address.user = TextCodec::FromLatin1(user);
-        address.password = TextCodec::FromLatin1(password);
-        address.anonymous = user.empty() || user == "anonymous" || user == "ftp";
-    }
-    const size_t colon = authority.rfind(':');
-    if (colon != std::string::npos)
-    {
-        const std::string port = authority.substr(colon + 1);
-        int value = 0;
-        const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
-        if (ec != std::errc() || end != port.data() + port.size() || value < 1 || value > 65535)
-        {
-            error = "bad port: " + port;
-            return false;
-        }
-        address.port = value;
-        authority.erase(colon);
-    }
-    if (authority.empty())
-    {
-        error = "no host in " + text;
-        return false;
-    }
-    address.host = TextCodec::FromUtf8(authority);
-    std::string pathBytes;
-    if (!Unescape(path, pathBytes))
-    {
-        error = "bad escape in the path";
-        return false;
-    }
-    if (pathBytes.find('\0') != std::string::npos || pathBytes.find_first_of("\r\n") != std::string::npos)
-    {
-        error = "the path holds a line break or a zero";
-        return false;
-    }
-    address.path = TextCodec::FromLatin1(pathBytes);
-    return true;
-}
-
-bool CJobCommand::ParseOptions(const std::vector<std::string>& args, Options& options, CommandIo& io) const
-{
-    for (size_t i = 0; i < args.size(); ++i)
-    {
-        const std::string& arg = args[i];
-        if (arg == "--overwrite")
-            options.replace = CConsoleJobHost::Replace::Always;
-        else if (arg == "--no-overwrite")
-            options.replace = CConsoleJobHost::Replace::Never;
-        else if (arg == "--active")
-            options.passive = false;
-        else if (arg == "--passive")
-            options.passive = true;
-        else if (arg == "-r" || arg == "--recursive")
-            options.recursive = true;
-        else if (arg == "--timeout" && i + 1 < args.size())
-        {
-            const std::string& value = args[++i];
-            const auto [end, ec] =
-                std::from_chars(value.data(), value.data() + value.size(), options.timeout);
-            if (ec != std::errc() || end != value.data() + value.size() || options.timeout < 1)
-            {
-                std::fprintf(io.err, "tessel-cli: bad timeout '%s'\n", value.c_str());
-                return false;
-            }
-        }
-        else if (arg.size() > 1 && arg[0] == '-')
-        {
-            std::fprintf(io.err, "tessel-cli: unknown option '%s'\n", arg.c_str());
-            return false;
+            replace =
+                *at == "--overwrite" ? CConsoleJobHost::Replace::Always : CConsoleJobHost::Replace::Never;
+            at = args.erase(at);
         }
         else
-            options.positional.push_back(arg);
+            ++at;
     }
-    return true;
+    return replace;
 }
 
-int CJobCommand::Usage(CommandIo& io) const
+bool CJobCommand::TakeRecursive(std::vector<std::string>& args)
 {
-    CCommandRegistry::PrintCommandUsage(*this, io.err);
-    return 1;
+    bool recursive = false;
+    for (auto at = args.begin(); at != args.end() && *at != "--";)
+    {
+        if (*at == "-r" || *at == "--recursive")
+        {
+            recursive = true;
+            at = args.erase(at);
+        }
+        else
+            ++at;
+    }
+    return recursive;
 }
 
-bool CJobCommand::Connect(CSiteConnection& connection, const Address& address, const Options& options,
-                          CommandIo& io) const
+bool CJobCommand::Connect(CSiteConnection& connection, const CLogonTarget& target, CommandIo& io)
 {
+    const auto& logon = target.record;
     SiteRecord site;
     site.Initialise();
-    site.SetHost(address.host);
-    site.SetPort(address.port);
-    site.SetAnonymous(address.anonymous ? 1 : 0);
-    site.SetLogin(address.user);
-    site.SetPassword(address.password);
-    site.SetPassive(options.passive ? 1 : 0);
-    site.SetTimeout(options.timeout);
+    site.SetHost(logon.host);
+    site.SetPort(logon.port);
+    site.SetAnonymous(0);
+    site.SetLogin(logon.user);
+    site.SetPassword(logon.password);
+    site.SetPassive(target.passive ? 1 : 0);
+    site.SetTimeout(static_cast<int>(target.timeout));
     site.SetKeepAlive(0);
+    site.SetProxyMode(logon.FirewallType);
+    if (logon.FirewallType != 0)
+    {
+        site.SetProxyHost(logon.firewallHost);
+        site.SetProxyPort(logon.firewallPort);
+        site.SetProxyUser(logon.firewallUser);
+        site.SetProxyPassword(logon.firewallPassword);
+    }
     if (connection.Connect(site))
         return true;
-    std::fprintf(io.err, "tessel-cli: could not log on to %s:%d\n", TextCodec::ToUtf8(address.host).c_str(),
-                 address.port);
+    std::fprintf(io.err, "tessel-cli: could not log on to %s:%d\n", TextCodec::ToUtf8(logon.host).c_str(),
+                 static_cast<int>(logon.port));
     return false;
+}
+
+std::wstring CJobCommand::Absolute(CSiteConnection& connection, const std::wstring& path)
+{
+    if (!path.empty() && path[0] == L'/')
+        return path;
+    const std::wstring home = connection.HomeDirectory();
+    if (home.empty())
+        return path;
+    return path.empty() ? RemotePath::Join(home, L"") : RemotePath::Join(home, path);
 }
 
 bool CJobCommand::PickRemote(CSiteConnection& connection, const std::wstring& path, CTransferList& list,
@@ -281,10 +192,10 @@ bool CJobCommand::PickLocal(const std::string& path, CTransferList& list, Comman
 }
 
 int CJobCommand::RunJob(CSiteConnection* connection, std::unique_ptr<CTransferList> list,
-                        const std::wstring& destination, JobKind kind, const Options& options,
+                        const std::wstring& destination, JobKind kind, CConsoleJobHost::Replace replace,
                         CommandIo& io) const
 {
-    CConsoleJobHost host(kind, options.replace, io.in, io.err, isatty(fileno(io.err)) != 0);
+    CConsoleJobHost host(kind, replace, io.in, io.err, isatty(fileno(io.err)) != 0);
     CTransferJob job(connection, std::move(list), destination, kind, host);
     g_runningJob.store(&job);
     struct sigaction action

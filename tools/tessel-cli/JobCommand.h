@@ -1,6 +1,6 @@
 #pragma once
 #include "ConsoleJobHost.h"
-#include "ICommand.h"
+#include "NetworkCommand.h"
 #include "files/TransferJob.h"
 
 #include <memory>
@@ -13,39 +13,21 @@ class CTransferList;
 namespace nsCli
 {
 
-// What the transfer-job commands share: the ftp:// address, connecting, picking
-// the items a job starts from, and running the job with a console host.
-class CJobCommand : public ICommand
+// What the commands that run transfer jobs share: logging on through a site
+// connection, picking the items a job starts from, and running the job with a
+// console host.
+class CJobCommand : public CNetworkCommand
 {
 public:
-    // ftp://[user[:password]@]host[:port][/path], with %XX escapes. The path
-    // keeps its bytes (one character per byte, as the engine sends it).
-    struct Address
-    {
-        std::wstring host;
-        int port = 21;
-        std::wstring user;
-        std::wstring password;
-        bool anonymous = true;
-        std::wstring path = L"/";
-    };
-    static bool ParseAddress(const std::string& text, Address& address, std::string& error);
+    // Takes --overwrite and --no-overwrite out of args.
+    static CConsoleJobHost::Replace TakeReplaceOptions(std::vector<std::string>& args);
+    // Takes -r and --recursive out of args; true when one was there.
+    static bool TakeRecursive(std::vector<std::string>& args);
 
 protected:
-    struct Options
-    {
-        CConsoleJobHost::Replace replace = CConsoleJobHost::Replace::Ask;
-        bool passive = true;
-        bool recursive = false;
-        int timeout = 30;
-        std::vector<std::string> positional;
-    };
-    // false (after saying why) on an unknown option.
-    bool ParseOptions(const std::vector<std::string>& args, Options& options, CommandIo& io) const;
-    int Usage(CommandIo& io) const;
-
-    bool Connect(CSiteConnection& connection, const Address& address, const Options& options,
-                 CommandIo& io) const;
+    static bool Connect(CSiteConnection& connection, const CLogonTarget& target, CommandIo& io);
+    // A URL path as an absolute one: relative paths start at the logon folder.
+    static std::wstring Absolute(CSiteConnection& connection, const std::wstring& path);
     // A path ending in "/" picks what the folder holds; otherwise the named
     // file or folder itself.
     bool PickRemote(CSiteConnection& connection, const std::wstring& path, CTransferList& list,
@@ -53,7 +35,8 @@ protected:
     bool PickLocal(const std::string& path, CTransferList& list, CommandIo& io) const;
     // 0 when the job ran and nothing failed.
     int RunJob(CSiteConnection* connection, std::unique_ptr<CTransferList> list,
-               const std::wstring& destination, JobKind kind, const Options& options, CommandIo& io) const;
+               const std::wstring& destination, JobKind kind, CConsoleJobHost::Replace replace,
+               CommandIo& io) const;
 };
 
 } // namespace nsCli
