@@ -457,6 +457,7 @@ bool CTransferJob::UploadFile(const TransferItem& item, const std::wstring& targ
     std::int64_t fileBytes = 0;
     bool readFailed = false;
     bool sendFailed = false;
+    bool cancelled = false;
     while (true)
     {
         const ssize_t count = read(fd, m_buffer.get(), BlockSize);
@@ -480,11 +481,14 @@ bool CTransferJob::UploadFile(const TransferItem& item, const std::wstring& targ
         m_done += sent;
         ReportProgress(m_done, false);
         if (m_cancel.load())
+        {
+            cancelled = true;
             break;
+        }
     }
     ReportProgress(m_done, true);
     close(fd);
-    const bool closed = engine.CloseTransfer(std::move(dataSocket));
+    const bool closed = engine.CloseTransfer(std::move(dataSocket), !cancelled);
     if (!readFailed && !sendFailed && closed && fileBytes == item.size)
         return true;
     ShowFailure(L"Failed to upload file:\n" + item.sourcePath);
@@ -644,7 +648,9 @@ bool CTransferJob::DownloadFile(const TransferItem& item, const std::string& tar
         writeFailed = true;
         ShowSystemError(target);
     }
-    const bool closed = engine.CloseTransfer(std::move(dataSocket));
+    // After a cancel the server's refusal of the cut transfer is expected: the
+    // failure box below names the file instead.
+    const bool closed = engine.CloseTransfer(std::move(dataSocket), !cancelled);
     // Where the listing gave no size, the server's final reply is the only word.
     const bool complete = item.size >= 0 ? fileBytes == item.size : !cancelled;
     bool ok = !receiveFailed && !writeFailed && closed && complete;

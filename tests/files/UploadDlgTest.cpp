@@ -241,9 +241,8 @@ TEST_F(ThrottledUploadDlgTest, CancelDuringAFileClosesTheDialogAndNamesTheFile)
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_TRUE(dialog.WorkerEnded());
     EXPECT_FALSE(dialog.isVisible());
-    const auto boxes = testing_support::Boxes().Texts();
-    EXPECT_NE(std::find(boxes.begin(), boxes.end(), L"Failed to download file:\n" + Local() + L"/slow.bin"),
-              boxes.end());
+    EXPECT_EQ(testing_support::Boxes().Texts(),
+              std::vector<std::wstring>{L"Failed to download file:\n" + Local() + L"/slow.bin"});
     // No partial file is left behind.
     EXPECT_TRUE(fs::is_empty(m_local));
     EXPECT_FALSE(m_connection.IsBusy());
