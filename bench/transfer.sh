@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Download and upload speed of tessel-cli against curl, over loopback, in one
-# run: both clients take turns on the same file and the same server, several
-# rounds, and the medians are compared. Not a test: it prints figures.
+# Download and upload speed of tessel-cli (get and put, and the transfer jobs
+# behind mirror-get and mirror-put) against curl, over loopback, in one run:
+# the clients take turns on the same file and the same server, several rounds,
+# and the medians are compared. Not a test: it prints figures.
 #
 # usage: bench/transfer.sh [--size MIB] [--rounds N] [--server pyftpdlib|vsftpd|all]
 #   --size MIB   size of the file moved (default 1024)
@@ -40,13 +41,13 @@ cmake --build "$build" -j2 --target tessel-cli >/dev/null
 
 # The file, the server's folder and the copies: in memory when there is room.
 size=$((size_mib * 1024 * 1024))
-need_kib=$((size_mib * 1024 * 3 + 65536))
+need_kib=$((size_mib * 1024 * 5 + 65536))
 base=/tmp
 if [ -d /dev/shm ] && [ "$(df -Pk /dev/shm | awk 'NR==2 {print $4}')" -gt "$need_kib" ]; then
     base=/dev/shm
 fi
 if [ "$(df -Pk "$base" | awk 'NR==2 {print $4}')" -le "$need_kib" ]; then
-    echo "transfer.sh: $base has no room for three copies of $size_mib MiB" >&2
+    echo "transfer.sh: $base has no room for five copies of $size_mib MiB" >&2
     exit 1
 fi
 work=$(mktemp -d "$base/tessel-bench-XXXXXX")
@@ -177,7 +178,7 @@ run_server() {
     "start_$name" || return 1
     if [ "$name" = vsftpd ]; then login=; else login="$user:$password@"; fi
     url="ftp://${login}127.0.0.1:$port"
-    local cli_get="" curl_get="" cli_put="" curl_put=""
+    local cli_get="" curl_get="" cli_put="" curl_put="" mirror_get="" mirror_put=""
     echo "== $name, $size_mib MiB in $base, $rounds rounds (MB/s)"
     for round in $(seq "$rounds"); do
         local order="tessel curl"
@@ -190,6 +191,15 @@ run_server() {
                 p=$(timed "$cli" put "$work/local/source.bin" "$url/up/put.bin")
                 cli_get="$cli_get $g"
                 cli_put="$cli_put $p"
+                # The transfer jobs: a download into a folder, an upload into one.
+                mg=$(timed "$cli" mirror-get --overwrite "$url/big.bin" "$work/local/mirror")
+                same_file "$work/root/big.bin" "$work/local/mirror/big.bin"
+                rm -rf "$work/local/mirror"
+                mp=$(timed "$cli" mirror-put --overwrite "$work/local/source.bin" "$url/up/")
+                same_file "$work/local/source.bin" "$work/root/up/source.bin"
+                rm -f "$work/root/up/source.bin"
+                mirror_get="$mirror_get $mg"
+                mirror_put="$mirror_put $mp"
             else
                 g=$(timed curl -sS --fail -o "$work/local/got.bin" "$url/big.bin")
                 p=$(timed curl -sS --fail -T "$work/local/source.bin" "$url/up/put.bin")
@@ -198,19 +208,25 @@ run_server() {
             fi
             same_file "$work/root/big.bin" "$work/local/got.bin"
             same_file "$work/local/source.bin" "$work/root/up/put.bin"
-            line="$line $client get $g put $p;"
+            line="$line $client get $g put $p"
+            [ "$client" = tessel ] && line="$line mirror-get $mg mirror-put $mp"
+            line="$line;"
         done
         echo "$line"
     done
     stop_server
-    local a b c d
+    local a b c d e f
     a=$(echo "$cli_get" | median)
     b=$(echo "$curl_get" | median)
     c=$(echo "$cli_put" | median)
     d=$(echo "$curl_put" | median)
-    awk -v n="$name" -v a="$a" -v b="$b" -v c="$c" -v d="$d" 'BEGIN {
+    e=$(echo "$mirror_get" | median)
+    f=$(echo "$mirror_put" | median)
+    awk -v n="$name" -v a="$a" -v b="$b" -v c="$c" -v d="$d" -v e="$e" -v f="$f" 'BEGIN {
         printf "%s download: tessel-cli %.1f MB/s, curl %.1f MB/s, ratio %.2f\n", n, a, b, a / b
         printf "%s upload:   tessel-cli %.1f MB/s, curl %.1f MB/s, ratio %.2f\n", n, c, d, c / d
+        printf "%s mirror-get: tessel-cli %.1f MB/s, curl %.1f MB/s, ratio %.2f\n", n, e, b, e / b
+        printf "%s mirror-put: tessel-cli %.1f MB/s, curl %.1f MB/s, ratio %.2f\n", n, f, d, f / d
     }'
 }
 
