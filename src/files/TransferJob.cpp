@@ -109,11 +109,73 @@ void ShowFailure(const std::wstring& text)
     Services::MessageBoxes().Show(text, platform::BoxIcon::Error, platform::BoxButtons::Ok);
 }
 
+// Moves a file to another file system: a copy that replaces nothing, then the
+// original goes. What was copied is removed again when the copy fails.
+int CopyThenRemove(const std::string& from, const std::string& to)
+{
+    struct stat info
+    {
+    };
+    if (lstat(from.c_str(), &info) != 0)
+        return -1;
+    if (!S_ISREG(info.st_mode))
+    {
+        errno = EXDEV;
+        return -1;
+    }
+    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return -1;
+    const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777);
+    if (out < 0)
+    {
+        const int error = errno;
+        close(in);
+        errno = error;
+        return -1;
+    }
+    std::vector<char> buffer(1 << 16);
+    bool ok = true;
+    while (ok)
+    {
+        const ssize_t count = read(in, buffer.data(), buffer.size());
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+        {
+            ok = count == 0;
+            break;
+        }
+        ok = WriteAll(out, buffer.data(), static_cast<size_t>(count));
+    }
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    if (ok)
+        futimens(out, times);
+    int error = ok ? 0 : errno;
+    if (close(out) != 0 && ok)
+    {
+        ok = false;
+        error = errno;
+    }
+    close(in);
+    if (!ok || unlink(from.c_str()) != 0)
+    {
+        if (ok)
+            error = errno;
+        unlink(to.c_str());
+        errno = error;
+        return -1;
+    }
+    return 0;
+}
+
 // Renames without replacing what is there: a move never silently destroys a
 // file of the same name at the destination.
 int RenameNoReplace(const std::string& from, const std::string& to)
 {
     const int result = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    if (result != 0 && errno == EXDEV)
+        return CopyThenRemove(from, to);
     if (result == 0 || (errno != EINVAL && errno != ENOSYS))
         return result;
     // A file system that cannot promise that: check first, then rename.
@@ -125,7 +187,9 @@ int RenameNoReplace(const std::string& from, const std::string& to)
         errno = EEXIST;
         return -1;
     }
-    return rename(from.c_str(), to.c_str());
+    if (rename(from.c_str(), to.c_str()) == 0)
+        return 0;
+    return errno == EXDEV ? CopyThenRemove(from, to) : -1;
 }
 } // namespace
 

@@ -537,6 +537,39 @@ TEST_F(TransferJobTest, LocalMoveMovesFoldersWholeAndNeverReplacesSilently)
     EXPECT_NE(BoxTexts()[0].find(L"src/clash.txt"), std::wstring::npos);
 }
 
+TEST_F(TransferJobTest, LocalMoveCarriesFilesToAnotherFileSystem)
+{
+    const fs::path other = "/dev/shm";
+    struct stat here
+    {
+    }, there{};
+    if (stat(m_local.c_str(), &here) != 0 || stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no second file system to move to";
+    std::string pattern = (other / "tessel-move-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const fs::path source = pattern;
+    Write(source / "far.bin", RandomBytes(300000, 5));
+    fs::permissions(source / "far.bin",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const auto mtime = fs::last_write_time(source / "far.bin");
+    fs::create_directories(source / "folder");
+
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>();
+    PickLocal(*list, source / "far.bin");
+    PickLocal(*list, source / "folder");
+    Run(std::move(list), TextCodec::FromUtf8((m_local / "dst").string()), JobKind::LocalMove, host);
+    EXPECT_EQ(Read(m_local / "dst" / "far.bin"), RandomBytes(300000, 5));
+    EXPECT_FALSE(fs::exists(source / "far.bin"));
+    EXPECT_EQ(fs::status(m_local / "dst" / "far.bin").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::last_write_time(m_local / "dst" / "far.bin"), mtime);
+    // A folder is not copied across: it stays, and the user is told.
+    EXPECT_EQ(m_failures, 1);
+    EXPECT_TRUE(fs::exists(source / "folder"));
+    fs::remove_all(source);
+}
+
 TEST(TransferJobTexts, ProgressLinesAndReplaceTextsUse64BitSizes)
 {
     EXPECT_EQ(CTransferJob::ProgressText(JobKind::Upload, 1024, 5000), L"Uploading 1 Kb of 4 Kb");
