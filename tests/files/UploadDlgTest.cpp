@@ -7,6 +7,7 @@
 #include "support/TestServices.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -246,4 +247,29 @@ TEST_F(ThrottledUploadDlgTest, CancelDuringAFileClosesTheDialogAndNamesTheFile)
     // No partial file is left behind.
     EXPECT_TRUE(fs::is_empty(m_local));
     EXPECT_FALSE(m_connection.IsBusy());
+}
+
+TEST_F(ThrottledUploadDlgTest, ClosingTheDialogWhileTheJobRunsStopsItCleanly)
+{
+    Write(Remote("slow.bin"), std::string(2 * 1024 * 1024, 's'));
+    auto* dialog = new CUploadDlg(&m_connection, RemoteList({{L"slow.bin", 2 * 1024 * 1024}}), Local(),
+                                  JobKind::Download);
+    dialog->show();
+    QEventLoop wait;
+    Poller started(
+        [&]
+        {
+            if (dialog->ProgressText().isEmpty())
+                return false;
+            wait.quit();
+            return true;
+        });
+    wait.exec();
+    // The owner goes away mid-file: the job must stop before the dialog does.
+    delete dialog;
+    EXPECT_FALSE(m_connection.IsBusy());
+    EXPECT_TRUE(fs::is_empty(m_local));
+    // The connection is still usable afterwards.
+    std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> records;
+    EXPECT_TRUE(m_connection.List(L"/", records));
 }
