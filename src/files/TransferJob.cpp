@@ -329,6 +329,17 @@ bool CTransferJob::Prepare()
     default:
         break;
     }
+    // A folder that could not be listed leaves its contents out of the copy:
+    // the job goes on, but does not end as if all had gone well.
+    if ((m_kind == JobKind::Upload || m_kind == JobKind::Download) && !m_cancel.load())
+        for (const auto& item : m_list->Items())
+            if (item.isDirectory && !item.expanded)
+            {
+                if (m_kind == JobKind::Upload)
+                    ShowFailure(L"The folder could not be read, so what it holds is left out:\n" +
+                                item.sourcePath);
+                Fail();
+            }
     if (CountsBytes(m_kind))
     {
         // Only files move bytes; a folder's listed size would keep the bar short of its end.

@@ -94,6 +94,21 @@ bool CTransferList::ExpandRemoteFolder(size_t index)
     if (!m_connection->List(folder, records))
         return false;
     const std::wstring relative = m_items[index].relativePath;
+    // A link to a file (or to nothing) lists as the link itself: it is no
+    // folder, and its size is that of the file it leads to, unknown here.
+    if (m_items[index].isLink && records.size() == 1)
+    {
+        const auto& only = *records.front();
+        const bool onlyIsLink = !only.Attributes.empty() && only.Attributes[0] == L'l';
+        const std::wstring ownName = relative.substr(relative.rfind(L'/') + 1);
+        if (onlyIsLink && RemotePath::LinkName(only.Name, true) == ownName)
+        {
+            m_items[index].isDirectory = false;
+            m_items[index].size = -1;
+            ++m_fileCount;
+            return true;
+        }
+    }
     const bool tooDeep = Depth(relative) + 1 >= MaxDepth;
     for (const auto& record : records)
     {

@@ -271,6 +271,31 @@ TEST_F(TransferJobTest, RemoteDeleteRemovesTheNestedTreeDeepestFirst)
     EXPECT_EQ(CTransferJob::ProgressText(JobKind::RemoteDelete, 6, 7), L"Deleting 7 of 7");
 }
 
+TEST_F(TransferJobTest, ALinkToAFileDownloadsAsTheFileItLeadsTo)
+{
+    Write(Remote("d/real.txt"), "real data");
+    fs::create_symlink("real.txt", Remote("d/latest"));
+    fs::create_directories(Remote("e"));
+    fs::create_symlink("nowhere", Remote("e/dangling"));
+    const std::wstring local = TextCodec::FromUtf8(m_local.string());
+
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    PickRemote(*list, L"/", L"d");
+    EXPECT_EQ(Run(std::move(list), local, JobKind::Download, host), JobResult::Ok);
+    EXPECT_EQ(m_failures, 0);
+    EXPECT_EQ(Read(m_local / "d" / "latest"), "real data");
+    EXPECT_EQ(Read(m_local / "d" / "real.txt"), "real data");
+
+    // A link that leads nowhere cannot be fetched, and the job says so.
+    RecordingHost broken;
+    list = std::make_unique<CTransferList>(&m_connection);
+    PickRemote(*list, L"/", L"e");
+    Run(std::move(list), local, JobKind::Download, broken);
+    EXPECT_EQ(m_failures, 1);
+    EXPECT_FALSE(fs::exists(m_local / "e" / "dangling"));
+}
+
 TEST_F(TransferJobTest, RemoteMoveRenamesAPickedFolderWithItsContents)
 {
     Write(Remote("src/f/inner/x.txt"), "x");
