@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <clocale>
 #include <csignal>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -195,6 +196,8 @@ int CJobCommand::RunJob(CSiteConnection* connection, std::unique_ptr<CTransferLi
                         const std::wstring& destination, JobKind kind, CConsoleJobHost::Replace replace,
                         CommandIo& io) const
 {
+    // Times in the replace questions read as the user's locale writes them.
+    std::setlocale(LC_TIME, "");
     CConsoleJobHost host(kind, replace, io.in, io.err, isatty(fileno(io.err)) != 0);
     CTransferJob job(connection, std::move(list), destination, kind, host);
     g_runningJob.store(&job);
