@@ -388,7 +388,7 @@ bool CTransferJob::AskUploadConflicts()
 
 bool CTransferJob::AskDownloadConflicts()
 {
-    const std::string folder = TextCodec::ToUtf8(m_destination);
+    const std::string folder = LocalDestination();
     DIR* dir = opendir(folder.c_str());
     if (!dir)
         return true;
@@ -571,6 +571,12 @@ bool CTransferJob::UploadFile(const TransferItem& item, const std::wstring& targ
     return false;
 }
 
+std::string CTransferJob::LocalDestination() const
+{
+    // No folder named: the current one, never the root.
+    return m_destination.empty() ? std::string(".") : TextCodec::ToUtf8(m_destination);
+}
+
 bool CTransferJob::InsideDestination(const std::string& folder)
 {
     const std::string real = RealPath(folder);
@@ -584,7 +590,7 @@ bool CTransferJob::InsideDestination(const std::string& folder)
 
 std::string CTransferJob::LocalTarget(const TransferItem& item)
 {
-    std::string target = TextCodec::ToUtf8(m_destination);
+    std::string target = LocalDestination();
     for (const auto& part : Components(item.relativePath))
     {
         if (!RemotePath::IsSafeLocalName(part))
@@ -603,7 +609,7 @@ std::string CTransferJob::LocalTarget(const TransferItem& item)
 
 void CTransferJob::Download()
 {
-    const std::string destination = TextCodec::ToUtf8(m_destination);
+    const std::string destination = LocalDestination();
     if (!MakeLocalFolders(destination))
     {
         Fail();

@@ -109,6 +109,7 @@ private:
     // when its name is unsafe or the path would leave the destination.
     std::string LocalTarget(const TransferItem& item);
     bool InsideDestination(const std::string& folder);
+    std::string LocalDestination() const;
 
     void ReportProgress(std::int64_t value, bool force);
     void Fail() { ++m_failures; }
