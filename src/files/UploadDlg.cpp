@@ -182,7 +182,10 @@ bool CUploadDlg::AskReplace(bool isDirectory, const std::wstring& name, const st
     if (m_cancelling)
         return false;
     CAskReplaceDlg question(this, isDirectory, name, serverText, localText);
-    return question.exec() == QDialog::Accepted && !m_cancelling;
+    m_question = &question;
+    const bool replace = question.exec() == QDialog::Accepted && !m_job->Cancelled();
+    m_question = nullptr;
+    return replace;
 }
 
 void CUploadDlg::WorkerEnded(JobResult result)
@@ -219,6 +222,15 @@ void CUploadDlg::reject()
         return;
     if (m_job && m_worker.joinable() && !m_ended)
     {
+        if (m_question)
+        {
+            // The worker waits for the open question, whose event loop lies
+            // below this call: close it, and wait once that loop has ended.
+            m_job->Cancel();
+            m_question->reject();
+            QMetaObject::invokeMethod(this, &CUploadDlg::reject, Qt::QueuedConnection);
+            return;
+        }
         m_cancelling = true;
         m_cancelButton->setEnabled(false);
         m_job->Cancel();

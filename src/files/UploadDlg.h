@@ -73,6 +73,7 @@ private:
     bool m_ended = false;
     bool m_cancelling = false;
     QEventLoop* m_waitLoop = nullptr;
+    QDialog* m_question = nullptr;
     std::int64_t m_total = 0;
     int m_shift = 0;
     QString m_itemFull;

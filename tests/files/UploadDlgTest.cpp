@@ -226,6 +226,25 @@ TEST_F(UploadDlgTest, AReplaceQuestionAnsweredCancelRejectsTheJob)
     EXPECT_FALSE(fs::exists(m_local / "F.bin"));
 }
 
+TEST_F(UploadDlgTest, CancelWhileAReplaceQuestionIsOpenClosesBoth)
+{
+    Write(Remote("q.txt"), "server copy");
+    Write(m_local / "q.txt", "local copy");
+    CUploadDlg dialog(&m_connection, RemoteList({{L"q.txt", 11}}), Local(), JobKind::Download);
+    Poller cancel(
+        [&]
+        {
+            if (!OpenQuestion())
+                return false;
+            dialog.reject();
+            return true;
+        });
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    EXPECT_TRUE(dialog.WorkerEnded());
+    EXPECT_EQ(OpenQuestion(), nullptr);
+    EXPECT_EQ(Read(m_local / "q.txt"), "local copy");
+}
+
 TEST_F(ThrottledUploadDlgTest, CancelDuringAFileClosesTheDialogAndNamesTheFile)
 {
     Write(Remote("slow.bin"), std::string(2 * 1024 * 1024, 's'));
