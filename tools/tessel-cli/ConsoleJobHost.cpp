@@ -1,5 +1,6 @@
 #include "ConsoleJobHost.h"
 
+#include "platform/Services.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -25,8 +26,16 @@ std::string Lines(const std::wstring& text)
 } // namespace
 
 CConsoleJobHost::CConsoleJobHost(JobKind kind, Replace replace, std::FILE* in, std::FILE* err, bool showBar)
-    : m_kind(kind), m_replace(replace), m_in(in), m_err(err), m_showBar(showBar)
+    : m_kind(kind), m_replace(replace), m_in(in), m_err(err), m_showBar(showBar),
+      m_boxes(platform::Services::MessageBoxes())
 {
+}
+
+platform::BoxAnswer CConsoleJobHost::Show(const std::wstring& text, platform::BoxIcon icon,
+                                          platform::BoxButtons buttons)
+{
+    EndBarLine();
+    return m_boxes.Show(text, icon, buttons);
 }
 
 void CConsoleJobHost::ItemText(const std::wstring&) {}

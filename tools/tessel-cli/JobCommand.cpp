@@ -4,6 +4,7 @@
 #include "LogonTarget.h"
 #include "files/RemotePath.h"
 #include "files/TransferList.h"
+#include "platform/Services.h"
 #include "platform/TextCodec.h"
 #include "sites/SiteConnection.h"
 
@@ -210,7 +211,9 @@ int CJobCommand::RunJob(CSiteConnection* connection, std::unique_ptr<CTransferLi
     action.sa_handler = CancelRunningJob;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previous);
+    platform::Services::SetMessageBoxes(&host);
     const JobResult result = job.Run();
+    platform::Services::SetMessageBoxes(&host.PreviousBoxes());
     sigaction(SIGINT, &previous, nullptr);
     g_runningJob.store(nullptr);
     if (result == JobResult::Cancel)
