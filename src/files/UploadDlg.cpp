@@ -96,6 +96,7 @@ CUploadDlg::~CUploadDlg()
     {
         if (!m_ended)
         {
+            m_cancelling = true;
             m_job->Cancel();
             WaitForWorker();
         }
