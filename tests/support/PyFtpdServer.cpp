@@ -74,6 +74,11 @@ PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)
         args.push_back("--home");
         args.push_back(m_options.home);
     }
+    if (m_options.throttle > 0)
+    {
+        args.push_back("--throttle");
+        args.push_back(std::to_string(m_options.throttle));
+    }
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());
