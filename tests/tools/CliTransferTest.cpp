@@ -108,6 +108,16 @@ TEST_P(CliTransfer, LocalProblemsStopBeforeAnythingIsSent)
     EXPECT_THAT(nowhere.err, HasSubstr("r.txt.part"));
 }
 
+TEST_P(CliTransfer, AnUploadThatBreaksOffLeavesNoPartialFile)
+{
+    // Reading this file fails after the server has accepted STOR; pyftpdlib
+    // still answers 226 for what it got.
+    const auto put = Run({"put", "/proc/self/mem", Url("/cut.bin")});
+    EXPECT_EQ(put.exitCode, 1);
+    EXPECT_THAT(put.err, HasSubstr("cannot read /proc/self/mem"));
+    EXPECT_FALSE(fs::exists(Root() / "cut.bin")) << server.Log();
+}
+
 TEST_P(CliTransfer, IntoAFolderTheFileKeepsItsName)
 {
     fs::create_directory(Root() / "in");
