@@ -64,6 +64,11 @@ int CGetCommand::Run(const std::vector<std::string>& args, CommandIo& io)
         return 1;
     }
     std::string file = call.positional[1];
+    if (file.empty())
+    {
+        Fail(io, "name the local file");
+        return 1;
+    }
     struct stat status
     {
     };
