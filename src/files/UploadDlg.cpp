@@ -199,7 +199,7 @@ void CUploadDlg::WorkerEnded(JobResult result)
     }
     if (m_worker.joinable())
         m_worker.join();
-    if (result == JobResult::Ok)
+    if (result == JobResult::Ok && !m_rejectWhenEnded)
         QDialog::accept();
     else
         QDialog::reject();
@@ -226,10 +226,14 @@ void CUploadDlg::reject()
         if (m_question)
         {
             // The worker waits for the open question, whose event loop lies
-            // below this call: close it, and wait once that loop has ended.
+            // below this call: close it and let the worker's end close this
+            // dialog. Waiting here, or in a queued call, would nest an event
+            // loop inside the delivery of posted events, which then may never
+            // deliver the worker's end.
             m_job->Cancel();
+            m_rejectWhenEnded = true;
+            m_cancelButton->setEnabled(false);
             m_question->reject();
-            QMetaObject::invokeMethod(this, &CUploadDlg::reject, Qt::QueuedConnection);
             return;
         }
         m_cancelling = true;

@@ -72,6 +72,8 @@ private:
     bool m_started = false;
     bool m_ended = false;
     bool m_cancelling = false;
+    // Cancelled while a replace question was open: the worker's end closes the dialog.
+    bool m_rejectWhenEnded = false;
     QEventLoop* m_waitLoop = nullptr;
     QDialog* m_question = nullptr;
     std::int64_t m_total = 0;
