@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gmock/gmock.h>
 #include <sstream>
 
@@ -239,6 +240,39 @@ TEST_F(CliSites, StoredSiteConnectsAndOpensInItsDirectory)
     const auto unknown = Cli({"sites", "connect", "Elsewhere"});
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_EQ(unknown.err, "error: No site is labelled \"Elsewhere\".\n");
+}
+
+TEST_F(CliSites, NetworkCommandsLogOnThroughAStoredSiteAndStartInItsDirectory)
+{
+    testing_support::PyFtpdOptions options;
+    options.home = "/home/u";
+    testing_support::PyFtpdServer server(options);
+    fs::create_directories(fs::path(server.Root()) / "home/u/pub");
+    std::ofstream(fs::path(server.Root()) / "home/u/pub/inpub.txt") << "from pub";
+    ASSERT_EQ(Cli({"sites", "add", "--label", "Local", "--host", "127.0.0.1", "--port",
+                   std::to_string(server.Port()), "--login", server.User(), "--password", server.Password(),
+                   "--directory", "pub", "--passive", "0", "--timeout", "5"})
+                  .exitCode,
+              0);
+
+    const auto listed = Cli({"ls", "--site", "local", ""});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err << server.Log();
+    EXPECT_THAT(listed.out, HasSubstr("\"Name\":\"inpub.txt\""));
+    // The site's active mode is used.
+    EXPECT_THAT(server.Log(), HasSubstr("<- PORT "));
+
+    const fs::path local = fs::path(m_config) / "copy.txt";
+    const auto got = Cli({"get", "--site", "Local", "inpub.txt", local.string()});
+    ASSERT_EQ(got.exitCode, 0) << got.err << server.Log();
+    std::ifstream in(local);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "from pub");
+
+    const auto unknown = Cli({"ls", "--site", "Elsewhere", ""});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_THAT(unknown.err, HasSubstr("no site is labelled 'Elsewhere'"));
+    const auto mixed = Cli({"ls", "--site", "Local", "--timeout", "9", ""});
+    EXPECT_EQ(mixed.exitCode, 1);
+    EXPECT_THAT(mixed.err, HasSubstr("--site takes the stored site's own"));
 }
 
 } // namespace

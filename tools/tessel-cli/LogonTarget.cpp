@@ -2,6 +2,7 @@
 
 #include "FtpUrl.h"
 #include "NetworkOptions.h"
+#include "sites/SiteConnection.h"
 
 namespace nsCli
 {
@@ -30,6 +31,18 @@ CLogonTarget CLogonTarget::FromUrl(const CFtpUrl& url, const CNetworkOptions& op
     target.passive = options.passive;
     target.timeout = options.timeout;
     target.path = url.path;
+    return target;
+}
+
+CLogonTarget CLogonTarget::FromSite(const SiteRecord& site, const std::wstring& path)
+{
+    CLogonTarget target;
+    target.record = CSiteConnection::LogonFor(site);
+    target.passive = site.Passive() != 0;
+    target.timeout = CSiteConnection::TimeoutFor(site);
+    target.path = path;
+    target.fromSite = true;
+    target.initialDirectory = site.Directory();
     return target;
 }
 

@@ -3,6 +3,8 @@
 
 #include <string>
 
+class SiteRecord;
+
 namespace nsCli
 {
 
@@ -19,9 +21,15 @@ public:
     bool passive = true;
     unsigned timeout = 30;
     std::wstring path;
+    // Set for a stored site: after the logon the command starts in this
+    // folder, taken relative to the server's home as the programs take it.
+    bool fromSite = false;
+    std::wstring initialDirectory;
 
     // Anonymous (with a mail-style password) when the URL names no user.
     static CLogonTarget FromUrl(const CFtpUrl& url, const CNetworkOptions& options);
+    // The logon the programs make for the site, and a path as typed.
+    static CLogonTarget FromSite(const SiteRecord& site, const std::wstring& path);
 };
 
 } // namespace nsCli

@@ -3,6 +3,9 @@
 #include "CommandRegistry.h"
 #include "FtpUrl.h"
 #include "NetworkOptions.h"
+#include "StoredSite.h"
+#include "sites/SiteConnection.h"
+#include "sites/SiteRecord.h"
 
 #include "socket/BlockingSocket.h"
 
@@ -36,7 +39,29 @@ bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shap
     std::vector<std::string> positional = args;
     CNetworkOptions options;
     std::string error;
-    if (CNetworkOptions::Take(positional, options, error))
+    if (CNetworkOptions::Take(positional, options, error) && options.haveSite)
+    {
+        // With a stored site the URL's place holds a plain path.
+        SiteRecord site;
+        if (positional.size() != shape.count)
+            error = "expected " + std::to_string(shape.count) + " argument" + (shape.count == 1 ? "" : "s") +
+                    ", got " + std::to_string(positional.size());
+        else if (FindStoredSite(options.site, site, error))
+        {
+            const std::wstring path = CFtpUrl::EngineText(positional[shape.urlIndex]);
+            if (!CFtpUrl::IsSafeText(path))
+                error = "the path holds a line break";
+            else if (shape.needsPath && (path.empty() || path == L"/" || path == L"."))
+                error = "the path names no remote file or folder";
+            else
+            {
+                call.target = CLogonTarget::FromSite(site, path);
+                call.positional = std::move(positional);
+                return true;
+            }
+        }
+    }
+    else if (error.empty())
     {
         CFtpUrl url;
         if (positional.size() != shape.count)
@@ -65,6 +90,17 @@ std::unique_ptr<nsFTP::CFTPClient> CNetworkCommand::LogOn(const CLogonTarget& ta
     auto client = std::make_unique<nsFTP::CFTPClient>(std::make_unique<nsSocket::CBlockingSocket>());
     if (!client->LogOn(target.record, target.timeout))
         return nullptr;
+    if (target.fromSite)
+    {
+        // As the Site Manager leaves a site: in its directory, or at home
+        // when the server refuses that.
+        std::wstring home;
+        if (client->CurrentDirectory(home) != 0)
+            home.clear();
+        const std::wstring folder = CSiteConnection::InitialDirectoryTarget(home, target.initialDirectory);
+        if (!folder.empty() && client->ChangeDirectory(folder) != 0 && !home.empty() && client->IsConnected())
+            client->ChangeDirectory(home);
+    }
     return client;
 }
 

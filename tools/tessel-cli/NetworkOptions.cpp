@@ -1,6 +1,7 @@
 #include "NetworkOptions.h"
 
 #include "FtpUrl.h"
+#include "platform/TextCodec.h"
 
 #include <charconv>
 
@@ -51,7 +52,9 @@ const char* CNetworkOptions::Help()
            "  --proxy-mode N        proxy logon style 0-8 (0: no proxy)\n"
            "  --proxy HOST[:PORT]   the proxy to log on through (port 21 by default)\n"
            "  --proxy-user U        user name on the proxy\n"
-           "  --proxy-password P    password on the proxy\n";
+           "  --proxy-password P    password on the proxy\n"
+           "  --site LABEL          log on as the stored site LABEL does (see 'tessel-cli sites');\n"
+           "                        the URL is then a path, relative to the site's directory\n";
 }
 
 bool CNetworkOptions::Take(std::vector<std::string>& args, CNetworkOptions& options, std::string& error)
@@ -75,6 +78,18 @@ bool CNetworkOptions::Take(std::vector<std::string>& args, CNetworkOptions& opti
         if (arg == "--active")
         {
             options.passive = false;
+            options.haveConnectionOption = true;
+            continue;
+        }
+        if (arg == "--site")
+        {
+            if (i + 1 >= args.size())
+            {
+                error = "--site needs a value";
+                return false;
+            }
+            options.site = platform::TextCodec::FromUtf8(args[++i]);
+            options.haveSite = true;
             continue;
         }
         if (arg != "--timeout" && arg != "--proxy-mode" && arg != "--proxy" && arg != "--proxy-user" &&
@@ -89,6 +104,7 @@ bool CNetworkOptions::Take(std::vector<std::string>& args, CNetworkOptions& opti
             return false;
         }
         const std::string& value = args[++i];
+        options.haveConnectionOption = true;
         unsigned long number = 0;
         if (arg == "--timeout")
         {
@@ -123,6 +139,11 @@ bool CNetworkOptions::Take(std::vector<std::string>& args, CNetworkOptions& opti
                 return false;
             }
         }
+    }
+    if (options.haveSite && options.haveConnectionOption)
+    {
+        error = "--site takes the stored site's own mode, timeout and proxy";
+        return false;
     }
     if (options.proxyMode != 0 && !options.haveProxy)
     {

@@ -19,6 +19,11 @@ public:
     std::uint16_t proxyPort = 21;
     std::wstring proxyUser;
     std::wstring proxyPassword;
+    // --site LABEL: a stored site gives the server, logon, mode, timeout and
+    // proxy, so none of the options above may be given with it.
+    bool haveSite = false;
+    std::wstring site;
+    bool haveConnectionOption = false;
 
     // Takes the options out of args, leaving the positional arguments in
     // order ("--" ends the options). False with a one-line reason on a bad
