@@ -278,19 +278,23 @@ std::wstring CRemoteBrowser::ParentFolder(const std::wstring& current)
     return selected > 0 ? chain[selected - 1] : std::wstring();
 }
 
-void CRemoteBrowser::Fill(QComboBox* folders, CBrowserListModel* list)
+void CRemoteBrowser::FillFolders(QComboBox* folders)
 {
+    if (!folders)
+        return;
     const std::wstring current =
         m_connection.IsConnected() ? m_connection.CurrentDirectory() : std::wstring();
-    if (folders)
-    {
-        const QSignalBlocker quiet(folders);
-        folders->clear();
-        int selected = -1;
-        for (const auto& folder : FolderChain(current, m_connection.HomeDirectory(), selected))
-            folders->addItem(QString::fromStdWString(folder));
-        folders->setCurrentIndex(selected);
-    }
+    const QSignalBlocker quiet(folders);
+    folders->clear();
+    int selected = -1;
+    for (const auto& folder : FolderChain(current, m_connection.HomeDirectory(), selected))
+        folders->addItem(QString::fromStdWString(folder));
+    folders->setCurrentIndex(selected);
+}
+
+void CRemoteBrowser::Fill(QComboBox* folders, CBrowserListModel* list)
+{
+    FillFolders(folders);
 
     TypeGathering gathering;
     if (m_filterType && m_filterType->currentIndex() == 0)
@@ -389,7 +393,9 @@ void CRemoteBrowser::FolderChosen(QComboBox* folders, CBrowserListModel* list)
 {
     if (!folders || folders->currentIndex() < 0)
         return;
-    GoTo(folders->currentText().toStdWString(), folders, list);
+    // A refused folder leaves the chooser showing where the list still is.
+    if (!GoTo(folders->currentText().toStdWString(), folders, list))
+        FillFolders(folders);
 }
 
 void CRemoteBrowser::EnterPath(QComboBox* folders, CBrowserListModel* list, QWidget* owner)

@@ -52,6 +52,8 @@ public:
     void Refresh(QComboBox* folders, CBrowserListModel* list);
     // Fills the controls from the rows without asking the server. Either may be null.
     void Fill(QComboBox* folders, CBrowserListModel* list);
+    // Only the folder chooser, from the current folder.
+    void FillFolders(QComboBox* folders);
 
     // The folder chooser's entries for a current folder: the chain of folders
     // from the root down, with the home folder first when it is none of them.
