@@ -16,8 +16,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
@@ -349,4 +351,54 @@ TEST(WharfStart, TheWindowOpensDisconnectedAndTheSiteManagerOpensAtOnce)
     }
     testing_support::ResetServices();
     fs::remove_all(folder);
+}
+
+namespace
+{
+// Opens the list's context menu and hands the shown popup to the callback.
+void WithContextMenu(CListCtrlEx& list, std::function<void(QMenu&)> use)
+{
+    bool seen = false;
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                           ASSERT_NE(menu, nullptr);
+                           seen = true;
+                           use(*menu);
+                       });
+    QWidget* viewport = list.DetailsView()->viewport();
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), viewport->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(viewport, &event);
+    EXPECT_TRUE(seen);
+}
+} // namespace
+
+TEST_F(WharfWindow, ContextMenuIsGreyedWhileUnconnectedAndSwitchesTheModeWhenConnected)
+{
+    WithContextMenu(View().List(),
+                    [](QMenu& menu)
+                    {
+                        ASSERT_FALSE(menu.actions().isEmpty());
+                        EXPECT_FALSE(menu.actions().front()->isEnabled());
+                        menu.close();
+                    });
+    EXPECT_EQ(View().List().Mode(), CListCtrlEx::Details);
+
+    View().OnConnect();
+    WithContextMenu(View().List(),
+                    [](QMenu& menu)
+                    {
+                        QMenu* modes = menu.actions().front()->menu();
+                        ASSERT_NE(modes, nullptr);
+                        EXPECT_TRUE(modes->isEnabled());
+                        menu.setActiveAction(menu.actions().front());
+                        QTest::keyClick(&menu, Qt::Key_Right);
+                        auto* shown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                        ASSERT_EQ(shown, modes);
+                        modes->setActiveAction(modes->actions().at(1));
+                        QTest::keyClick(modes, Qt::Key_Return);
+                    });
+    EXPECT_EQ(View().List().Mode(), CListCtrlEx::List);
+    EXPECT_TRUE(View().ListAction()->isChecked());
 }
