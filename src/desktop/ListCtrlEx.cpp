@@ -24,6 +24,9 @@ CListCtrlEx::CListCtrlEx(QWidget* parent)
     m_list->setUniformItemSizes(true);
     m_list->setResizeMode(QListView::Adjust);
     m_list->setMovement(QListView::Static);
+    // Icons of a huge folder are laid out in steps, so the window stays responsive.
+    m_list->setLayoutMode(QListView::Batched);
+    m_list->setBatchSize(2000);
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(m_list), static_cast<QAbstractItemView*>(m_details)})
     {
