@@ -17,6 +17,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -401,4 +403,36 @@ TEST_F(WharfWindow, ContextMenuIsGreyedWhileUnconnectedAndSwitchesTheModeWhenCon
                     });
     EXPECT_EQ(View().List().Mode(), CListCtrlEx::List);
     EXPECT_TRUE(View().ListAction()->isChecked());
+}
+
+TEST_F(WharfWindow, ClosingTheWindowWhileConnectedLogsOut)
+{
+    View().OnConnect();
+    ASSERT_TRUE(View().Connection().IsConnected());
+    m_frame.ExitAction()->trigger();
+    EXPECT_FALSE(View().Connection().IsConnected());
+    EXPECT_NE(m_server.Log().find("QUIT"), std::string::npos);
+    EXPECT_EQ(m_doc.Title(), L"Disconnected");
+}
+
+TEST(WharfAbout, TheAboutCommandShowsTheVersion)
+{
+    const fs::path file = fs::temp_directory_path() / ("wharf-about-" + std::to_string(::getpid()) + ".ini");
+    CWharfApp app(QString::fromStdString(file.string()));
+    ASSERT_TRUE(app.InitInstance(false));
+    QString title, texts;
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           QWidget* box = QApplication::activeModalWidget();
+                           ASSERT_NE(box, nullptr);
+                           title = box->windowTitle();
+                           for (QLabel* label : box->findChildren<QLabel*>())
+                               texts += label->text();
+                           static_cast<QDialog*>(box)->accept();
+                       });
+    app.Frame()->AboutAction()->trigger();
+    EXPECT_EQ(title, "About Tessel FTP Client");
+    EXPECT_TRUE(texts.contains("Tessel FTP Client v4.1"));
+    fs::remove(file);
 }
