@@ -86,7 +86,18 @@ bool CSiteConnection::Connect(const SiteRecord& site)
     // A timeout of 0 or less would turn every wait into a poll that fails at once.
     const unsigned timeout = site.Timeout() > 0 ? static_cast<unsigned>(site.Timeout()) : 10;
     if (!m_engine->LogOn(m_logon, timeout))
+    {
+        // The engine keeps the control connection after a refused logon; a
+        // site that is not logged on must not look connected to the shells
+        // (keep-alive, Disconnect, the browser).
+        if (m_engine->IsConnected())
+        {
+            nsFTP::Reply reply;
+            m_engine->Execute(L"QUIT", reply, false);
+            m_engine->CloseControlConnection();
+        }
         return false;
+    }
 
     m_currentSite = site;
     m_homeDirectory = CurrentDirectory();

@@ -1,0 +1,365 @@
+#include "SiteManager.h"
+
+#include "SiteConnection.h"
+#include "SiteList.h"
+#include "SiteProp.h"
+#include "SiteRecord.h"
+
+#include "files/TextDlg.h"
+#include "platform/Services.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPushButton>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace
+{
+const std::wstring DuplicateLabel = L"A site or group with this label already exists.";
+
+// Restores the cursor on every way out, the engine's error boxes included.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+QPushButton* Button(QWidget* parent, const char* caption, const char* name)
+{
+    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+} // namespace
+
+QIcon CSiteManager::GroupIcon()
+{
+    return QApplication::style()->standardIcon(QStyle::SP_DirIcon);
+}
+
+QIcon CSiteManager::SiteIcon()
+{
+    return QApplication::style()->standardIcon(QStyle::SP_DriveNetIcon);
+}
+
+CSiteManager::CSiteManager(CSiteConnection& connection, QWidget* parent)
+    : QDialog(parent), m_connection(connection), m_tree(new QTreeWidget(this)),
+      m_connectButton(Button(this, "Connect", "connect")), m_newButton(Button(this, "New", "new")),
+      m_editButton(Button(this, "Edit", "edit")), m_deleteButton(Button(this, "Delete", "delete"))
+{
+    setWindowTitle(QStringLiteral("Site Manager"));
+
+    m_tree->setHeaderHidden(true);
+    m_tree->setRootIsDecorated(true);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setDragEnabled(false);
+    m_tree->setIconSize(QSize(16, 16));
+    connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this] { OnConnect(); });
+
+    m_connectButton->setDefault(true);
+    QFont bold = m_connectButton->font();
+    bold.setWeight(QFont::Bold);
+    m_connectButton->setFont(bold);
+    connect(m_connectButton, &QPushButton::clicked, this, &CSiteManager::OnConnect);
+    connect(m_newButton, &QPushButton::clicked, this, &CSiteManager::OnNew);
+    connect(m_editButton, &QPushButton::clicked, this, &CSiteManager::OnEdit);
+    connect(m_deleteButton, &QPushButton::clicked, this, &CSiteManager::OnDelete);
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(m_connectButton);
+    buttons->addWidget(m_newButton);
+    buttons->addWidget(m_editButton);
+    buttons->addWidget(m_deleteButton);
+    buttons->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(m_tree, 1);
+    layout->addLayout(buttons);
+    resize(420, 300);
+
+    m_connection.Sites().LoadSites();
+    FillTree();
+}
+
+void CSiteManager::accept()
+{
+    // Only a successful connect ends the dialog with OK.
+    reject();
+}
+
+const SiteRecord* CSiteManager::RecordOf(const QTreeWidgetItem* item) const
+{
+    if (!item)
+        return nullptr;
+    bool ok = false;
+    const int index = item->data(0, IndexRole).toInt(&ok);
+    return ok ? m_connection.Sites().SiteAt(index) : nullptr;
+}
+
+QTreeWidgetItem* CSiteManager::SelectedItem() const
+{
+    const auto selected = m_tree->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.front();
+}
+
+QTreeWidgetItem* CSiteManager::ParentItemFor(int parentGroupId) const
+{
+    if (parentGroupId == -1)
+        return nullptr;
+    for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
+    {
+        QTreeWidgetItem* item = m_tree->topLevelItem(i);
+        const SiteRecord* record = RecordOf(item);
+        if (record && record->IsGroup() && record->GroupId() == parentGroupId)
+            return item;
+    }
+    return nullptr;
+}
+
+QTreeWidgetItem* CSiteManager::AddItem(QTreeWidgetItem* parent, const SiteRecord& record, int index)
+{
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, QString::fromStdWString(record.Label()));
+    item->setIcon(0, record.IsGroup() ? GroupIcon() : SiteIcon());
+    item->setData(0, IndexRole, index);
+    if (parent)
+        parent->addChild(item);
+    else
+        m_tree->addTopLevelItem(item);
+    return item;
+}
+
+void CSiteManager::Reveal(QTreeWidgetItem* item)
+{
+    if (item->parent())
+        item->parent()->setExpanded(true);
+    m_tree->scrollToItem(item);
+    m_tree->setCurrentItem(item);
+}
+
+void CSiteManager::FillTree()
+{
+    m_tree->clear();
+    const auto& sites = m_connection.Sites().Sites();
+    for (int i = 0; i < static_cast<int>(sites.size()); ++i)
+        if (sites[static_cast<size_t>(i)].IsGroup())
+            AddItem(nullptr, sites[static_cast<size_t>(i)], i);
+    for (int i = 0; i < static_cast<int>(sites.size()); ++i)
+    {
+        const SiteRecord& site = sites[static_cast<size_t>(i)];
+        if (!site.IsGroup())
+            AddItem(ParentItemFor(site.ParentGroupId()), site, i);
+    }
+    for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
+        if (m_tree->topLevelItem(i)->childCount() > 0)
+            SortChildren(m_tree->topLevelItem(i));
+    SortChildren(m_tree->invisibleRootItem());
+}
+
+void CSiteManager::SortChildren(QTreeWidgetItem* parent)
+{
+    QList<QTreeWidgetItem*> children = parent->takeChildren();
+    // Groups before sites, then by label ignoring case; an item without a
+    // record goes first.
+    std::stable_sort(children.begin(), children.end(),
+                     [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b)
+                     {
+                         const SiteRecord* first = RecordOf(a);
+                         const SiteRecord* second = RecordOf(b);
+                         if (!first || !second)
+                             return !first && second;
+                         if (first->IsGroup() != second->IsGroup())
+                             return first->IsGroup();
+                         return QString::fromStdWString(first->Label())
+                                    .compare(QString::fromStdWString(second->Label()), Qt::CaseInsensitive) <
+                                0;
+                     });
+    parent->addChildren(children);
+}
+
+void CSiteManager::RenumberAfterRemoval(int removedIndex)
+{
+    for (QTreeWidgetItemIterator it(m_tree); *it; ++it)
+    {
+        const int index = (*it)->data(0, IndexRole).toInt();
+        if (index > removedIndex)
+            (*it)->setData(0, IndexRole, index - 1);
+    }
+}
+
+void CSiteManager::OnConnect()
+{
+    QTreeWidgetItem* item = SelectedItem();
+    if (!item)
+        return;
+    const SiteRecord* found = m_connection.Sites().FindSite(item->text(0).toStdWString());
+    if (!found || found->IsGroup())
+        return;
+    const SiteRecord site = *found;
+    {
+        WaitCursor wait;
+        if (!m_connection.Connect(site))
+            return;
+        m_connection.GoToInitialDirectory(site.Directory());
+    }
+    m_resultText = site.Label() + L" (" + site.Host() + L":" + std::to_wstring(site.Port()) + L")";
+    done(Accepted);
+}
+
+void CSiteManager::OnNew()
+{
+    QMenu menu(this);
+    QAction* group = menu.addAction(QStringLiteral("New Group"));
+    QAction* site = menu.addAction(QStringLiteral("New Site"));
+    QAction* chosen = menu.exec(m_newButton->mapToGlobal(QPoint(0, m_newButton->height())));
+    if (chosen == group)
+        OnNewGroup();
+    else if (chosen == site)
+        OnNewSite();
+}
+
+void CSiteManager::OnNewGroup()
+{
+    CTextDlg prompt(L"New Group", L"", this);
+    prompt.SetMaxLength(static_cast<int>(SiteRecord::MaxTextLength));
+    if (prompt.exec() != QDialog::Accepted)
+        return;
+    CSiteList& sites = m_connection.Sites();
+    // A nameless group could be neither told apart nor stored under a name.
+    if (prompt.m_text.empty())
+    {
+        platform::Services::ShowError(L"The group label cannot be empty.");
+        return;
+    }
+    if (sites.FindSite(prompt.m_text))
+    {
+        platform::Services::ShowError(DuplicateLabel);
+        return;
+    }
+    SiteRecord record;
+    record.SetLabel(prompt.m_text);
+    record.SetGroupId(sites.NextGroupNumber());
+    const int index = sites.AddSite(record);
+    if (index < 0)
+        return;
+    QTreeWidgetItem* item = AddItem(nullptr, record, index);
+    item->setExpanded(true);
+    Reveal(item);
+}
+
+void CSiteManager::OnNewSite()
+{
+    CSiteProp properties(m_connection, this);
+    if (properties.exec() != QDialog::Accepted)
+        return;
+    SiteRecord record;
+    properties.Store(record);
+    CSiteList& sites = m_connection.Sites();
+    const int index = sites.AddSite(record);
+    if (index < 0)
+        return;
+    Reveal(AddItem(ParentItemFor(record.ParentGroupId()), record, index));
+}
+
+void CSiteManager::OnEdit()
+{
+    QTreeWidgetItem* item = SelectedItem();
+    if (!item)
+        return;
+    SiteRecord* record = m_connection.Sites().FindSite(item->text(0).toStdWString());
+    if (!record)
+        return;
+    if (record->IsGroup())
+        EditGroup(item, *record);
+    else
+        EditSite(item, *record);
+}
+
+void CSiteManager::EditSite(QTreeWidgetItem* item, SiteRecord& record)
+{
+    CSiteProp properties(m_connection, this);
+    properties.Load(record);
+    if (properties.exec() != QDialog::Accepted)
+        return;
+    const std::wstring oldText = item->text(0).toStdWString();
+    const int oldParent = record.ParentGroupId();
+    properties.Store(record);
+    const std::wstring label = record.Label();
+    CSiteList& sites = m_connection.Sites();
+    sites.RemoveSite(oldText, false);
+    sites.SaveSite(label);
+
+    item->setText(0, QString::fromStdWString(label));
+    if (record.ParentGroupId() == oldParent)
+        return;
+    QTreeWidgetItem* from = item->parent() ? item->parent() : m_tree->invisibleRootItem();
+    from->removeChild(item);
+    QTreeWidgetItem* to = ParentItemFor(record.ParentGroupId());
+    if (to)
+        to->addChild(item);
+    else
+        m_tree->addTopLevelItem(item);
+    Reveal(item);
+}
+
+void CSiteManager::EditGroup(QTreeWidgetItem* item, SiteRecord& record)
+{
+    const std::wstring oldText = item->text(0).toStdWString();
+    CTextDlg prompt(L"New Group", record.Label(), this);
+    prompt.SetMaxLength(static_cast<int>(SiteRecord::MaxTextLength));
+    if (prompt.exec() != QDialog::Accepted)
+        return;
+    CSiteList& sites = m_connection.Sites();
+    if (prompt.m_text.empty())
+    {
+        platform::Services::ShowError(L"The group label cannot be empty.");
+        return;
+    }
+    if (!CSiteList::SameLabel(prompt.m_text, record.Label()) && sites.FindSite(prompt.m_text))
+    {
+        platform::Services::ShowError(DuplicateLabel);
+        return;
+    }
+    record.SetLabel(prompt.m_text);
+    sites.RemoveSite(oldText, false);
+    sites.SaveSite(record.Label());
+    item->setText(0, QString::fromStdWString(record.Label()));
+}
+
+void CSiteManager::OnDelete()
+{
+    QTreeWidgetItem* item = SelectedItem();
+    if (!item)
+        return;
+    const std::wstring label = item->text(0).toStdWString();
+    CSiteList& sites = m_connection.Sites();
+    const int index = sites.FindIndex(label);
+    const SiteRecord* record = sites.SiteAt(index);
+    if (!record)
+        return;
+    if (!record->IsGroup())
+    {
+        if (!platform::Services::AskOkCancel(
+                L"Are you sure you want to delete the selected site from Site Manager?"))
+            return;
+    }
+    else if (item->childCount() > 0)
+    {
+        platform::Services::ShowError(L"The group is not empty.");
+        return;
+    }
+    else if (!platform::Services::AskOkCancel(L"Are you sure you want to delete the selected group?"))
+        return;
+
+    sites.RemoveSite(label, true);
+    delete item;
+    RenumberAfterRemoval(index);
+}

@@ -1,0 +1,246 @@
+#include "SiteProp.h"
+
+#include "ProxyDlg.h"
+#include "SiteConnection.h"
+#include "SiteList.h"
+#include "SiteRecord.h"
+
+#include "platform/Services.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <climits>
+
+namespace
+{
+QLineEdit* TextEdit(QWidget* parent, const char* name)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    // Every text field of a site record holds at most 95 characters.
+    edit->setMaxLength(static_cast<int>(SiteRecord::MaxTextLength));
+    return edit;
+}
+
+QCheckBox* CheckBox(QWidget* parent, const char* caption, const char* name)
+{
+    auto* box = new QCheckBox(QString::fromUtf8(caption), parent);
+    box->setObjectName(name);
+    return box;
+}
+
+const QString FtpPrefix = QStringLiteral("ftp://");
+} // namespace
+
+CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
+    : QDialog(parent), m_connection(connection), m_labelEdit(TextEdit(this, "label")),
+      m_hostEdit(TextEdit(this, "host")), m_portEdit(TextEdit(this, "port")),
+      m_passiveCheck(CheckBox(this, "Use Passive Mode", "passive")), m_loginEdit(TextEdit(this, "login")),
+      m_passwordEdit(TextEdit(this, "password")), m_anonymousCheck(CheckBox(this, "Anonymous", "anonymous")),
+      m_timeoutEdit(TextEdit(this, "timeout")), m_directoryEdit(TextEdit(this, "directory")),
+      m_keepAliveCheck(CheckBox(this, "Keep Connection Alive", "keepAlive")),
+      m_parentList(new QComboBox(this))
+{
+    setWindowTitle(QStringLiteral("Site Properties"));
+    setMinimumWidth(340);
+    m_passwordEdit->setEchoMode(QLineEdit::Password);
+    m_parentList->setObjectName("parentGroup");
+
+    auto* top = new QFormLayout;
+    top->addRow(QStringLiteral("Site Label:"), m_labelEdit);
+
+    auto* hostBox = new QGroupBox(QStringLiteral("FTP Host Address"), this);
+    auto* hostForm = new QFormLayout(hostBox);
+    hostForm->addRow(QStringLiteral("Host:"), m_hostEdit);
+    hostForm->addRow(QStringLiteral("Port:"), m_portEdit);
+    hostForm->addRow(m_passiveCheck);
+
+    auto* loginBox = new QGroupBox(QStringLiteral("Login Information"), this);
+    auto* loginForm = new QFormLayout(loginBox);
+    loginForm->addRow(QStringLiteral("Login:"), m_loginEdit);
+    loginForm->addRow(QStringLiteral("Password:"), m_passwordEdit);
+    loginForm->addRow(m_anonymousCheck);
+
+    auto* bottom = new QFormLayout;
+    bottom->addRow(QStringLiteral("Timeout (sec):"), m_timeoutEdit);
+    bottom->addRow(QStringLiteral("FTP Directory:"), m_directoryEdit);
+    bottom->addRow(m_keepAliveCheck);
+    bottom->addRow(QStringLiteral("Parent Group:"), m_parentList);
+
+    auto* proxy = new QPushButton(QStringLiteral("Proxy..."), this);
+    proxy->setObjectName("proxy");
+    proxy->setAutoDefault(false);
+    connect(proxy, &QPushButton::clicked, this, &CSiteProp::OnProxy);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* row = new QHBoxLayout;
+    row->addWidget(proxy);
+    row->addStretch();
+    row->addWidget(buttons);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(hostBox);
+    layout->addWidget(loginBox);
+    layout->addLayout(bottom);
+    layout->addLayout(row);
+}
+
+void CSiteProp::Load(const SiteRecord& site)
+{
+    m_label = site.Label();
+    m_host = site.Host();
+    m_port = site.Port();
+    m_passive = site.Passive() != 0;
+    m_login = site.Login();
+    m_password = site.Password();
+    m_anonymous = site.Anonymous() != 0;
+    m_timeout = site.Timeout();
+    m_directory = site.Directory();
+    m_keepAlive = site.KeepAlive() != 0;
+    m_parentGroupId = site.ParentGroupId();
+    m_proxyMode = site.ProxyMode();
+    m_proxyHost = site.ProxyHost();
+    m_proxyPort = site.ProxyPort();
+    m_proxyUser = site.ProxyUser();
+    m_proxyPassword = site.ProxyPassword();
+}
+
+void CSiteProp::Store(SiteRecord& site) const
+{
+    site.SetLabel(m_label);
+    site.SetHost(m_host);
+    site.SetPort(m_port);
+    site.SetPassive(m_passive ? 1 : 0);
+    site.SetLogin(m_login);
+    site.SetPassword(m_password);
+    site.SetAnonymous(m_anonymous ? 1 : 0);
+    site.SetTimeout(m_timeout);
+    site.SetDirectory(m_directory);
+    site.SetKeepAlive(m_keepAlive ? 1 : 0);
+    site.SetParentGroupId(m_parentGroupId);
+    site.SetProxyMode(m_proxyMode);
+    site.SetProxyHost(m_proxyHost);
+    site.SetProxyPort(m_proxyPort);
+    site.SetProxyUser(m_proxyUser);
+    site.SetProxyPassword(m_proxyPassword);
+}
+
+bool CSiteProp::ReadInteger(QLineEdit* edit, long long minimum, long long maximum, int& value)
+{
+    bool ok = false;
+    const long long number = edit->text().trimmed().toLongLong(&ok, 10);
+    if (ok && number >= minimum && number <= maximum)
+    {
+        value = static_cast<int>(number);
+        return true;
+    }
+    if (ok && (minimum > INT_MIN || maximum < INT_MAX))
+        platform::Services::ShowError(L"Please enter an integer between " + std::to_wstring(minimum) +
+                                      L" and " + std::to_wstring(maximum) + L".");
+    else
+        platform::Services::ShowError(L"Please enter an integer.");
+    edit->setFocus();
+    edit->selectAll();
+    return false;
+}
+
+void CSiteProp::showEvent(QShowEvent* event)
+{
+    m_labelEdit->setText(QString::fromStdWString(m_label));
+    m_hostEdit->setText(QString::fromStdWString(m_host));
+    m_portEdit->setText(QString::number(m_port));
+    m_passiveCheck->setChecked(m_passive);
+    m_loginEdit->setText(QString::fromStdWString(m_login));
+    m_passwordEdit->setText(QString::fromStdWString(m_password));
+    m_anonymousCheck->setChecked(m_anonymous);
+    m_timeoutEdit->setText(QString::number(m_timeout));
+    m_directoryEdit->setText(QString::fromStdWString(m_directory));
+    m_keepAliveCheck->setChecked(m_keepAlive);
+
+    m_parentList->clear();
+    m_parentList->addItem(QStringLiteral("No Parent Group"), -1);
+    m_parentList->setCurrentIndex(0);
+    for (const SiteRecord& record : m_connection.Sites().Sites())
+    {
+        if (!record.IsGroup())
+            continue;
+        m_parentList->addItem(QString::fromStdWString(record.Label()), record.GroupId());
+        if (record.GroupId() == m_parentGroupId)
+            m_parentList->setCurrentIndex(m_parentList->count() - 1);
+    }
+    m_oldLabel = m_label;
+    m_labelEdit->setFocus();
+    QDialog::showEvent(event);
+}
+
+void CSiteProp::accept()
+{
+    int port = 0;
+    int timeout = 0;
+    if (!ReadInteger(m_portEdit, INT_MIN, INT_MAX, port) ||
+        !ReadInteger(m_timeoutEdit, INT_MIN, INT_MAX, timeout))
+        return;
+
+    const std::wstring label = m_labelEdit->text().toStdWString();
+    if (label.empty())
+    {
+        platform::Services::ShowError(L"The site label cannot be empty.");
+        m_labelEdit->setFocus();
+        return;
+    }
+    if (!CSiteList::SameLabel(label, m_oldLabel) && m_connection.Sites().FindSite(label))
+    {
+        platform::Services::ShowError(L"A site or group with this label already exists.");
+        m_labelEdit->setFocus();
+        m_labelEdit->selectAll();
+        return;
+    }
+
+    QString host = m_hostEdit->text();
+    if (host.startsWith(FtpPrefix, Qt::CaseInsensitive))
+    {
+        host.remove(0, FtpPrefix.size());
+        m_hostEdit->setText(host);
+    }
+
+    m_label = label;
+    m_host = host.toStdWString();
+    m_port = port;
+    m_passive = m_passiveCheck->isChecked();
+    m_login = m_loginEdit->text().toStdWString();
+    m_password = m_passwordEdit->text().toStdWString();
+    m_anonymous = m_anonymousCheck->isChecked();
+    m_timeout = timeout;
+    m_directory = m_directoryEdit->text().toStdWString();
+    m_keepAlive = m_keepAliveCheck->isChecked();
+    m_parentGroupId = m_parentList->currentData().toInt();
+    QDialog::accept();
+}
+
+void CSiteProp::OnProxy()
+{
+    CProxyDlg proxy(this);
+    proxy.m_mode = m_proxyMode;
+    proxy.m_host = m_proxyHost;
+    proxy.m_port = m_proxyPort;
+    proxy.m_user = m_proxyUser;
+    proxy.m_password = m_proxyPassword;
+    if (proxy.exec() != QDialog::Accepted)
+        return;
+    m_proxyMode = proxy.m_mode;
+    m_proxyHost = proxy.m_host;
+    m_proxyPort = proxy.m_port;
+    m_proxyUser = proxy.m_user;
+    m_proxyPassword = proxy.m_password;
+}

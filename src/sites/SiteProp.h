@@ -1,0 +1,68 @@
+#pragma once
+#include <QDialog>
+#include <string>
+
+class CSiteConnection;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class SiteRecord;
+
+// Edits one site. The caller fills the members before and reads them after OK;
+// the site list of the connection gives the Parent Group choices and the
+// labels a new label must not repeat.
+class CSiteProp : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit CSiteProp(CSiteConnection& connection, QWidget* parent = nullptr);
+
+    // Copies the site's fields, proxy included, into the members and back.
+    void Load(const SiteRecord& site);
+    void Store(SiteRecord& site) const;
+
+    // Reads a whole number within [minimum, maximum] from the edit; otherwise
+    // tells the user, puts the focus on the edit and answers false.
+    static bool ReadInteger(QLineEdit* edit, long long minimum, long long maximum, int& value);
+
+    std::wstring m_label;
+    std::wstring m_host;
+    int m_port = 21;
+    bool m_passive = true;
+    std::wstring m_login;
+    std::wstring m_password;
+    bool m_anonymous = false;
+    int m_timeout = 10;
+    std::wstring m_directory;
+    bool m_keepAlive = true;
+    int m_parentGroupId = -1;
+    // The label when the dialog opened; keeping it is no duplicate.
+    std::wstring m_oldLabel;
+
+    int m_proxyMode = 0;
+    std::wstring m_proxyHost;
+    int m_proxyPort = 21;
+    std::wstring m_proxyUser;
+    std::wstring m_proxyPassword;
+
+    void accept() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void OnProxy();
+
+    CSiteConnection& m_connection;
+    QLineEdit* m_labelEdit;
+    QLineEdit* m_hostEdit;
+    QLineEdit* m_portEdit;
+    QCheckBox* m_passiveCheck;
+    QLineEdit* m_loginEdit;
+    QLineEdit* m_passwordEdit;
+    QCheckBox* m_anonymousCheck;
+    QLineEdit* m_timeoutEdit;
+    QLineEdit* m_directoryEdit;
+    QCheckBox* m_keepAliveCheck;
+    QComboBox* m_parentList;
+};

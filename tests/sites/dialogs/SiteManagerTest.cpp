@@ -1,0 +1,523 @@
+#include "sites/SiteManager.h"
+#include "DialogDriver.h"
+#include "files/TextDlg.h"
+#include "platform/Services.h"
+#include "platform/qt/QSettingsStore.h"
+#include "sites/ProxyDlg.h"
+#include "sites/SiteConnection.h"
+#include "sites/SiteProp.h"
+#include "support/PyFtpdServer.h"
+#include "support/TestServices.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <optional>
+
+using platform::BoxAnswer;
+using testing_support::Boxes;
+using testing_support::ChooseFromMenu;
+using testing_support::ClickOk;
+using testing_support::WhenShown;
+
+namespace
+{
+void Retype(QWidget& dialog, const char* name, const QString& text)
+{
+    auto* edit = dialog.findChild<QLineEdit*>(name);
+    ASSERT_NE(edit, nullptr) << name;
+    edit->clear();
+    QTest::keyClicks(edit, text);
+}
+
+void Answer(CTextDlg& prompt, const QString& text)
+{
+    prompt.Edit()->setText(text);
+    ClickOk(prompt);
+}
+
+// The events a real double click sends: the second press arrives as a double click.
+void DoubleClick(QTreeWidget* tree, QTreeWidgetItem* item)
+{
+    const QPoint at = tree->visualItemRect(item).center();
+    QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at);
+}
+
+QStringList Texts(const QTreeWidgetItem* parent)
+{
+    QStringList texts;
+    for (int i = 0; i < parent->childCount(); ++i)
+        texts << parent->child(i)->text(0);
+    return texts;
+}
+
+// Sites live in a real settings file for these tests.
+class SiteManager : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.isValid());
+        m_store.emplace(m_folder.filePath("FTPClient.ini"));
+        platform::Services::SetSettings(&*m_store);
+    }
+    void TearDown() override { platform::Services::SetSettings(&testing_support::Settings()); }
+
+    void Store(const SiteRecord& record)
+    {
+        CSiteList list;
+        list.LoadSites();
+        ASSERT_GE(list.AddSite(record), 0);
+    }
+    void StoreGroup(const std::wstring& label, int number)
+    {
+        SiteRecord group;
+        group.SetLabel(label);
+        group.SetGroupId(number);
+        Store(group);
+    }
+    void StoreSite(const std::wstring& label, int parent = -1)
+    {
+        SiteRecord site;
+        site.SetLabel(label);
+        site.SetHost(L"h-" + label);
+        site.SetParentGroupId(parent);
+        Store(site);
+    }
+    // What another program would read from the file now.
+    std::vector<SiteRecord> Stored()
+    {
+        platform::QSettingsStore store(m_folder.filePath("FTPClient.ini"));
+        CSiteList list(store);
+        list.LoadSites();
+        return list.Sites();
+    }
+    std::optional<SiteRecord> StoredSite(const std::wstring& label)
+    {
+        for (const SiteRecord& record : Stored())
+            if (record.Label() == label)
+                return record;
+        return std::nullopt;
+    }
+    QTreeWidgetItem* Item(CSiteManager& manager, const QString& label)
+    {
+        const auto found = manager.Tree()->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.size() == 1 ? found.front() : nullptr;
+    }
+    void Select(CSiteManager& manager, const QString& label)
+    {
+        QTreeWidgetItem* item = Item(manager, label);
+        ASSERT_NE(item, nullptr) << label.toStdString();
+        manager.Tree()->setCurrentItem(item);
+    }
+
+    QTemporaryDir m_folder;
+    std::optional<platform::QSettingsStore> m_store;
+    CSiteConnection m_connection;
+};
+} // namespace
+
+TEST_F(SiteManager, TreeShowsGroupsBeforeSitesByLabelAndStraySitesAtTheRoot)
+{
+    StoreSite(L"aaa");
+    StoreGroup(L"beta", 0);
+    StoreSite(L"zed", 0);
+    StoreSite(L"Mid", 0);
+    StoreGroup(L"Alpha", 3);
+    StoreSite(L"lost", 42);
+    StoreSite(L"Able");
+
+    CSiteManager manager(m_connection);
+    QTreeWidget* tree = manager.Tree();
+    EXPECT_EQ(Texts(tree->invisibleRootItem()), (QStringList{"Alpha", "beta", "aaa", "Able", "lost"}));
+    EXPECT_EQ(Texts(Item(manager, "beta")), (QStringList{"Mid", "zed"}));
+    EXPECT_EQ(Item(manager, "Alpha")->childCount(), 0);
+
+    // Groups and sites carry their own icons, and every item leads to its record.
+    const qint64 group = Item(manager, "beta")->icon(0).pixmap(16).toImage().cacheKey();
+    EXPECT_NE(group, 0);
+    EXPECT_EQ(Item(manager, "beta")->icon(0).pixmap(16).toImage(),
+              Item(manager, "Alpha")->icon(0).pixmap(16).toImage());
+    EXPECT_NE(Item(manager, "beta")->icon(0).pixmap(16).toImage(),
+              Item(manager, "zed")->icon(0).pixmap(16).toImage());
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+    {
+        const int index = (*it)->data(0, CSiteManager::IndexRole).toInt();
+        EXPECT_EQ(m_connection.Sites().SiteAt(index)->Label(), (*it)->text(0).toStdWString());
+    }
+
+    EXPECT_EQ(manager.windowTitle(), "Site Manager");
+    EXPECT_TRUE(manager.ConnectButton()->isDefault());
+    EXPECT_TRUE(manager.ConnectButton()->font().bold());
+}
+
+TEST_F(SiteManager, NewGroupAndNewSiteAreShownAndStoredAtOnce)
+{
+    CSiteManager manager(m_connection);
+    manager.show();
+
+    ChooseFromMenu("New Group");
+    WhenShown<CTextDlg>(
+        [](CTextDlg& prompt)
+        {
+            EXPECT_EQ(prompt.windowTitle(), "New Group");
+            EXPECT_EQ(prompt.Edit()->text(), "");
+            Answer(prompt, "Work");
+        });
+    manager.NewButton()->click();
+    ASSERT_NE(Item(manager, "Work"), nullptr);
+    EXPECT_EQ(manager.Tree()->currentItem(), Item(manager, "Work"));
+    ASSERT_TRUE(StoredSite(L"Work"));
+    EXPECT_EQ(StoredSite(L"Work")->GroupId(), 0);
+
+    ChooseFromMenu("New Site");
+    WhenShown<CSiteProp>(
+        [](CSiteProp& d)
+        {
+            Retype(d, "label", "Files");
+            Retype(d, "host", "ftp://files.local");
+            Retype(d, "port", "2121");
+            Retype(d, "login", "me");
+            Retype(d, "password", "secret");
+            Retype(d, "directory", "/pub");
+            d.findChild<QComboBox*>("parentGroup")->setCurrentText("Work");
+            WhenShown<CProxyDlg>(
+                [](CProxyDlg& p)
+                {
+                    p.findChild<QComboBox*>("mode")->setCurrentIndex(3);
+                    Retype(p, "host", "fw.local");
+                    Retype(p, "port", "8021");
+                    Retype(p, "user", "fu");
+                    Retype(p, "password", "fp");
+                    ClickOk(p);
+                });
+            d.findChild<QPushButton*>("proxy")->click();
+            ClickOk(d);
+        });
+    manager.NewButton()->click();
+
+    QTreeWidgetItem* files = Item(manager, "Files");
+    ASSERT_NE(files, nullptr);
+    EXPECT_EQ(files->parent(), Item(manager, "Work"));
+    EXPECT_EQ(manager.Tree()->currentItem(), files);
+    EXPECT_TRUE(Item(manager, "Work")->isExpanded());
+
+    const auto stored = StoredSite(L"Files");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->Host(), L"files.local");
+    EXPECT_EQ(stored->Port(), 2121);
+    EXPECT_EQ(stored->Login(), L"me");
+    EXPECT_EQ(stored->Password(), L"secret");
+    EXPECT_EQ(stored->Directory(), L"/pub");
+    EXPECT_EQ(stored->Timeout(), 10);
+    EXPECT_EQ(stored->Passive(), 1);
+    EXPECT_EQ(stored->KeepAlive(), 1);
+    EXPECT_EQ(stored->ParentGroupId(), 0);
+    EXPECT_EQ(stored->ProxyMode(), 3);
+    EXPECT_EQ(stored->ProxyHost(), L"fw.local");
+    EXPECT_EQ(stored->ProxyPort(), 8021);
+    EXPECT_EQ(stored->ProxyUser(), L"fu");
+    EXPECT_EQ(stored->ProxyPassword(), L"fp");
+    EXPECT_TRUE(Boxes().Texts().empty());
+
+    // A second manager reads the same tree back from the file.
+    CSiteConnection other;
+    CSiteManager reopened(other);
+    EXPECT_EQ(Texts(reopened.Tree()->invisibleRootItem()), QStringList{"Work"});
+    EXPECT_EQ(Texts(Item(reopened, "Work")), QStringList{"Files"});
+}
+
+TEST_F(SiteManager, NewGroupRefusesATakenOrEmptyLabelAndCancelAddsNothing)
+{
+    StoreSite(L"Home");
+    CSiteManager manager(m_connection);
+    for (const QString& typed : {QString("HOME"), QString("")})
+    {
+        ChooseFromMenu("New Group");
+        WhenShown<CTextDlg>([typed](CTextDlg& prompt) { Answer(prompt, typed); });
+        manager.NewButton()->click();
+    }
+    ChooseFromMenu("New Group");
+    WhenShown<CTextDlg>(
+        [](CTextDlg& prompt)
+        {
+            prompt.Edit()->setText("Kept out");
+            prompt.reject();
+        });
+    manager.NewButton()->click();
+
+    EXPECT_EQ(Boxes().Texts(), (std::vector<std::wstring>{L"A site or group with this label already exists.",
+                                                          L"The group label cannot be empty."}));
+    EXPECT_EQ(manager.Tree()->topLevelItemCount(), 1);
+    EXPECT_EQ(Stored().size(), 1u);
+
+    // A group label is cut to what a record holds while it is typed.
+    ChooseFromMenu("New Group");
+    WhenShown<CTextDlg>(
+        [](CTextDlg& prompt)
+        {
+            QTest::keyClicks(prompt.Edit(), QString(100, QChar('g')));
+            ClickOk(prompt);
+        });
+    manager.NewButton()->click();
+    EXPECT_NE(Item(manager, QString(95, QChar('g'))), nullptr);
+    EXPECT_TRUE(StoredSite(std::wstring(95, L'g')));
+}
+
+TEST_F(SiteManager, EditMovesASiteToAnotherGroupRenamesItAndKeepsItsProxy)
+{
+    StoreGroup(L"One", 0);
+    StoreGroup(L"Two", 1);
+    SiteRecord site;
+    site.SetLabel(L"Home");
+    site.SetHost(L"home.local");
+    site.SetParentGroupId(0);
+    site.SetProxyMode(2);
+    site.SetProxyHost(L"fw");
+    site.SetProxyPort(2100);
+    Store(site);
+
+    CSiteManager manager(m_connection);
+    Select(manager, "Home");
+    WhenShown<CSiteProp>(
+        [](CSiteProp& d)
+        {
+            EXPECT_EQ(d.findChild<QLineEdit*>("host")->text(), "home.local");
+            EXPECT_EQ(d.findChild<QComboBox*>("parentGroup")->currentText(), "One");
+            Retype(d, "label", "home");
+            d.findChild<QComboBox*>("parentGroup")->setCurrentText("Two");
+            WhenShown<CProxyDlg>(
+                [](CProxyDlg& p)
+                {
+                    EXPECT_EQ(p.findChild<QLineEdit*>("host")->text(), "fw");
+                    EXPECT_EQ(p.findChild<QLineEdit*>("port")->text(), "2100");
+                    Retype(p, "user", "fwuser");
+                    ClickOk(p);
+                });
+            d.findChild<QPushButton*>("proxy")->click();
+            ClickOk(d);
+        });
+    manager.EditButton()->click();
+
+    QTreeWidgetItem* moved = Item(manager, "home");
+    ASSERT_NE(moved, nullptr);
+    EXPECT_EQ(moved->parent(), Item(manager, "Two"));
+    EXPECT_EQ(Item(manager, "One")->childCount(), 0);
+    EXPECT_EQ(manager.Tree()->currentItem(), moved);
+    EXPECT_TRUE(Boxes().Texts().empty());
+
+    const auto stored = Stored();
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_FALSE(StoredSite(L"Home"));
+    const auto edited = StoredSite(L"home");
+    ASSERT_TRUE(edited);
+    EXPECT_EQ(edited->ParentGroupId(), 1);
+    EXPECT_EQ(edited->ProxyMode(), 2);
+    EXPECT_EQ(edited->ProxyHost(), L"fw");
+    EXPECT_EQ(edited->ProxyPort(), 2100);
+    EXPECT_EQ(edited->ProxyUser(), L"fwuser");
+
+    // Cancel leaves record and file alone.
+    WhenShown<CSiteProp>(
+        [](CSiteProp& d)
+        {
+            Retype(d, "host", "changed");
+            d.reject();
+        });
+    manager.EditButton()->click();
+    EXPECT_EQ(StoredSite(L"home")->Host(), L"home.local");
+    EXPECT_EQ(m_connection.Sites().FindSite(L"home")->Host(), L"home.local");
+}
+
+TEST_F(SiteManager, EditRenamesAGroupWhoseSitesStayInIt)
+{
+    StoreGroup(L"Old", 5);
+    StoreGroup(L"Other", 6);
+    StoreSite(L"s", 5);
+    CSiteManager manager(m_connection);
+
+    Select(manager, "Old");
+    WhenShown<CTextDlg>(
+        [](CTextDlg& prompt)
+        {
+            EXPECT_EQ(prompt.windowTitle(), "New Group");
+            EXPECT_EQ(prompt.Edit()->text(), "Old");
+            Answer(prompt, "other");
+        });
+    manager.EditButton()->click();
+    EXPECT_EQ(Boxes().Texts(), std::vector<std::wstring>{L"A site or group with this label already exists."});
+    EXPECT_NE(Item(manager, "Old"), nullptr);
+
+    WhenShown<CTextDlg>([](CTextDlg& prompt) { Answer(prompt, "OLD"); });
+    manager.EditButton()->click();
+    ASSERT_NE(Item(manager, "OLD"), nullptr);
+    EXPECT_EQ(Texts(Item(manager, "OLD")), QStringList{"s"});
+    EXPECT_FALSE(StoredSite(L"Old"));
+    ASSERT_TRUE(StoredSite(L"OLD"));
+    EXPECT_EQ(StoredSite(L"OLD")->GroupId(), 5);
+
+    CSiteConnection other;
+    CSiteManager reopened(other);
+    EXPECT_EQ(Texts(Item(reopened, "OLD")), QStringList{"s"});
+}
+
+TEST_F(SiteManager, DeleteAsksFirstAndRefusesAGroupThatHoldsSites)
+{
+    StoreGroup(L"Full", 0);
+    StoreGroup(L"Empty", 1);
+    StoreSite(L"inside", 0);
+    CSiteManager manager(m_connection);
+
+    Select(manager, "Full");
+    manager.DeleteButton()->click();
+    Select(manager, "inside");
+    Boxes().QueueAnswer(BoxAnswer::Cancel);
+    manager.DeleteButton()->click();
+    EXPECT_NE(Item(manager, "inside"), nullptr);
+    Boxes().QueueAnswer(BoxAnswer::Ok);
+    manager.DeleteButton()->click();
+    Select(manager, "Empty");
+    Boxes().QueueAnswer(BoxAnswer::Ok);
+    manager.DeleteButton()->click();
+
+    const auto boxes = Boxes().Boxes();
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[0].text, L"The group is not empty.");
+    EXPECT_EQ(boxes[0].icon, platform::BoxIcon::Error);
+    EXPECT_EQ(boxes[1].text, L"Are you sure you want to delete the selected site from Site Manager?");
+    EXPECT_EQ(boxes[1].icon, platform::BoxIcon::Question);
+    EXPECT_EQ(boxes[1].buttons, platform::BoxButtons::OkCancel);
+    EXPECT_EQ(boxes[3].text, L"Are you sure you want to delete the selected group?");
+
+    EXPECT_EQ(Texts(manager.Tree()->invisibleRootItem()), QStringList{"Full"});
+    const auto stored = Stored();
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].Label(), L"Full");
+}
+
+TEST_F(SiteManager, ItemsStillLeadToTheirRecordsAfterARemoval)
+{
+    StoreGroup(L"First", 0);
+    StoreGroup(L"Second", 1);
+    StoreSite(L"a", 1);
+    CSiteManager manager(m_connection);
+    Select(manager, "First");
+    manager.DeleteButton()->click();
+
+    // The group found through the items must be Second, now record 0.
+    ChooseFromMenu("New Site");
+    WhenShown<CSiteProp>(
+        [](CSiteProp& d)
+        {
+            Retype(d, "label", "b");
+            d.findChild<QComboBox*>("parentGroup")->setCurrentText("Second");
+            ClickOk(d);
+        });
+    manager.NewButton()->click();
+    EXPECT_EQ(Texts(Item(manager, "Second")), (QStringList{"a", "b"}));
+
+    Select(manager, "a");
+    WhenShown<CSiteProp>(
+        [](CSiteProp& d)
+        {
+            d.findChild<QComboBox*>("parentGroup")->setCurrentIndex(0);
+            ClickOk(d);
+        });
+    manager.EditButton()->click();
+    EXPECT_EQ(Item(manager, "a")->parent(), nullptr);
+    for (QTreeWidgetItemIterator it(manager.Tree()); *it; ++it)
+    {
+        const int index = (*it)->data(0, CSiteManager::IndexRole).toInt();
+        ASSERT_NE(m_connection.Sites().SiteAt(index), nullptr);
+        EXPECT_EQ(m_connection.Sites().SiteAt(index)->Label(), (*it)->text(0).toStdWString());
+    }
+}
+
+TEST_F(SiteManager, OkAndEscapeEndWithoutConnectingAndAGroupIsNoConnection)
+{
+    StoreGroup(L"g", 0);
+    CSiteManager manager(m_connection);
+    QTimer::singleShot(0, &manager,
+                       [&]
+                       {
+                           Select(manager, "g");
+                           DoubleClick(manager.Tree(), Item(manager, "g"));
+                           manager.ConnectButton()->click();
+                           EXPECT_TRUE(manager.isVisible());
+                           manager.accept();
+                       });
+    EXPECT_EQ(manager.exec(), QDialog::Rejected);
+    EXPECT_TRUE(manager.ResultText().empty());
+    EXPECT_FALSE(m_connection.IsConnected());
+
+    QTimer::singleShot(0, &manager, [&] { QTest::keyClick(&manager, Qt::Key_Escape); });
+    EXPECT_EQ(manager.exec(), QDialog::Rejected);
+}
+
+class SiteManagerConnect : public SiteManager
+{
+protected:
+    testing_support::PyFtpdServer m_server;
+
+    void StoreServerSite(const std::wstring& label, const std::wstring& password)
+    {
+        std::filesystem::create_directories(std::filesystem::path(m_server.Root()) / "pub" / "in");
+        SiteRecord site;
+        site.SetLabel(label);
+        site.SetHost(L"127.0.0.1");
+        site.SetPort(m_server.Port());
+        site.SetLogin(L"tessel");
+        site.SetPassword(password);
+        site.SetTimeout(5);
+        site.SetDirectory(L"pub/in");
+        Store(site);
+    }
+};
+
+TEST_F(SiteManagerConnect, DoubleClickConnectsAndEndsWithTheTitleText)
+{
+    StoreServerSite(L"Local", L"tessel-secret");
+    CSiteManager manager(m_connection);
+    QTimer::singleShot(0, &manager,
+                       [&]
+                       {
+                           Select(manager, "Local");
+                           DoubleClick(manager.Tree(), Item(manager, "Local"));
+                           // Still open means the connect failed: end it so the test reports that.
+                           if (manager.isVisible())
+                               manager.reject();
+                       });
+    ASSERT_EQ(manager.exec(), QDialog::Accepted) << m_server.Log() << Boxes().Count();
+    EXPECT_EQ(manager.ResultText(), L"Local (127.0.0.1:" + std::to_wstring(m_server.Port()) + L")");
+    EXPECT_TRUE(m_connection.IsConnected());
+    EXPECT_EQ(m_connection.CurrentSite().Label(), L"Local");
+    EXPECT_EQ(m_connection.CurrentDirectory(), L"/pub/in");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(SiteManagerConnect, AFailedConnectLeavesTheDialogOpen)
+{
+    StoreServerSite(L"Wrong", L"not-the-password");
+    CSiteManager manager(m_connection);
+    bool openAfterConnect = false;
+    QTimer::singleShot(0, &manager,
+                       [&]
+                       {
+                           Select(manager, "Wrong");
+                           manager.ConnectButton()->click();
+                           openAfterConnect = manager.isVisible();
+                           manager.reject();
+                       });
+    EXPECT_EQ(manager.exec(), QDialog::Rejected);
+    EXPECT_TRUE(openAfterConnect);
+    EXPECT_TRUE(manager.ResultText().empty());
+    EXPECT_FALSE(m_connection.IsConnected());
+    EXPECT_FALSE(Boxes().Texts().empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
