@@ -13,28 +13,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#if __has_include("sites/SiteManager.h")
 #include "sites/SiteManager.h"
-#define TESSEL_HAVE_SITE_MANAGER 1
-#endif
 
 namespace
 {
 constexpr int KeepAliveMilliseconds = 30000;
-
-[[maybe_unused]] std::wstring Wide(const QString& text)
-{
-    return text.toStdWString();
-}
-[[maybe_unused]] std::wstring Wide(const std::wstring& text)
-{
-    return text;
-}
 
 void ClearCountPanes()
 {
@@ -111,33 +98,11 @@ CSiteConnection& CWharfView::Connection()
 
 bool CWharfView::RunSiteManager(CSiteConnection& connection, QWidget* parent, std::wstring& title)
 {
-#ifdef TESSEL_HAVE_SITE_MANAGER
     CSiteManager manager(connection, parent);
     if (manager.exec() != QDialog::Accepted)
         return false;
-    title = Wide(manager.ResultText());
-    return connection.IsConnected();
-#else
-    // Without the Site Manager: pick one of the saved sites by its label.
-    connection.Sites().LoadSites();
-    QStringList labels;
-    for (const SiteRecord& site : connection.Sites().Sites())
-        if (!site.IsGroup())
-            labels << QString::fromStdWString(site.Label());
-    if (labels.isEmpty())
-    {
-        platform::Services::ShowError(L"No site is saved.");
-        return false;
-    }
-    bool chosen = false;
-    const QString label = QInputDialog::getItem(parent, "Site Manager", "Site:", labels, 0, false, &chosen);
-    const SiteRecord* site = chosen ? connection.Sites().FindSite(label.toStdWString()) : nullptr;
-    if (!site || !connection.Connect(*site))
-        return false;
-    connection.GoToInitialDirectory(site->Directory());
-    title = site->Label() + L" (" + site->Host() + L":" + std::to_wstring(site->Port()) + L")";
+    title = manager.ResultText();
     return true;
-#endif
 }
 
 void CWharfView::SetKeepAlivePeriod(int milliseconds)

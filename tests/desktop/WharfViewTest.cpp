@@ -9,7 +9,10 @@
 #include "platform/Services.h"
 #include "platform/qt/QtActivitySignal.h"
 #include "platform/qt/QtStatusOutlet.h"
+#include "sites/SiteList.h"
+#include "sites/SiteManager.h"
 #include "sites/TempDirectory.h"
+#include "sites/dialogs/DialogDriver.h"
 #include "support/PyFtpdServer.h"
 #include "support/TestServices.h"
 
@@ -25,6 +28,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -435,4 +439,37 @@ TEST(WharfAbout, TheAboutCommandShowsTheVersion)
     EXPECT_EQ(title, "About Tessel FTP Client");
     EXPECT_TRUE(texts.contains("Tessel FTP Client v4.1"));
     fs::remove(file);
+}
+
+TEST_F(WharfWindow, ConnectOpensTheSiteManagerAndListsTheChosenSite)
+{
+    Folder("pub/in");
+    File("pub/in/x.txt", "x");
+    SiteRecord site;
+    site.SetLabel(L"Saved");
+    site.SetHost(L"127.0.0.1");
+    site.SetPort(m_server.Port());
+    site.SetLogin(L"tessel");
+    site.SetPassword(L"tessel-secret");
+    site.SetTimeout(5);
+    site.SetDirectory(L"pub/in");
+    CSiteList stored;
+    ASSERT_GE(stored.AddSite(site), 0);
+
+    View().SetSiteManagerRunner(CWharfView::RunSiteManager);
+    testing_support::WhenShown<CSiteManager>(
+        [](CSiteManager& manager)
+        {
+            for (QTreeWidgetItem* item :
+                 manager.Tree()->findItems("Saved", Qt::MatchExactly | Qt::MatchRecursive))
+                manager.Tree()->setCurrentItem(item);
+            manager.ConnectButton()->click();
+            if (manager.isVisible())
+                manager.reject();
+        });
+    View().ConnectAction()->trigger();
+    ASSERT_TRUE(View().Connection().IsConnected()) << m_server.Log();
+    EXPECT_EQ(m_doc.Title(), L"Saved (127.0.0.1:" + std::to_wstring(m_server.Port()) + L")");
+    EXPECT_EQ(Shown(), (std::vector<QString>{"x.txt"}));
+    EXPECT_EQ(View().Folders().currentText(), "/pub/in");
 }
