@@ -251,13 +251,20 @@ std::vector<std::wstring> CRemoteBrowser::FolderChain(const std::wstring& curren
 {
     std::vector<std::wstring> chain;
     selected = -1;
-    for (size_t slash = current.find(L'/'); slash != std::wstring::npos;
-         slash = current.find(L'/', slash + 1))
+    // A server may report any path: the chain stays small whatever it says.
+    std::vector<size_t> slashes;
+    if (current.size() <= MaxChainPath)
+        for (size_t slash = current.find(L'/'); slash != std::wstring::npos;
+             slash = current.find(L'/', slash + 1))
+            slashes.push_back(slash);
+    if (slashes.size() > MaxChainLevels)
+        slashes.erase(slashes.begin() + 1, slashes.end() - (MaxChainLevels - 1));
+    for (const size_t slash : slashes)
     {
-        const std::wstring folder = slash == 0 ? L"/" : current.substr(0, slash);
+        std::wstring folder = slash == 0 ? L"/" : current.substr(0, slash);
         // "//" in a path would give the same folder twice.
         if (chain.empty() || chain.back() != folder)
-            chain.push_back(folder);
+            chain.push_back(std::move(folder));
     }
     if (!current.empty() && current != L"/" && (chain.empty() || chain.back() != current))
         chain.push_back(current);

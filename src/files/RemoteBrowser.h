@@ -62,6 +62,9 @@ public:
                                                  int& selected);
     // The folder above the current one in the chain; empty at the top.
     static std::wstring ParentFolder(const std::wstring& current);
+    // Longer paths are shown alone; deeper ones lose the levels below the root.
+    static constexpr size_t MaxChainPath = 8192;
+    static constexpr size_t MaxChainLevels = 256;
 
     // The double-click and Enter action on the row with this index (-1: none).
     void OpenRow(int rowIndex, QComboBox* folders, CBrowserListModel* list, QWidget* owner);

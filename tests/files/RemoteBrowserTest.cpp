@@ -137,6 +137,19 @@ TEST(FolderChain, ChainFromTheRootWithTheHomeFolderFirstWhenItIsNoneOfThem)
               (std::vector<std::wstring>{L"/", L"/a", L"/a/", L"/a//b"}));
     EXPECT_EQ(selected, 3);
 
+    // Whatever path a server reports, the chooser stays small.
+    std::wstring deep;
+    for (int i = 0; i < 1000; ++i)
+        deep += L"/d";
+    auto chain = CRemoteBrowser::FolderChain(deep, L"", selected);
+    EXPECT_EQ(chain.size(), CRemoteBrowser::MaxChainLevels + 1);
+    EXPECT_EQ(chain.front(), L"/");
+    EXPECT_EQ(chain.back(), deep);
+    EXPECT_EQ(chain[chain.size() - 2], deep.substr(0, deep.size() - 2));
+    const std::wstring huge = L"/" + std::wstring(CRemoteBrowser::MaxChainPath, L'x') + L"/y";
+    EXPECT_EQ(CRemoteBrowser::FolderChain(huge, L"/", selected), (std::vector<std::wstring>{L"/", huge}));
+    EXPECT_EQ(selected, 1);
+
     EXPECT_EQ(CRemoteBrowser::ParentFolder(L"/a/b"), L"/a");
     EXPECT_EQ(CRemoteBrowser::ParentFolder(L"/a"), L"/");
     EXPECT_EQ(CRemoteBrowser::ParentFolder(L"/"), L"");
