@@ -262,6 +262,17 @@ TEST_F(BrowserFilter, ModelShowsFiveColumnsWithSizesRightAligned)
     EXPECT_FALSE(m_model.data(m_model.index(0, 0), Qt::DecorationRole).value<QIcon>().isNull());
 }
 
+TEST_F(BrowserFilter, RowsOfOneKindShareOneIcon)
+{
+    Fill({Row(L"d1", true), Row(L"d2", true), Row(L"a.txt", false), Row(L"B.TXT", false),
+          Row(L"c.zip", false)});
+    auto icon = [this](int row)
+    { return m_model.data(m_model.index(row, 0), Qt::DecorationRole).value<QIcon>(); };
+    EXPECT_EQ(icon(0).cacheKey(), icon(1).cacheKey());
+    EXPECT_EQ(icon(2).cacheKey(), icon(3).cacheKey());
+    EXPECT_NE(icon(0).cacheKey(), icon(2).cacheKey());
+}
+
 // Against a real server.
 class RemoteBrowser : public testing::Test
 {
