@@ -22,4 +22,6 @@ struct TransferItem
     int itemIndex = 0;
     // Set once the folder's contents were appended (or must never be).
     bool expanded = false;
+    // A symbolic link: a delete removes the link, never what it leads to.
+    bool isLink = false;
 };

@@ -94,6 +94,21 @@ bool CTransferList::ExpandRemoteFolder(size_t index)
     if (!m_connection->List(folder, records))
         return false;
     const std::wstring relative = m_items[index].relativePath;
+    // A link to a file (or to nothing) lists as the link itself: it is no
+    // folder, and its size is that of the file it leads to, unknown here.
+    if (m_items[index].isLink && records.size() == 1)
+    {
+        const auto& only = *records.front();
+        const bool onlyIsLink = !only.Attributes.empty() && only.Attributes[0] == L'l';
+        const std::wstring ownName = relative.substr(relative.rfind(L'/') + 1);
+        if (onlyIsLink && RemotePath::LinkName(only.Name, true) == ownName)
+        {
+            m_items[index].isDirectory = false;
+            m_items[index].size = -1;
+            ++m_fileCount;
+            return true;
+        }
+    }
     const bool tooDeep = Depth(relative) + 1 >= MaxDepth;
     for (const auto& record : records)
     {
@@ -105,6 +120,7 @@ bool CTransferList::ExpandRemoteFolder(size_t index)
         Add(record->SizeType == 1 ? record->Size : -1, record->TryCwd, RemotePath::Join(relative, name),
             source, record->ModificationTime);
         TransferItem& added = m_items.back();
+        added.isLink = isLink;
         if (!added.isDirectory)
             continue;
         // Folders past the depth limit, and links that lead back to the folder
@@ -186,6 +202,10 @@ bool CTransferList::ExpandLocalFolder(size_t index)
         const bool isDirectory = S_ISDIR(info.st_mode);
         Add(isDirectory ? 0 : static_cast<std::int64_t>(info.st_size), isDirectory,
             RemotePath::Join(relative, wideName), source, static_cast<std::int64_t>(info.st_mtime));
+        struct stat own
+        {
+        };
+        m_items.back().isLink = lstat(sourceBytes.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
         if (isDirectory)
             // A folder link that leads back to this folder or above it is kept
             // but not descended into.

@@ -24,6 +24,8 @@ public:
     void Add(std::int64_t size, bool isDirectory, const std::wstring& relativePath,
              const std::wstring& sourcePath, std::int64_t modified);
     void Clear();
+    // The item Add appended last, for starters that know more about it (a link).
+    TransferItem& LastAdded() { return m_items.back(); }
 
     // The one iteration of the list. Next moves to the item that followed the
     // current one when the cursor reached it. filesOnly skips folders.

@@ -1057,7 +1057,7 @@ bool CFTPClient::WriteTransferChunk(nsSocket::IBlockingSocket& dataSocket, const
     }
 }
 
-bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket)
+bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket, bool show)
 {
     if (!dataSocket)
         return true;
@@ -1068,14 +1068,16 @@ bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSo
     }
     catch (const CBlockingSocketException& failure)
     {
-        Services::ShowError(failure.GetText());
+        if (show)
+            Services::ShowError(failure.GetText());
         dataSocket->ForceClose();
     }
     dataSocket.reset();
     Reply reply;
     if (ReadReply(reply, true) && reply.IsPositive())
         return true;
-    ShowReplyText(reply);
+    if (show)
+        ShowReplyText(reply);
     return false;
 }
 

@@ -103,7 +103,8 @@ public:
                                                             bool upload);
     bool ReadTransferChunk(nsSocket::IBlockingSocket& dataSocket, char* buffer, int capacity, int& count);
     bool WriteTransferChunk(nsSocket::IBlockingSocket& dataSocket, const char* bytes, int length, int& count);
-    bool CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket);
+    // show false: a transfer the caller gave up on; its refusal (426) is expected, not shown.
+    bool CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket, bool show = true);
     // During a transfer only asks the transfer loop to stop; otherwise sends ABOR.
     int Abort();
 

@@ -68,6 +68,11 @@ PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)
                                      m_options.password, "--parent", parent};
     if (m_options.anonymous)
         args.push_back("--anonymous");
+    if (m_options.throttle > 0)
+    {
+        args.push_back("--throttle");
+        args.push_back(std::to_string(m_options.throttle));
+    }
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());

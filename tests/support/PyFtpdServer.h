@@ -11,6 +11,8 @@ struct PyFtpdOptions
     std::string password = "tessel-secret";
     // Also lets "anonymous" log on, read-only.
     bool anonymous = false;
+    // Bytes a second each data connection may move each way (0: no limit).
+    int throttle = 0;
     // The folder to serve; empty for a fresh temporary folder removed at the end.
     std::string root;
 };

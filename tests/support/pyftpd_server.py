@@ -1,6 +1,6 @@
 """A pyftpdlib server on a free loopback port, for tests.
 
-Usage: pyftpd_server.py ROOT USER PASSWORD [--anonymous] [--parent PID]
+Usage: pyftpd_server.py ROOT USER PASSWORD [--anonymous] [--throttle BYTES] [--parent PID]
 
 Binds 127.0.0.1 port 0 and prints the chosen port on stdout once it listens.
 Logs to stderr. Exits when the process PID (its starter) is gone, so a test
@@ -15,7 +15,7 @@ import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -31,6 +31,7 @@ def main():
     parser.add_argument("user")
     parser.add_argument("password")
     parser.add_argument("--anonymous", action="store_true")
+    parser.add_argument("--throttle", type=int, default=0)
     parser.add_argument("--parent", type=int, default=os.getppid())
     args = parser.parse_args()
 
@@ -47,6 +48,13 @@ def main():
     handler.banner = "Tessel test server ready."
     # Active mode: data connections to the client's own loopback address.
     handler.permit_foreign_addresses = False
+    if args.throttle > 0:
+        # Data connections move at most this many bytes a second each way, so
+        # a test can act while a transfer is surely still running.
+        dtp = ThrottledDTPHandler
+        dtp.read_limit = args.throttle
+        dtp.write_limit = args.throttle
+        handler.dtp_handler = dtp
     server = FTPServer(("127.0.0.1", 0), handler)
     print(server.address[1], flush=True)
     server.serve_forever(timeout=0.5, handle_exit=True)

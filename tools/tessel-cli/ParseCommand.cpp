@@ -1,6 +1,7 @@
 #include "ParseCommand.h"
 
 #include "CommandRegistry.h"
+#include "FileStatusJson.h"
 #include "JsonLineWriter.h"
 #include "ftp/FTPFileStatus.h"
 #include "ftp/ListingLines.h"
@@ -15,25 +16,6 @@ namespace nsCli
 namespace
 {
 CommandRegistration<CParseCommand> registration;
-
-void WriteRecord(CJsonLineWriter& json, const nsFTP::CFTPFileStatus& r)
-{
-    json.BeginObject();
-    json.Field("Name", r.Name);
-    json.Field("Path", r.Path);
-    json.Field("TryCwd", r.TryCwd);
-    json.Field("TryRetr", r.TryRetr);
-    json.Field("SizeType", static_cast<int64_t>(r.SizeType));
-    json.Field("Size", r.Size);
-    json.Field("ModificationTime", r.ModificationTime);
-    json.Field("Attributes", r.Attributes);
-    json.Field("Owner", r.Owner);
-    json.Field("Group", r.Group);
-    json.Field("LinkCount", r.LinkCount);
-    json.Field("IdType", static_cast<int64_t>(r.IdType));
-    json.Field("Id", r.Id);
-    json.EndObject();
-}
 
 bool ParseYear(const std::string& text, int& year)
 {
@@ -76,7 +58,7 @@ int CParseCommand::Run(const std::vector<std::string>& args, CommandIo& io)
         while (lines.NextLine(line))
         {
             if (parser->Parse(line, record))
-                WriteRecord(json, record);
+                WriteFileStatus(json, record);
             else
                 json.Null();
         }

@@ -1,0 +1,838 @@
+#include "TransferJob.h"
+
+#include "RemotePath.h"
+#include "platform/Services.h"
+#include "platform/TextCodec.h"
+#include "sites/SiteConnection.h"
+#include "sites/SizeText.h"
+#include "sites/SystemErrorBox.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <optional>
+#include <set>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+using platform::Services;
+using platform::TextCodec;
+
+struct CTransferJob::MadeFolders
+{
+    std::set<std::wstring> remote;
+    std::set<std::string> local;
+};
+
+namespace
+{
+std::string RealPath(const std::string& path)
+{
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return {};
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+bool IsValidUtf8(const std::string& bytes)
+{
+    return TextCodec::ToUtf8(TextCodec::FromUtf8(bytes)) == bytes;
+}
+
+// Two names given as the bytes they have on disk or on the server, compared
+// as the user reads them: without regard to case.
+bool SameNameIgnoringCase(const std::string& a, const std::string& b)
+{
+    if (IsValidUtf8(a) && IsValidUtf8(b))
+        return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
+                   .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())),
+                            Qt::CaseInsensitive) == 0;
+    return QString::fromLatin1(a.data(), static_cast<qsizetype>(a.size()))
+               .compare(QString::fromLatin1(b.data(), static_cast<qsizetype>(b.size())),
+                        Qt::CaseInsensitive) == 0;
+}
+
+// A name from a server shown in a box: control characters would garble it.
+std::wstring Printable(const std::wstring& text)
+{
+    std::wstring result = text;
+    for (auto& c : result)
+        if (c < 0x20 || c == 0x7F)
+            c = L'?';
+    return result;
+}
+
+std::vector<std::wstring> Components(const std::wstring& relativePath)
+{
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    while (true)
+    {
+        const size_t end = relativePath.find(L'/', start);
+        parts.push_back(
+            relativePath.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+        if (end == std::wstring::npos)
+            return parts;
+        start = end + 1;
+    }
+}
+
+bool WriteAll(int fd, const char* bytes, size_t length)
+{
+    while (length > 0)
+    {
+        const ssize_t written = write(fd, bytes, length);
+        if (written < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes += written;
+        length -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+void ShowFailure(const std::wstring& text)
+{
+    Services::MessageBoxes().Show(text, platform::BoxIcon::Error, platform::BoxButtons::Ok);
+}
+
+// Moves a file to another file system: a copy that replaces nothing, then the
+// original goes. What was copied is removed again when the copy fails.
+int CopyThenRemove(const std::string& from, const std::string& to)
+{
+    struct stat info
+    {
+    };
+    if (lstat(from.c_str(), &info) != 0)
+        return -1;
+    if (!S_ISREG(info.st_mode))
+    {
+        errno = EXDEV;
+        return -1;
+    }
+    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return -1;
+    const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777);
+    if (out < 0)
+    {
+        const int error = errno;
+        close(in);
+        errno = error;
+        return -1;
+    }
+    std::vector<char> buffer(1 << 16);
+    bool ok = true;
+    while (ok)
+    {
+        const ssize_t count = read(in, buffer.data(), buffer.size());
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+        {
+            ok = count == 0;
+            break;
+        }
+        ok = WriteAll(out, buffer.data(), static_cast<size_t>(count));
+    }
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    if (ok)
+        futimens(out, times);
+    int error = ok ? 0 : errno;
+    if (close(out) != 0 && ok)
+    {
+        ok = false;
+        error = errno;
+    }
+    close(in);
+    if (!ok || unlink(from.c_str()) != 0)
+    {
+        if (ok)
+            error = errno;
+        unlink(to.c_str());
+        errno = error;
+        return -1;
+    }
+    return 0;
+}
+
+// Renames without replacing what is there: a move never silently destroys a
+// file of the same name at the destination.
+int RenameNoReplace(const std::string& from, const std::string& to)
+{
+    const int result = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    if (result != 0 && errno == EXDEV)
+        return CopyThenRemove(from, to);
+    if (result == 0 || (errno != EINVAL && errno != ENOSYS))
+        return result;
+    // A file system that cannot promise that: check first, then rename.
+    struct stat info
+    {
+    };
+    if (lstat(to.c_str(), &info) == 0)
+    {
+        errno = EEXIST;
+        return -1;
+    }
+    if (rename(from.c_str(), to.c_str()) == 0)
+        return 0;
+    return errno == EXDEV ? CopyThenRemove(from, to) : -1;
+}
+} // namespace
+
+CTransferJob::CTransferJob(CSiteConnection* connection, std::unique_ptr<CTransferList> list,
+                           std::wstring destination, JobKind kind, ITransferJobHost& host)
+    : m_connection(connection), m_list(std::move(list)), m_destination(std::move(destination)), m_kind(kind),
+      m_host(host), m_made(std::make_unique<MadeFolders>())
+{
+}
+
+CTransferJob::~CTransferJob() = default;
+
+std::wstring CTransferJob::LocalFromRemote(const std::wstring& remote)
+{
+    return TextCodec::FromUtf8(TextCodec::ToLatin1(remote));
+}
+
+std::wstring CTransferJob::RemoteFromLocal(const std::wstring& local)
+{
+    return TextCodec::FromLatin1(TextCodec::ToUtf8(local));
+}
+
+std::wstring CTransferJob::DescribeFile(std::int64_t size, std::int64_t modified, bool tight)
+{
+    wchar_t when[128] = L"";
+    const std::time_t seconds = static_cast<std::time_t>(modified);
+    std::tm local{};
+    if (localtime_r(&seconds, &local))
+        std::wcsftime(when, sizeof when / sizeof when[0], L"%x %X", &local);
+    return SizeText(size) + (tight ? L"(" : L" (") + std::to_wstring(size) + L" bytes)\r\n" + when;
+}
+
+std::wstring CTransferJob::ProgressText(JobKind kind, std::int64_t value, std::int64_t total)
+{
+    wchar_t text[128];
+    const auto v = static_cast<long long>(value);
+    const auto t = static_cast<long long>(total);
+    switch (kind)
+    {
+    case JobKind::Upload:
+        std::swprintf(text, 128, L"Uploading %lld Kb of %lld Kb", v >> 10, t >> 10);
+        break;
+    case JobKind::Download:
+        std::swprintf(text, 128, L"Downloading %lld Kb of %lld Kb", v >> 10, t >> 10);
+        break;
+    case JobKind::RemoteDelete:
+    case JobKind::LocalDelete:
+        std::swprintf(text, 128, L"Deleting %lld of %lld", v + 1, t);
+        break;
+    default:
+        std::swprintf(text, 128, L"Moving %lld of %lld", v + 1, t);
+        break;
+    }
+    return text;
+}
+
+std::wstring CTransferJob::Title(JobKind kind)
+{
+    switch (kind)
+    {
+    case JobKind::Upload:
+        return L"Uploading...";
+    case JobKind::Download:
+        return L"Downloading...";
+    case JobKind::RemoteDelete:
+    case JobKind::LocalDelete:
+        return L"Deleting...";
+    default:
+        return L"Moving...";
+    }
+}
+
+JobResult CTransferJob::Run()
+{
+    // The keep-alive must stay off the control connection while this thread uses it.
+    std::optional<CSiteConnection::BusyScope> busy;
+    if (m_connection)
+        busy.emplace(*m_connection);
+    const bool remote = m_kind == JobKind::Upload || m_kind == JobKind::Download ||
+                        m_kind == JobKind::RemoteDelete || m_kind == JobKind::RemoteMove;
+
+    JobResult result = JobResult::Ok;
+    if (!m_list || (remote && !m_connection))
+        result = JobResult::Cancel;
+    else if (m_cancel.load())
+        result = JobResult::Cancel;
+    else if (!Prepare())
+        result = JobResult::Cancel;
+    else
+    {
+        m_buffer.reset(new char[BlockSize]);
+        switch (m_kind)
+        {
+        case JobKind::Upload:
+            Upload();
+            break;
+        case JobKind::Download:
+            Download();
+            break;
+        case JobKind::RemoteDelete:
+        case JobKind::LocalDelete:
+            Delete(m_kind == JobKind::RemoteDelete);
+            break;
+        case JobKind::RemoteMove:
+        case JobKind::LocalMove:
+            Move(m_kind == JobKind::RemoteMove);
+            break;
+        }
+        m_buffer.reset();
+    }
+    m_list.reset();
+    busy.reset();
+    m_host.Ended(result);
+    return result;
+}
+
+bool CTransferJob::Prepare()
+{
+    bool goOn = true;
+    if (m_kind == JobKind::Upload)
+        goOn = AskUploadConflicts();
+    else if (m_kind == JobKind::Download)
+        goOn = AskDownloadConflicts();
+    if (!goOn || m_cancel.load())
+        return false;
+
+    switch (m_kind)
+    {
+    case JobKind::Upload:
+    case JobKind::LocalDelete:
+        m_list->ExpandLocal(&m_cancel);
+        break;
+    case JobKind::Download:
+    case JobKind::RemoteDelete:
+        m_list->ExpandRemote(&m_cancel);
+        break;
+    default:
+        break;
+    }
+    // A folder that could not be listed leaves its contents out of the copy:
+    // the job goes on, but does not end as if all had gone well.
+    if ((m_kind == JobKind::Upload || m_kind == JobKind::Download) && !m_cancel.load())
+        for (const auto& item : m_list->Items())
+            if (item.isDirectory && !item.expanded)
+            {
+                if (m_kind == JobKind::Upload)
+                    ShowFailure(L"The folder could not be read, so what it holds is left out:\n" +
+                                item.sourcePath);
+                Fail();
+            }
+    if (CountsBytes(m_kind))
+    {
+        // Only files move bytes; a folder's listed size would keep the bar short of its end.
+        m_total = 0;
+        for (const auto& item : m_list->Items())
+            if (!item.isDirectory && item.size > 0)
+                m_total += item.size;
+    }
+    else
+        m_total = m_list->ItemCount();
+    m_host.SetRange(m_total);
+    return true;
+}
+
+// Every conflict is asked, even after a refusal, and the job goes on only when
+// every answer was yes. Only the picked items are compared.
+bool CTransferJob::AskUploadConflicts()
+{
+    // A destination that does not exist yet is made first (quietly), so that
+    // looking into it does not end in an error box.
+    MakeRemoteFolders(m_destination);
+    std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> records;
+    if (!m_connection->List(m_destination, records))
+        return true;
+    const size_t picked = m_list->Items().size();
+    bool goOn = true;
+    for (const auto& record : records)
+    {
+        const std::string recordName = TextCodec::ToLatin1(record->Name);
+        for (size_t i = 0; i < picked; ++i)
+        {
+            if (m_cancel.load())
+                return false;
+            const TransferItem& item = m_list->Items()[i];
+            if (!SameNameIgnoringCase(recordName, TextCodec::ToUtf8(item.relativePath)))
+                continue;
+            const std::int64_t size = record->SizeType == 1 ? record->Size : -1;
+            if (!m_host.AskReplace(record->TryCwd, LocalFromRemote(record->Name),
+                                   DescribeFile(size, record->ModificationTime),
+                                   DescribeFile(item.size, item.modified)))
+                goOn = false;
+        }
+    }
+    return goOn;
+}
+
+bool CTransferJob::AskDownloadConflicts()
+{
+    const std::string folder = LocalDestination();
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return true;
+    std::vector<std::string> names;
+    while (const dirent* entry = readdir(dir))
+    {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+
+    const size_t picked = m_list->Items().size();
+    bool goOn = true;
+    for (const auto& name : names)
+    {
+        for (size_t i = 0; i < picked; ++i)
+        {
+            if (m_cancel.load())
+                return false;
+            const TransferItem& item = m_list->Items()[i];
+            if (!SameNameIgnoringCase(name, TextCodec::ToLatin1(item.relativePath)))
+                continue;
+            struct stat info
+            {
+            };
+            const std::string path = folder + "/" + name;
+            if (stat(path.c_str(), &info) != 0)
+                continue;
+            if (!m_host.AskReplace(item.isDirectory, LocalFromRemote(item.relativePath),
+                                   DescribeFile(item.size, item.modified),
+                                   DescribeFile(static_cast<std::int64_t>(info.st_size),
+                                                static_cast<std::int64_t>(info.st_mtime), true)))
+                goOn = false;
+        }
+    }
+    return goOn;
+}
+
+void CTransferJob::ReportProgress(std::int64_t value, bool force)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && now - m_lastReport < ReportInterval)
+        return;
+    m_lastReport = now;
+    m_host.Progress(value);
+}
+
+// Every level of the folder that this job has not made yet is made quietly: a
+// level that exists already just gets a refusal nobody needs to see.
+bool CTransferJob::MakeRemoteFolders(const std::wstring& folder)
+{
+    std::wstring path = folder;
+    while (path.size() > 1 && path.back() == L'/')
+        path.pop_back();
+    if (path.empty() || path == L"/" || m_made->remote.count(path))
+        return true;
+    size_t at = path[0] == L'/' ? 1 : 0;
+    while (true)
+    {
+        const size_t slash = path.find(L'/', at);
+        const std::wstring level = path.substr(0, slash);
+        if (!level.empty() && level.back() != L'/' && m_made->remote.insert(level).second)
+            m_connection->MakeDirectory(level, false);
+        if (slash == std::wstring::npos)
+            return true;
+        at = slash + 1;
+    }
+}
+
+bool CTransferJob::MakeLocalFolders(const std::string& folder)
+{
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    if (path.empty() || m_made->local.count(path))
+        return true;
+    size_t at = path[0] == '/' ? 1 : 0;
+    while (true)
+    {
+        const size_t slash = path.find('/', at);
+        const std::string level = path.substr(0, slash);
+        if (!level.empty() && level.back() != '/' && !m_made->local.count(level))
+        {
+            if (mkdir(level.c_str(), 0777) != 0 && errno != EEXIST)
+            {
+                ShowSystemError(TextCodec::FromUtf8(level));
+                return false;
+            }
+            m_made->local.insert(level);
+        }
+        if (slash == std::wstring::npos)
+            return true;
+        at = slash + 1;
+    }
+}
+
+void CTransferJob::Upload()
+{
+    MakeRemoteFolders(m_destination);
+    for (TransferItem* item = m_list->First(false); item; item = m_list->Next(false))
+    {
+        if (m_cancel.load())
+            break;
+        std::wstring target = RemotePath::Join(m_destination, RemoteFromLocal(item->relativePath));
+        std::replace(target.begin(), target.end(), L'\\', L'/');
+        if (item->isDirectory)
+        {
+            // Folders are made even when they hold no files, so the copy is the same tree.
+            MakeRemoteFolders(target);
+            continue;
+        }
+        MakeRemoteFolders(target.substr(0, target.rfind(L'/') + 1));
+        if (!UploadFile(*item, target))
+            break;
+    }
+}
+
+bool CTransferJob::UploadFile(const TransferItem& item, const std::wstring& target)
+{
+    if (m_cancel.load())
+        return false;
+    auto dataSocket = m_connection->OpenTransfer(target, true);
+    if (!dataSocket)
+    {
+        Fail();
+        return false;
+    }
+    m_host.ItemText(item.sourcePath);
+    auto& engine = m_connection->Engine();
+    const std::string path = TextCodec::ToUtf8(item.sourcePath);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+    {
+        ShowSystemError(item.sourcePath);
+        engine.CloseTransfer(std::move(dataSocket));
+        Fail();
+        return false;
+    }
+    std::int64_t fileBytes = 0;
+    bool readFailed = false;
+    bool sendFailed = false;
+    bool cancelled = false;
+    while (true)
+    {
+        const ssize_t count = read(fd, m_buffer.get(), BlockSize);
+        if (count < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            readFailed = true;
+            ShowSystemError(item.sourcePath);
+            break;
+        }
+        if (count == 0)
+            break;
+        int sent = 0;
+        if (!engine.WriteTransferChunk(*dataSocket, m_buffer.get(), static_cast<int>(count), sent))
+        {
+            sendFailed = true;
+            break;
+        }
+        fileBytes += sent;
+        m_done += sent;
+        ReportProgress(m_done, false);
+        if (m_cancel.load())
+        {
+            cancelled = true;
+            break;
+        }
+    }
+    ReportProgress(m_done, true);
+    close(fd);
+    const bool closed = engine.CloseTransfer(std::move(dataSocket), !cancelled);
+    if (!readFailed && !sendFailed && closed && fileBytes == item.size)
+        return true;
+    ShowFailure(L"Failed to upload file:\n" + item.sourcePath);
+    Fail();
+    return false;
+}
+
+std::string CTransferJob::LocalDestination() const
+{
+    // No folder named: the current one, never the root.
+    return m_destination.empty() ? std::string(".") : TextCodec::ToUtf8(m_destination);
+}
+
+bool CTransferJob::InsideDestination(const std::string& folder)
+{
+    const std::string real = RealPath(folder);
+    if (m_destinationReal.empty() || real.empty())
+        return false;
+    return real == m_destinationReal || m_destinationReal == "/" ||
+           (real.size() > m_destinationReal.size() &&
+            real.compare(0, m_destinationReal.size(), m_destinationReal) == 0 &&
+            real[m_destinationReal.size()] == '/');
+}
+
+std::string CTransferJob::LocalTarget(const TransferItem& item)
+{
+    std::string target = LocalDestination();
+    for (const auto& part : Components(item.relativePath))
+    {
+        if (!RemotePath::IsSafeLocalName(part))
+        {
+            ShowFailure(L"The server gave a name that cannot be used for a local file, so it was not "
+                        L"downloaded:\n" +
+                        Printable(LocalFromRemote(item.sourcePath)));
+            return {};
+        }
+        if (target.empty() || target.back() != '/')
+            target += '/';
+        target += TextCodec::ToLatin1(part);
+    }
+    return target;
+}
+
+void CTransferJob::Download()
+{
+    const std::string destination = LocalDestination();
+    if (!MakeLocalFolders(destination))
+    {
+        Fail();
+        return;
+    }
+    m_destinationReal = RealPath(destination);
+    // Contents of a folder whose name was refused are refused with it, quietly.
+    std::vector<std::wstring> refused;
+    for (TransferItem* item = m_list->First(false); item; item = m_list->Next(false))
+    {
+        if (m_cancel.load())
+            break;
+        if (std::any_of(refused.begin(), refused.end(),
+                        [&](const std::wstring& prefix)
+                        { return item->relativePath.compare(0, prefix.size(), prefix) == 0; }))
+            continue;
+        const std::string target = LocalTarget(*item);
+        if (target.empty())
+        {
+            if (item->isDirectory)
+                refused.push_back(item->relativePath + L"/");
+            Fail();
+            continue;
+        }
+        const std::string parent = item->isDirectory ? target : target.substr(0, target.rfind('/'));
+        if (!MakeLocalFolders(parent))
+        {
+            Fail();
+            break;
+        }
+        // A folder link already on the disk must not carry files out of the destination.
+        if (!InsideDestination(parent))
+        {
+            ShowFailure(L"The folder is outside the destination, so nothing was written into it:\n" +
+                        TextCodec::FromUtf8(parent));
+            if (item->isDirectory)
+                refused.push_back(item->relativePath + L"/");
+            Fail();
+            continue;
+        }
+        if (item->isDirectory)
+            continue;
+        if (!DownloadFile(*item, target))
+            break;
+    }
+}
+
+// The bytes go to a new file beside the target, which replaces the target
+// only once the whole file has arrived: a failed or cancelled download leaves
+// no partial file behind and any older file as it was.
+bool CTransferJob::DownloadFile(const TransferItem& item, const std::string& targetBytes)
+{
+    if (m_cancel.load())
+        return false;
+    const std::wstring target = TextCodec::FromUtf8(targetBytes);
+    auto dataSocket = m_connection->OpenTransfer(item.sourcePath, false);
+    if (!dataSocket)
+    {
+        Fail();
+        return false;
+    }
+    m_host.ItemText(LocalFromRemote(item.sourcePath));
+    auto& engine = m_connection->Engine();
+
+    const std::string folder = targetBytes.substr(0, targetBytes.rfind('/') + 1);
+    static std::atomic<unsigned> serial{0};
+    std::string partial;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt)
+    {
+        partial = folder + ".tessel-" + std::to_string(getpid()) + "-" + std::to_string(serial.fetch_add(1)) +
+                  ".part";
+        fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+    {
+        ShowSystemError(target);
+        engine.CloseTransfer(std::move(dataSocket));
+        Fail();
+        return false;
+    }
+
+    std::int64_t fileBytes = 0;
+    bool receiveFailed = false;
+    bool writeFailed = false;
+    bool cancelled = false;
+    while (true)
+    {
+        int count = 0;
+        if (!engine.ReadTransferChunk(*dataSocket, m_buffer.get(), BlockSize, count))
+        {
+            receiveFailed = true;
+            break;
+        }
+        if (count == 0)
+            break;
+        if (!WriteAll(fd, m_buffer.get(), static_cast<size_t>(count)))
+        {
+            writeFailed = true;
+            ShowSystemError(target);
+            break;
+        }
+        fileBytes += count;
+        m_done += count;
+        ReportProgress(m_done, false);
+        if (m_cancel.load())
+        {
+            cancelled = true;
+            break;
+        }
+    }
+    ReportProgress(m_done, true);
+    if (close(fd) != 0 && !writeFailed)
+    {
+        writeFailed = true;
+        ShowSystemError(target);
+    }
+    // After a cancel the server's refusal of the cut transfer is expected: the
+    // failure box below names the file instead.
+    const bool closed = engine.CloseTransfer(std::move(dataSocket), !cancelled);
+    // Where the listing gave no size, the server's final reply is the only word.
+    const bool complete = item.size >= 0 ? fileBytes == item.size : !cancelled;
+    bool ok = !receiveFailed && !writeFailed && closed && complete;
+    if (ok && rename(partial.c_str(), targetBytes.c_str()) != 0)
+    {
+        ShowSystemError(target);
+        ok = false;
+    }
+    if (ok)
+        return true;
+    unlink(partial.c_str());
+    ShowFailure(L"Failed to download file:\n" + target);
+    Fail();
+    return false;
+}
+
+void CTransferJob::Delete(bool remote)
+{
+    struct Entry
+    {
+        bool isDirectory;
+        std::wstring path;
+    };
+    std::vector<Entry> entries;
+    // A link is removed itself; what it leads to is never touched.
+    std::vector<std::wstring> links;
+    for (const auto& item : m_list->Items())
+    {
+        if (m_cancel.load())
+            return;
+        if (std::any_of(links.begin(), links.end(),
+                        [&](const std::wstring& link)
+                        {
+                            return item.sourcePath.size() > link.size() &&
+                                   item.sourcePath.compare(0, link.size(), link) == 0 &&
+                                   item.sourcePath[link.size()] == L'/';
+                        }))
+            continue;
+        bool isLink = item.isLink;
+        struct stat info
+        {
+        };
+        if (!remote && lstat(TextCodec::ToUtf8(item.sourcePath).c_str(), &info) == 0)
+            isLink = S_ISLNK(info.st_mode);
+        if (isLink)
+            links.push_back(item.sourcePath);
+        entries.push_back({item.isDirectory && !isLink, item.sourcePath});
+    }
+    // Longest path first: everything inside a folder goes before the folder.
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.path.size() > b.path.size(); });
+    m_total = static_cast<std::int64_t>(entries.size());
+    m_host.SetRange(m_total);
+
+    for (size_t i = 0; i < entries.size() && !m_cancel.load(); ++i)
+    {
+        const Entry& entry = entries[i];
+        m_host.ItemText(remote ? LocalFromRemote(entry.path) : entry.path);
+        if (remote)
+        {
+            // The engine has shown the server's refusal; the job goes on, and
+            // only says at its end that something failed.
+            auto& engine = m_connection->Engine();
+            if ((entry.isDirectory ? engine.RemoveDirectory(entry.path) : engine.DeleteFile(entry.path)) != 0)
+                Fail();
+        }
+        else
+        {
+            const std::string path = TextCodec::ToUtf8(entry.path);
+            if ((entry.isDirectory ? rmdir(path.c_str()) : unlink(path.c_str())) != 0)
+            {
+                ShowSystemError(entry.path);
+                Fail();
+            }
+        }
+        ReportProgress(static_cast<std::int64_t>(i), i + 1 == entries.size());
+    }
+}
+
+void CTransferJob::Move(bool remote)
+{
+    if (remote)
+        m_connection->MakeDirectory(m_destination, false);
+    else
+        mkdir(TextCodec::ToUtf8(m_destination).c_str(), 0777);
+    std::int64_t index = 0;
+    for (TransferItem* item = m_list->First(false); item && !m_cancel.load();
+         item = m_list->Next(false), ++index)
+    {
+        const std::wstring target = RemotePath::Join(m_destination, item->relativePath);
+        m_host.ItemText(remote ? LocalFromRemote(item->sourcePath) : item->sourcePath);
+        if (remote)
+        {
+            if (m_connection->Engine().RenameFile(item->sourcePath, target) != 0)
+                Fail();
+        }
+        else if (RenameNoReplace(TextCodec::ToUtf8(item->sourcePath), TextCodec::ToUtf8(target)) != 0)
+        {
+            ShowSystemError(item->sourcePath);
+            Fail();
+        }
+        ReportProgress(index, index + 1 == m_total);
+    }
+}

@@ -1,0 +1,131 @@
+#pragma once
+#include "TransferList.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CSiteConnection;
+
+// The six kinds of job; the numbers are what the starters pass.
+enum class JobKind : int
+{
+    Upload = 777,
+    Download = 778,
+    RemoteDelete = 779,
+    LocalDelete = 780,
+    RemoteMove = 781,
+    LocalMove = 782
+};
+
+// Ok: the job ended after working (completely, or stopped by a failure or by
+// cancel). Cancel: it was refused before it did anything.
+enum class JobResult
+{
+    Ok,
+    Cancel
+};
+
+// What a job tells whoever shows it. Every call comes from the job's own thread.
+class ITransferJobHost
+{
+public:
+    virtual ~ITransferJobHost() = default;
+    // The path of the item now being worked on.
+    virtual void ItemText(const std::wstring& path) = 0;
+    // Progress runs from 0 to total: bytes for uploads and downloads, items otherwise.
+    virtual void SetRange(std::int64_t total) = 0;
+    // Bytes done so far, or the zero-based number of the item just done.
+    virtual void Progress(std::int64_t value) = 0;
+    // May the picked item that already exists at the destination be replaced?
+    // Blocks until answered.
+    virtual bool AskReplace(bool isDirectory, const std::wstring& name, const std::wstring& serverText,
+                            const std::wstring& localText) = 0;
+    // The last call of every job.
+    virtual void Ended(JobResult result) = 0;
+};
+
+// One upload, download, delete or move of a whole transfer list. Needs no
+// window: Run works on the calling thread and reports through the host; errors
+// and failures go to the platform's message boxes. Cancel may be called from
+// any thread and is seen after the current block or item.
+class CTransferJob
+{
+public:
+    // Bytes moved between the file and the data connection at a time.
+    static constexpr int BlockSize = 256 * 1024;
+    // Progress reports at most this often, plus one at the end of each file.
+    static constexpr std::chrono::milliseconds ReportInterval{50};
+
+    // connection may be null for the local kinds. destination is a remote
+    // folder (upload, remote move), a local one (download, local move) or
+    // empty (deletes). Remote paths carry one character per byte, as the
+    // engine reads and sends them; local paths are text (UTF-8 on disk).
+    CTransferJob(CSiteConnection* connection, std::unique_ptr<CTransferList> list, std::wstring destination,
+                 JobKind kind, ITransferJobHost& host);
+    ~CTransferJob();
+    CTransferJob(const CTransferJob&) = delete;
+    CTransferJob& operator=(const CTransferJob&) = delete;
+
+    JobResult Run();
+    void Cancel() { m_cancel.store(true); }
+    bool Cancelled() const { return m_cancel.load(); }
+
+    // True when any file or item failed (a transfer, a local delete or move,
+    // an unsafe name); the job itself still ends with Ok.
+    bool HadFailures() const { return m_failures > 0; }
+    int Failures() const { return m_failures; }
+    std::int64_t Total() const { return m_total; }
+
+    // "%s (%d bytes)\r\n%s" (no blank before the parenthesis when tight is
+    // set): size text, bytes and the time shown as local time with "%x %X".
+    static std::wstring DescribeFile(std::int64_t size, std::int64_t modified, bool tight = false);
+    // "Uploading %d Kb of %d Kb", "Deleting %d of %d" and so on.
+    static std::wstring ProgressText(JobKind kind, std::int64_t value, std::int64_t total);
+    static std::wstring Title(JobKind kind);
+    static bool CountsBytes(JobKind kind) { return kind == JobKind::Upload || kind == JobKind::Download; }
+
+    // A remote name (one character per byte) and the local text for the same
+    // bytes, both ways; UTF-8 names stay byte for byte.
+    static std::wstring LocalFromRemote(const std::wstring& remote);
+    static std::wstring RemoteFromLocal(const std::wstring& local);
+
+private:
+    bool Prepare();
+    bool AskUploadConflicts();
+    bool AskDownloadConflicts();
+    void Upload();
+    void Download();
+    void Delete(bool remote);
+    void Move(bool remote);
+
+    bool UploadFile(const TransferItem& item, const std::wstring& target);
+    bool DownloadFile(const TransferItem& item, const std::string& targetBytes);
+    bool MakeRemoteFolders(const std::wstring& folder);
+    bool MakeLocalFolders(const std::string& folder);
+    // The local path of a downloaded item, or empty (after telling the user)
+    // when its name is unsafe or the path would leave the destination.
+    std::string LocalTarget(const TransferItem& item);
+    bool InsideDestination(const std::string& folder);
+    std::string LocalDestination() const;
+
+    void ReportProgress(std::int64_t value, bool force);
+    void Fail() { ++m_failures; }
+
+    CSiteConnection* m_connection;
+    std::unique_ptr<CTransferList> m_list;
+    std::wstring m_destination;
+    JobKind m_kind;
+    ITransferJobHost& m_host;
+    std::atomic<bool> m_cancel{false};
+    std::int64_t m_total = 0;
+    std::int64_t m_done = 0;
+    int m_failures = 0;
+    std::chrono::steady_clock::time_point m_lastReport{};
+    std::string m_destinationReal;
+    std::unique_ptr<char[]> m_buffer;
+    struct MadeFolders;
+    std::unique_ptr<MadeFolders> m_made;
+};

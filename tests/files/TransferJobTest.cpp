@@ -1,0 +1,631 @@
+#include "files/TransferJob.h"
+#include "files/TransferList.h"
+#include "platform/TextCodec.h"
+#include "sites/SiteConnection.h"
+#include "sites/SizeText.h"
+#include "support/PyFtpdServer.h"
+#include "support/TestServices.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using platform::TextCodec;
+
+namespace
+{
+
+// Records what a job reports and answers its questions from a script (yes
+// once the script is used up).
+class RecordingHost : public ITransferJobHost
+{
+public:
+    struct Question
+    {
+        bool isDirectory;
+        std::wstring name, serverText, localText;
+    };
+
+    void ItemText(const std::wstring& path) override { items.push_back(path); }
+    void SetRange(std::int64_t total) override { range = total; }
+    void Progress(std::int64_t value) override
+    {
+        progress.push_back(value);
+        if (onProgress)
+            onProgress(value);
+    }
+    bool AskReplace(bool isDirectory, const std::wstring& name, const std::wstring& serverText,
+                    const std::wstring& localText) override
+    {
+        questions.push_back({isDirectory, name, serverText, localText});
+        if (answers.empty())
+            return true;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void Ended(JobResult result) override
+    {
+        ++endedCalls;
+        ended = result;
+    }
+
+    std::vector<std::wstring> items;
+    std::vector<std::int64_t> progress;
+    std::int64_t range = -1;
+    std::vector<Question> questions;
+    std::deque<bool> answers;
+    std::function<void(std::int64_t)> onProgress;
+    std::optional<JobResult> ended;
+    int endedCalls = 0;
+};
+
+std::string Read(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void Write(const fs::path& path, const std::string& bytes)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string RandomBytes(size_t count, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (auto& b : bytes)
+        b = static_cast<char>(generator());
+    return bytes;
+}
+
+// Every file and folder below root: relative path -> contents ("<dir>" for folders).
+std::map<std::string, std::string> Tree(const fs::path& root)
+{
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        tree[fs::relative(entry.path(), root).string()] = entry.is_directory() ? "<dir>" : Read(entry.path());
+    return tree;
+}
+
+std::wstring When(std::time_t seconds, bool local)
+{
+    std::tm parts{};
+    if (local)
+        localtime_r(&seconds, &parts);
+    else
+        gmtime_r(&seconds, &parts);
+    wchar_t text[128];
+    std::wcsftime(text, 128, L"%x %X", &parts);
+    return text;
+}
+
+class TransferJobTest : public testing::Test
+{
+protected:
+    explicit TransferJobTest(testing_support::PyFtpdOptions options = {}) : m_server(std::move(options)) {}
+
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "tessel-job-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_local = pattern;
+        SiteRecord site;
+        site.Initialise();
+        site.SetHost(L"127.0.0.1");
+        site.SetPort(m_server.Port());
+        site.SetLogin(L"tessel");
+        site.SetPassword(L"tessel-secret");
+        site.SetTimeout(10);
+        site.SetKeepAlive(1);
+        ASSERT_TRUE(m_connection.Connect(site)) << m_server.Log();
+    }
+    void TearDown() override { fs::remove_all(m_local); }
+
+    fs::path Remote(const std::string& relative) const { return fs::path(m_server.Root()) / relative; }
+
+    JobResult Run(std::unique_ptr<CTransferList> list, const std::wstring& destination, JobKind kind,
+                  RecordingHost& host, CTransferJob** running = nullptr)
+    {
+        CTransferJob job(&m_connection, std::move(list), destination, kind, host);
+        if (running)
+            *running = &job;
+        const JobResult result = job.Run();
+        m_failures = job.Failures();
+        m_cancelled = job.Cancelled();
+        return result;
+    }
+
+    // A picked remote item as the browser builds it from its listing.
+    void PickRemote(CTransferList& list, const std::wstring& folder, const std::wstring& name)
+    {
+        std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> records;
+        ASSERT_TRUE(m_connection.List(folder, records));
+        for (const auto& record : records)
+            if (record->Name == name)
+            {
+                list.Add(record->SizeType == 1 ? record->Size : -1, record->TryCwd, name,
+                         folder == L"/" ? L"/" + name : folder + L"/" + name, record->ModificationTime);
+                return;
+            }
+        FAIL() << "not listed";
+    }
+
+    void PickLocal(CTransferList& list, const fs::path& path)
+    {
+        const bool isDirectory = fs::is_directory(path);
+        struct stat info
+        {
+        };
+        ASSERT_EQ(stat(path.c_str(), &info), 0);
+        list.Add(isDirectory ? 0 : static_cast<std::int64_t>(info.st_size), isDirectory,
+                 TextCodec::FromUtf8(path.filename().string()), TextCodec::FromUtf8(path.string()),
+                 static_cast<std::int64_t>(info.st_mtime));
+    }
+
+    std::vector<std::wstring> BoxTexts() const { return testing_support::Boxes().Texts(); }
+
+    testing_support::PyFtpdServer m_server;
+    CSiteConnection m_connection;
+    fs::path m_local;
+    int m_failures = 0;
+    bool m_cancelled = false;
+};
+
+} // namespace
+
+TEST_F(TransferJobTest, TreeRoundTripsByteForByteThroughUploadAndDownload)
+{
+    const fs::path tree = m_local / "up" / "tree";
+    Write(tree / "a" / "b" / "deep.bin", RandomBytes(600 * 1024 + 7, 1)); // more than two blocks
+    Write(tree / "zero", "");
+    Write(tree / "with blank" / "caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac.txt", "utf-8 name\r\n");
+    fs::create_directories(tree / "empty" / "nested empty");
+    Write(m_local / "up" / "single.txt", "picked file");
+
+    // The keep-alive must send nothing while the job owns the engine.
+    bool busyThroughout = true;
+    RecordingHost up;
+    up.onProgress = [&](std::int64_t)
+    {
+        busyThroughout = busyThroughout && m_connection.IsBusy();
+        m_connection.KeepAliveTick();
+    };
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    PickLocal(*list, tree);
+    PickLocal(*list, m_local / "up" / "single.txt");
+    // The destination does not exist yet: its whole chain is made.
+    EXPECT_EQ(Run(std::move(list), L"/new/chain", JobKind::Upload, up), JobResult::Ok);
+    EXPECT_EQ(m_failures, 0);
+    EXPECT_TRUE(busyThroughout);
+    EXPECT_FALSE(m_connection.IsBusy());
+    EXPECT_EQ(up.endedCalls, 1);
+    const std::int64_t bytes = 600 * 1024 + 7 + 12 + 11;
+    EXPECT_EQ(up.range, bytes);
+    ASSERT_FALSE(up.progress.empty());
+    EXPECT_EQ(up.progress.back(), bytes);
+    EXPECT_TRUE(std::is_sorted(up.progress.begin(), up.progress.end()));
+    EXPECT_EQ(Tree(Remote("new/chain/tree")), Tree(tree));
+    EXPECT_EQ(Read(Remote("new/chain/single.txt")), "picked file");
+    const std::string log = m_server.Log();
+    size_t pwd = 0;
+    for (size_t at = log.find("PWD"); at != std::string::npos; at = log.find("PWD", at + 1))
+        ++pwd;
+    EXPECT_LE(pwd, 2u) << "keep-alive reached the server during the job";
+
+    RecordingHost down;
+    list = std::make_unique<CTransferList>(&m_connection);
+    PickRemote(*list, L"/new/chain", L"tree");
+    EXPECT_EQ(Run(std::move(list), TextCodec::FromUtf8((m_local / "down").string()), JobKind::Download, down),
+              JobResult::Ok);
+    EXPECT_EQ(m_failures, 0);
+    EXPECT_EQ(Tree(m_local / "down" / "tree"), Tree(tree));
+    EXPECT_EQ(down.progress.back(), 600 * 1024 + 7 + 12);
+    EXPECT_TRUE(BoxTexts().empty()) << TextCodec::ToUtf8(BoxTexts().front());
+    // Nothing but the tree itself was left in the destination.
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_local / "down"), fs::directory_iterator()), 1);
+}
+
+TEST_F(TransferJobTest, RemoteDeleteRemovesTheNestedTreeDeepestFirst)
+{
+    Write(Remote("t/a/b/c.txt"), "c");
+    Write(Remote("t/a/x.txt"), "x");
+    fs::create_directories(Remote("t/empty"));
+    Write(Remote("keep.txt"), "k");
+    // A link in the tree goes; the folder it leads to and its files stay.
+    Write(Remote("other/precious.txt"), "p");
+    fs::create_directory_symlink("../../other", Remote("t/a/link"));
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    PickRemote(*list, L"/", L"t");
+    EXPECT_EQ(Run(std::move(list), L"", JobKind::RemoteDelete, host), JobResult::Ok);
+    EXPECT_FALSE(fs::exists(Remote("t")));
+    EXPECT_TRUE(fs::exists(Remote("keep.txt")));
+    EXPECT_EQ(Read(Remote("other/precious.txt")), "p");
+    // Each path is worked on after every path below it.
+    ASSERT_EQ(host.items.size(), 7u);
+    for (size_t i = 0; i < host.items.size(); ++i)
+        for (size_t j = i + 1; j < host.items.size(); ++j)
+            EXPECT_NE(host.items[j].rfind(host.items[i] + L"/", 0), 0u)
+                << TextCodec::ToUtf8(host.items[i]) << " before what it holds";
+    EXPECT_EQ(host.progress.back(), 6);
+    EXPECT_EQ(CTransferJob::ProgressText(JobKind::RemoteDelete, 6, 7), L"Deleting 7 of 7");
+}
+
+TEST_F(TransferJobTest, ALinkToAFileDownloadsAsTheFileItLeadsTo)
+{
+    Write(Remote("d/real.txt"), "real data");
+    fs::create_symlink("real.txt", Remote("d/latest"));
+    fs::create_directories(Remote("e"));
+    fs::create_symlink("nowhere", Remote("e/dangling"));
+    const std::wstring local = TextCodec::FromUtf8(m_local.string());
+
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    PickRemote(*list, L"/", L"d");
+    EXPECT_EQ(Run(std::move(list), local, JobKind::Download, host), JobResult::Ok);
+    EXPECT_EQ(m_failures, 0);
+    EXPECT_EQ(Read(m_local / "d" / "latest"), "real data");
+    EXPECT_EQ(Read(m_local / "d" / "real.txt"), "real data");
+
+    // A link that leads nowhere cannot be fetched, and the job says so.
+    RecordingHost broken;
+    list = std::make_unique<CTransferList>(&m_connection);
+    PickRemote(*list, L"/", L"e");
+    Run(std::move(list), local, JobKind::Download, broken);
+    EXPECT_EQ(m_failures, 1);
+    EXPECT_FALSE(fs::exists(m_local / "e" / "dangling"));
+}
+
+TEST_F(TransferJobTest, RemoteMoveRenamesAPickedFolderWithItsContents)
+{
+    Write(Remote("src/f/inner/x.txt"), "x");
+    Write(Remote("src/g.txt"), "g");
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    PickRemote(*list, L"/src", L"f");
+    PickRemote(*list, L"/src", L"g.txt");
+    EXPECT_EQ(Run(std::move(list), L"/dst", JobKind::RemoteMove, host), JobResult::Ok);
+    EXPECT_EQ(Read(Remote("dst/f/inner/x.txt")), "x");
+    EXPECT_EQ(Read(Remote("dst/g.txt")), "g");
+    EXPECT_FALSE(fs::exists(Remote("src/f")));
+    // Nothing was expanded: two items, two renames.
+    EXPECT_EQ(host.items, (std::vector<std::wstring>{L"/src/f", L"/src/g.txt"}));
+    EXPECT_EQ(host.range, 2);
+}
+
+TEST_F(TransferJobTest, ReplaceQuestionIgnoresCaseAsksOnlyPickedItemsAndOneNoRefusesAfterAll)
+{
+    Write(Remote("dst/report.txt"), "old report");
+    Write(Remote("dst/docs/inner.txt"), "old inner");
+    Write(m_local / "Report.TXT", "new report");
+    Write(m_local / "Docs" / "inner.txt", "new inner");
+    Write(m_local / "new.txt", "new");
+    auto Picked = [&]
+    {
+        auto list = std::make_unique<CTransferList>(&m_connection);
+        PickLocal(*list, m_local / "Report.TXT");
+        PickLocal(*list, m_local / "Docs");
+        PickLocal(*list, m_local / "new.txt");
+        return list;
+    };
+
+    RecordingHost refused;
+    refused.answers = {false, true};
+    EXPECT_EQ(Run(Picked(), L"/dst", JobKind::Upload, refused), JobResult::Cancel);
+    // Both conflicts were asked (inner.txt is inside a picked folder: never asked).
+    ASSERT_EQ(refused.questions.size(), 2u);
+    EXPECT_TRUE(refused.questions[0].isDirectory != refused.questions[1].isDirectory);
+    EXPECT_EQ(refused.endedCalls, 1);
+    EXPECT_TRUE(refused.items.empty());
+    EXPECT_FALSE(fs::exists(Remote("dst/new.txt")));
+    EXPECT_EQ(Read(Remote("dst/report.txt")), "old report");
+
+    RecordingHost accepted;
+    EXPECT_EQ(Run(Picked(), L"/dst", JobKind::Upload, accepted), JobResult::Ok);
+    EXPECT_EQ(accepted.questions.size(), 2u);
+    EXPECT_EQ(Read(Remote("dst/new.txt")), "new");
+    EXPECT_EQ(Read(Remote("dst/docs/inner.txt")), "old inner");
+    EXPECT_EQ(Read(Remote("dst/Docs/inner.txt")), "new inner");
+}
+
+// The server lists wall-clock times; the question shows them as listed, and
+// local files in local time, whatever the zone.
+TEST_F(TransferJobTest, ReplaceTextsShowListedServerTimesAndLocalTimesOutsideUtc)
+{
+    const char* previous = std::getenv("TZ");
+    const std::string saved = previous ? previous : "";
+    setenv("TZ", "IST-5:30", 1);
+    tzset();
+
+    const std::time_t now = std::time(nullptr);
+    const std::time_t serverTime = now - 7200 - now % 60;
+    const std::time_t localTime = now - 86400 * 3 - now % 60;
+    Write(Remote("dst/same.txt"), std::string(3000, 's'));
+    const struct timespec serverTimes[2] = {{serverTime, 0}, {serverTime, 0}};
+    utimensat(AT_FDCWD, Remote("dst/same.txt").c_str(), serverTimes, 0);
+    Write(m_local / "same.txt", std::string(20, 'l'));
+    const struct timespec localTimes[2] = {{localTime, 0}, {localTime, 0}};
+    utimensat(AT_FDCWD, (m_local / "same.txt").c_str(), localTimes, 0);
+
+    // pyftpdlib lists times in UTC: that wall clock is what must show.
+    const std::wstring serverText = SizeText(3000) + L" (3000 bytes)\r\n" + When(serverTime, false);
+
+    RecordingHost down;
+    down.answers = {false};
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    PickRemote(*list, L"/dst", L"same.txt");
+    EXPECT_EQ(Run(std::move(list), TextCodec::FromUtf8(m_local.string()), JobKind::Download, down),
+              JobResult::Cancel);
+    ASSERT_EQ(down.questions.size(), 1u);
+    EXPECT_EQ(down.questions[0].serverText, serverText);
+    EXPECT_EQ(down.questions[0].localText, L"20 B(20 bytes)\r\n" + When(localTime, true));
+
+    RecordingHost up;
+    up.answers = {false};
+    list = std::make_unique<CTransferList>(&m_connection);
+    PickLocal(*list, m_local / "same.txt");
+    EXPECT_EQ(Run(std::move(list), L"/dst", JobKind::Upload, up), JobResult::Cancel);
+    ASSERT_EQ(up.questions.size(), 1u);
+    EXPECT_EQ(up.questions[0].serverText, serverText);
+    EXPECT_EQ(up.questions[0].localText, L"20 B (20 bytes)\r\n" + When(localTime, true));
+    EXPECT_EQ(Read(Remote("dst/same.txt")), std::string(3000, 's'));
+
+    if (previous)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+TEST_F(TransferJobTest, CancelDuringAFileEndsAfterTheBlockReportsTheFileAndKeepsTheOldCopy)
+{
+    Write(Remote("big.bin"), RandomBytes(4 * 1024 * 1024, 2));
+    Write(Remote("after.txt"), "never reached");
+    Write(m_local / "big.bin", "older copy");
+
+    RecordingHost host;
+    CTransferJob* job = nullptr;
+    host.onProgress = [&](std::int64_t) { job->Cancel(); };
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    PickRemote(*list, L"/", L"big.bin");
+    PickRemote(*list, L"/", L"after.txt");
+    EXPECT_EQ(Run(std::move(list), TextCodec::FromUtf8(m_local.string()), JobKind::Download, host, &job),
+              JobResult::Ok);
+    EXPECT_TRUE(m_cancelled);
+    EXPECT_EQ(host.items, std::vector<std::wstring>{L"/big.bin"});
+    // One block, then the report at the end of the file.
+    ASSERT_EQ(host.progress.size(), 2u);
+    EXPECT_LE(host.progress.back(), CTransferJob::BlockSize);
+    // One box, naming the file (the server's expected refusal of the cut transfer is not shown).
+    EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Failed to download file:\n" +
+                                                    TextCodec::FromUtf8((m_local / "big.bin").string())});
+    EXPECT_EQ(Read(m_local / "big.bin"), "older copy");
+    EXPECT_FALSE(fs::exists(m_local / "after.txt"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_local), fs::directory_iterator()), 1);
+
+    // The same for an upload: the job stops after the block and names the file.
+    testing_support::Boxes().Clear();
+    Write(m_local / "up.bin", RandomBytes(2 * 1024 * 1024, 3));
+    RecordingHost upHost;
+    upHost.onProgress = [&](std::int64_t) { job->Cancel(); };
+    list = std::make_unique<CTransferList>(&m_connection);
+    PickLocal(*list, m_local / "up.bin");
+    EXPECT_EQ(Run(std::move(list), L"/", JobKind::Upload, upHost, &job), JobResult::Ok);
+    EXPECT_LE(upHost.progress.back(), CTransferJob::BlockSize);
+    EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Failed to upload file:\n" +
+                                                    TextCodec::FromUtf8((m_local / "up.bin").string())});
+}
+
+TEST_F(TransferJobTest, DownloadChecksTheListedSizeOnlyWhereTheListingGaveOne)
+{
+    Write(Remote("a.txt"), "twelve bytes");
+    const std::wstring local = TextCodec::FromUtf8(m_local.string());
+
+    RecordingHost unknown;
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    list->Add(-1, false, L"a.txt", L"/a.txt", 0);
+    EXPECT_EQ(Run(std::move(list), local, JobKind::Download, unknown), JobResult::Ok);
+    EXPECT_EQ(m_failures, 0);
+    EXPECT_EQ(Read(m_local / "a.txt"), "twelve bytes");
+    EXPECT_TRUE(BoxTexts().empty());
+
+    // A size that does not match means the file did not arrive as listed.
+    fs::remove(m_local / "a.txt");
+    RecordingHost wrong;
+    list = std::make_unique<CTransferList>(&m_connection);
+    list->Add(13, false, L"a.txt", L"/a.txt", 0);
+    EXPECT_EQ(Run(std::move(list), local, JobKind::Download, wrong), JobResult::Ok);
+    EXPECT_EQ(m_failures, 1);
+    EXPECT_FALSE(fs::exists(m_local / "a.txt"));
+    EXPECT_EQ(BoxTexts().back(), L"Failed to download file:\n" + local + L"/a.txt");
+
+    // A file the server refuses to send fails too, and stops the job.
+    testing_support::Boxes().Clear();
+    RecordingHost missing;
+    list = std::make_unique<CTransferList>(&m_connection);
+    list->Add(5, false, L"gone.txt", L"/gone.txt", 0);
+    list->Add(12, false, L"a.txt", L"/a.txt", 0);
+    Run(std::move(list), local, JobKind::Download, missing);
+    EXPECT_EQ(m_failures, 1);
+    EXPECT_FALSE(fs::exists(m_local / "gone.txt"));
+    EXPECT_FALSE(fs::exists(m_local / "a.txt"));
+}
+
+TEST_F(TransferJobTest, ServerNamesNeverLeaveTheDestination)
+{
+    Write(Remote("ok.txt"), "fine");
+    Write(Remote("d/ctl\x01name.txt"), "control character");
+    Write(Remote("d/good.txt"), "good");
+    Write(Remote("trap/f.txt"), "through a link");
+    const fs::path destination = m_local / "dest";
+    const fs::path outside = m_local / "outside";
+    fs::create_directories(destination);
+    fs::create_directories(outside);
+    // A folder link already in the destination that leads out of it.
+    fs::create_directory_symlink(outside, destination / "trap");
+
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    // Hostile relative paths as a listing could produce them.
+    list->Add(4, false, L"../escape.txt", L"/ok.txt", 0);
+    list->Add(4, false, L"a/../../escape2.txt", L"/ok.txt", 0);
+    list->Add(4, false, L"", L"/ok.txt", 0);
+    list->Add(4, false, L"sub/", L"/ok.txt", 0);
+    list->Add(0, true, L"d", L"/d", 0);
+    list->Add(0, true, L"trap", L"/trap", 0);
+    list->Add(4, false, L"ok.txt", L"/ok.txt", 0);
+    EXPECT_EQ(Run(std::move(list), TextCodec::FromUtf8(destination.string()), JobKind::Download, host),
+              JobResult::Ok);
+
+    EXPECT_TRUE(fs::is_empty(outside));
+    EXPECT_FALSE(fs::exists(m_local / "escape.txt"));
+    EXPECT_FALSE(fs::exists(m_local / "escape2.txt"));
+    EXPECT_EQ(Read(destination / "ok.txt"), "fine");
+    EXPECT_EQ(Read(destination / "d" / "good.txt"), "good");
+    EXPECT_EQ(std::distance(fs::directory_iterator(destination / "d"), fs::directory_iterator()), 1);
+    EXPECT_EQ(m_failures, 6);
+    const auto boxes = BoxTexts();
+    ASSERT_EQ(boxes.size(), 6u);
+    EXPECT_NE(boxes[0].find(L"/ok.txt"), std::wstring::npos);
+    EXPECT_NE(boxes[4].find(L"outside the destination"), std::wstring::npos);
+    EXPECT_NE(boxes[5].find(L"/d/ctl?name.txt"), std::wstring::npos);
+}
+
+TEST_F(TransferJobTest, LocalDeleteRemovesALinkButNotWhatItLeadsTo)
+{
+    Write(m_local / "t" / "a" / "f.txt", "f");
+    Write(m_local / "elsewhere" / "precious.txt", "keep me");
+    fs::create_directory_symlink(m_local / "elsewhere", m_local / "t" / "a" / "link");
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>();
+    PickLocal(*list, m_local / "t");
+    EXPECT_EQ(Run(std::move(list), L"", JobKind::LocalDelete, host), JobResult::Ok);
+    EXPECT_EQ(m_failures, 0);
+    EXPECT_FALSE(fs::exists(m_local / "t"));
+    EXPECT_EQ(Read(m_local / "elsewhere" / "precious.txt"), "keep me");
+
+    // A failure is shown and the job goes on with the next item.
+    Write(m_local / "ro" / "locked" / "x.txt", "x");
+    Write(m_local / "ro" / "free.txt", "y");
+    fs::permissions(m_local / "ro" / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    RecordingHost partly;
+    list = std::make_unique<CTransferList>();
+    PickLocal(*list, m_local / "ro" / "locked");
+    PickLocal(*list, m_local / "ro" / "free.txt");
+    Run(std::move(list), L"", JobKind::LocalDelete, partly);
+    if (geteuid() != 0)
+    {
+        fs::permissions(m_local / "ro" / "locked", fs::perms::owner_all);
+        EXPECT_GE(m_failures, 1);
+        EXPECT_TRUE(fs::exists(m_local / "ro" / "locked" / "x.txt"));
+        EXPECT_EQ(BoxTexts().front().rfind(L"Error code: ", 0), 0u);
+    }
+    EXPECT_FALSE(fs::exists(m_local / "ro" / "free.txt"));
+}
+
+TEST_F(TransferJobTest, LocalMoveMovesFoldersWholeAndNeverReplacesSilently)
+{
+    Write(m_local / "src" / "f" / "x.txt", "x");
+    Write(m_local / "src" / "clash.txt", "moving");
+    Write(m_local / "dst" / "clash.txt", "already there");
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>();
+    PickLocal(*list, m_local / "src" / "f");
+    PickLocal(*list, m_local / "src" / "clash.txt");
+    EXPECT_EQ(Run(std::move(list), TextCodec::FromUtf8((m_local / "dst").string()), JobKind::LocalMove, host),
+              JobResult::Ok);
+    EXPECT_EQ(Read(m_local / "dst" / "f" / "x.txt"), "x");
+    EXPECT_EQ(Read(m_local / "dst" / "clash.txt"), "already there");
+    EXPECT_EQ(Read(m_local / "src" / "clash.txt"), "moving");
+    EXPECT_EQ(m_failures, 1);
+    ASSERT_EQ(BoxTexts().size(), 1u);
+    EXPECT_NE(BoxTexts()[0].find(L"src/clash.txt"), std::wstring::npos);
+}
+
+TEST_F(TransferJobTest, LocalMoveCarriesFilesToAnotherFileSystem)
+{
+    const fs::path other = "/dev/shm";
+    struct stat here
+    {
+    }, there{};
+    if (stat(m_local.c_str(), &here) != 0 || stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no second file system to move to";
+    std::string pattern = (other / "tessel-move-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const fs::path source = pattern;
+    Write(source / "far.bin", RandomBytes(300000, 5));
+    fs::permissions(source / "far.bin",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const auto mtime = fs::last_write_time(source / "far.bin");
+    fs::create_directories(source / "folder");
+
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>();
+    PickLocal(*list, source / "far.bin");
+    PickLocal(*list, source / "folder");
+    Run(std::move(list), TextCodec::FromUtf8((m_local / "dst").string()), JobKind::LocalMove, host);
+    EXPECT_EQ(Read(m_local / "dst" / "far.bin"), RandomBytes(300000, 5));
+    EXPECT_FALSE(fs::exists(source / "far.bin"));
+    EXPECT_EQ(fs::status(m_local / "dst" / "far.bin").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::last_write_time(m_local / "dst" / "far.bin"), mtime);
+    // A folder is not copied across: it stays, and the user is told.
+    EXPECT_EQ(m_failures, 1);
+    EXPECT_TRUE(fs::exists(source / "folder"));
+    fs::remove_all(source);
+}
+
+TEST(TransferJobTexts, ProgressLinesAndReplaceTextsUse64BitSizes)
+{
+    EXPECT_EQ(CTransferJob::ProgressText(JobKind::Upload, 1024, 5000), L"Uploading 1 Kb of 4 Kb");
+    EXPECT_EQ(CTransferJob::ProgressText(JobKind::Download, 5LL << 30, 6LL << 30),
+              L"Downloading 5242880 Kb of 6291456 Kb");
+    EXPECT_EQ(CTransferJob::ProgressText(JobKind::LocalMove, 0, 3), L"Moving 1 of 3");
+    const std::wstring big = CTransferJob::DescribeFile(5LL << 30, 0);
+    EXPECT_EQ(big.rfind(L"5120.00 Mb (5368709120 bytes)\r\n", 0), 0u);
+    EXPECT_EQ(CTransferJob::DescribeFile(0, 0, true).rfind(L"(0 bytes)\r\n", 0), 0u);
+    // Names go to the server byte for byte, and come back the same.
+    const std::wstring local = L"caf\u00e9 \u65e5";
+    EXPECT_EQ(TextCodec::ToLatin1(CTransferJob::RemoteFromLocal(local)), TextCodec::ToUtf8(local));
+    EXPECT_EQ(CTransferJob::LocalFromRemote(CTransferJob::RemoteFromLocal(local)), local);
+}
+
+TEST_F(TransferJobTest, ProgressComesAtMostTwentyTimesASecondAndAtTheEndOfEachFile)
+{
+    const std::int64_t big = 16 * 1024 * 1024; // 64 blocks
+    Write(m_local / "big.bin", RandomBytes(static_cast<size_t>(big), 4));
+    Write(m_local / "small.txt", "s");
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    PickLocal(*list, m_local / "big.bin");
+    PickLocal(*list, m_local / "small.txt");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(std::move(list), L"/", JobKind::Upload, host), JobResult::Ok);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    // One report per interval begun, plus one at the end of each file.
+    EXPECT_LE(host.progress.size(), static_cast<size_t>(elapsed / CTransferJob::ReportInterval) + 1 + 2);
+    EXPECT_NE(std::find(host.progress.begin(), host.progress.end(), big), host.progress.end());
+    EXPECT_EQ(host.progress.back(), big + 1);
+    EXPECT_EQ(fs::file_size(Remote("big.bin")), static_cast<std::uintmax_t>(big));
+}

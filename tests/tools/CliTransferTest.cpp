@@ -1,0 +1,186 @@
+// get and put through the built tool against a real pyftpdlib server, in
+// passive and active mode.
+#include "CliHarness.h"
+
+#include <gmock/gmock.h>
+#include <sys/statvfs.h>
+
+using namespace cli_tests;
+using testing::HasSubstr;
+using testing::Not;
+
+namespace
+{
+
+class CliTransfer : public testing::TestWithParam<bool>
+{
+protected:
+    // The mode option goes last: options may follow the arguments.
+    testing_support::ProcessResult Run(std::vector<std::string> args)
+    {
+        if (!GetParam())
+            args.push_back("--active");
+        return Cli(args);
+    }
+    std::string Url(const std::string& path) const { return BaseUrl(server) + path; }
+    fs::path Root() const { return server.Root(); }
+
+    testing_support::PyFtpdServer server;
+    TempFolder local;
+};
+
+INSTANTIATE_TEST_SUITE_P(Modes, CliTransfer, testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Passive" : "Active"; });
+
+TEST_P(CliTransfer, FilesRoundTripByteForByte)
+{
+    for (const size_t size : {size_t{0}, size_t{1}, size_t{(1 << 20) + 1}, size_t{(3 << 20) + 517}})
+    {
+        SCOPED_TRACE(size);
+        const std::string name = "f" + std::to_string(size) + ".bin";
+        const std::string content = Pattern(size, static_cast<unsigned>(size));
+        WriteFile(local / name, content);
+
+        const auto put = Run({"put", (local / name).string(), Url("/" + name)});
+        ASSERT_EQ(put.exitCode, 0) << put.err << server.Log();
+        EXPECT_EQ(put.out, "");
+        EXPECT_EQ(ReadFile(Root() / name), content);
+
+        const auto get = Run({"get", Url("/" + name), (local / ("back-" + name)).string()});
+        ASSERT_EQ(get.exitCode, 0) << get.err;
+        EXPECT_EQ(ReadFile(local / ("back-" + name)), content);
+        EXPECT_FALSE(fs::exists(local / ("back-" + name + ".part")));
+    }
+}
+
+TEST_P(CliTransfer, GetReplacesAnExistingFileOnlyWhenTheTransferSucceeded)
+{
+    WriteFile(local / "keep.txt", "precious");
+    WriteFile(Root() / "new.txt", "fresh");
+
+    const auto refused = Run({"get", Url("/missing.txt"), (local / "keep.txt").string()});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_THAT(refused.err, HasSubstr("550"));
+    EXPECT_EQ(ReadFile(local / "keep.txt"), "precious");
+    EXPECT_FALSE(fs::exists(local / "keep.txt.part"));
+
+    const auto fetched = Run({"get", Url("/new.txt"), (local / "keep.txt").string()});
+    ASSERT_EQ(fetched.exitCode, 0) << fetched.err;
+    EXPECT_EQ(ReadFile(local / "keep.txt"), "fresh");
+}
+
+TEST_P(CliTransfer, RefusedTransfersShowTheServerTextAndExitOne)
+{
+    WriteFile(local / "a.txt", "a");
+    const auto get = Run({"get", Url("/no/such/file"), (local / "out").string()});
+    EXPECT_EQ(get.exitCode, 1);
+    EXPECT_THAT(get.err, HasSubstr("550"));
+    EXPECT_FALSE(fs::exists(local / "out"));
+    EXPECT_FALSE(fs::exists(local / "out.part"));
+
+    const auto put = Run({"put", (local / "a.txt").string(), Url("/no/such/folder/a.txt")});
+    EXPECT_EQ(put.exitCode, 1);
+    EXPECT_THAT(put.err, HasSubstr("550"));
+
+    // A folder is no file to download; the command stays usable afterwards.
+    fs::create_directory(Root() / "dir");
+    const auto folder = Run({"get", Url("/dir"), (local / "dir-copy").string()});
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_FALSE(fs::exists(local / "dir-copy"));
+    EXPECT_FALSE(fs::exists(local / "dir-copy.part"));
+}
+
+TEST_P(CliTransfer, LocalProblemsStopBeforeAnythingIsSent)
+{
+    // Nothing to read, a folder to read, nowhere to write.
+    const auto missing = Run({"put", (local / "absent").string(), Url("/absent")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_THAT(missing.err, HasSubstr("absent"));
+    EXPECT_FALSE(fs::exists(Root() / "absent"));
+
+    const auto folder = Run({"put", local.Path().string(), Url("/x")});
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_FALSE(fs::exists(Root() / "x"));
+
+    WriteFile(Root() / "r.txt", "r");
+    const auto nowhere = Run({"get", Url("/r.txt"), (local / "no" / "such" / "r.txt").string()});
+    EXPECT_EQ(nowhere.exitCode, 1);
+    EXPECT_THAT(nowhere.err, HasSubstr("r.txt.part"));
+}
+
+TEST_P(CliTransfer, IntoAFolderTheFileKeepsItsName)
+{
+    fs::create_directory(Root() / "in");
+    WriteFile(local / "named.txt", "n");
+    const auto put = Run({"put", (local / "named.txt").string(), Url("/in/")});
+    ASSERT_EQ(put.exitCode, 0) << put.err;
+    EXPECT_EQ(ReadFile(Root() / "in" / "named.txt"), "n");
+
+    fs::create_directory(local / "down");
+    const auto get = Run({"get", Url("/in/named.txt"), (local / "down").string()});
+    ASSERT_EQ(get.exitCode, 0) << get.err;
+    EXPECT_EQ(ReadFile(local / "down" / "named.txt"), "n");
+    EXPECT_TRUE(fs::is_directory(local / "down"));
+}
+
+// Over 4 GiB, so sizes and offsets that fit 32 bits would show. The file is
+// sparse with marks around the 2 GiB and 4 GiB boundaries; one direction per
+// mode keeps the run short.
+class CliLargeTransfer : public CliTransfer
+{
+protected:
+    static constexpr std::int64_t Size = (std::int64_t{4} << 30) + 4099;
+
+    static void MakeSparse(const fs::path& path)
+    {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, Size), 0);
+        const std::string mark = Pattern(4096, 7);
+        for (const std::int64_t at :
+             {std::int64_t{0}, (std::int64_t{1} << 31) - 100, (std::int64_t{1} << 32) - 2000, Size - 4096})
+            ASSERT_EQ(::pwrite(fd, mark.data(), mark.size(), at), static_cast<ssize_t>(mark.size()));
+        ::close(fd);
+    }
+
+    // The server's copy and the tool's copy are real bytes; the source is sparse.
+    bool RoomForTwoCopies()
+    {
+        struct statvfs status
+        {
+        };
+        if (::statvfs(local.Path().c_str(), &status) != 0)
+            return false;
+        const auto free =
+            static_cast<std::int64_t>(status.f_bavail) * static_cast<std::int64_t>(status.f_frsize);
+        return free > 2 * Size + (std::int64_t{1} << 30);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Modes, CliLargeTransfer, testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Passive" : "Active"; });
+
+TEST_P(CliLargeTransfer, MovesAFileOverFourGiB)
+{
+    if (!RoomForTwoCopies())
+        GTEST_SKIP() << "needs " << (2 * Size >> 30) + 1 << " GiB free in " << local.Path()
+                     << " for the copies of a file over 4 GiB";
+    if (GetParam())
+    {
+        MakeSparse(local / "big.bin");
+        const auto put = Run({"put", (local / "big.bin").string(), Url("/big.bin")});
+        ASSERT_EQ(put.exitCode, 0) << put.err;
+        EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(Root() / "big.bin")), Size);
+        EXPECT_EQ(FirstDifference(local / "big.bin", Root() / "big.bin"), -1);
+    }
+    else
+    {
+        MakeSparse(Root() / "big.bin");
+        const auto get = Run({"get", Url("/big.bin"), (local / "big.bin").string()});
+        ASSERT_EQ(get.exitCode, 0) << get.err;
+        EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(local / "big.bin")), Size);
+        EXPECT_EQ(FirstDifference(Root() / "big.bin", local / "big.bin"), -1);
+    }
+}
+
+} // namespace

@@ -1,0 +1,12 @@
+#pragma once
+#include "JsonLineWriter.h"
+
+#include "ftp/FTPFileStatus.h"
+
+namespace nsCli
+{
+
+// One listing record as a JSON line, every field under its own name.
+void WriteFileStatus(CJsonLineWriter& json, const nsFTP::CFTPFileStatus& record);
+
+} // namespace nsCli

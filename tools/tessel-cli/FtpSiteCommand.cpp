@@ -1,0 +1,34 @@
+#include "FtpSiteCommand.h"
+
+#include "CommandRegistry.h"
+#include "FtpUrl.h"
+
+namespace nsCli
+{
+
+namespace
+{
+CommandRegistration<CFtpSiteCommand> registration;
+}
+
+int CFtpSiteCommand::Run(const std::vector<std::string>& args, CommandIo& io)
+{
+    NetworkCall call;
+    int exitCode = 1;
+    if (!ParseCall(args, {2, 0, false}, io, call, exitCode))
+        return exitCode;
+    const std::wstring text = CFtpUrl::EngineText(call.positional[1]);
+    if (text.empty() || !CFtpUrl::IsSafeText(text))
+    {
+        Fail(io, "the SITE text is empty or holds a line break");
+        return 1;
+    }
+    auto client = LogOn(call.target);
+    if (!client)
+        return 1;
+    if (!call.target.path.empty() && client->ChangeDirectory(call.target.path) != 0)
+        return 1;
+    return client->SiteCommand(text) == 0 ? 0 : 1;
+}
+
+} // namespace nsCli

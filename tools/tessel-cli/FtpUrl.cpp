@@ -1,0 +1,192 @@
+#include "FtpUrl.h"
+
+#include "platform/TextCodec.h"
+
+#include <algorithm>
+
+namespace nsCli
+{
+
+namespace
+{
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool PercentDecode(std::string_view text, std::string& bytes)
+{
+    bytes.clear();
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        if (text[i] != '%')
+        {
+            bytes.push_back(text[i]);
+            continue;
+        }
+        if (text.size() - i < 3)
+            return false;
+        const int high = HexValue(text[i + 1]);
+        const int low = HexValue(text[i + 2]);
+        if (high < 0 || low < 0)
+            return false;
+        bytes.push_back(static_cast<char>(high * 16 + low));
+        i += 2;
+    }
+    return true;
+}
+
+bool ValidUtf8(std::string_view bytes)
+{
+    size_t i = 0;
+    while (i < bytes.size())
+    {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        size_t extra = 0;
+        unsigned long value = 0;
+        if (c < 0x80)
+        {
+            ++i;
+            continue;
+        }
+        if (c >= 0xC2 && c <= 0xDF)
+            extra = 1, value = c & 0x1F;
+        else if (c >= 0xE0 && c <= 0xEF)
+            extra = 2, value = c & 0x0F;
+        else if (c >= 0xF0 && c <= 0xF4)
+            extra = 3, value = c & 0x07;
+        else
+            return false;
+        if (bytes.size() - i <= extra)
+            return false;
+        for (size_t k = 1; k <= extra; ++k)
+        {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            value = value << 6 | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        if ((extra == 2 && value < 0x800) || (extra == 3 && value < 0x10000) || value > 0x10FFFF ||
+            (value >= 0xD800 && value <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+bool DecodePart(std::string_view text, std::wstring& out, const char* what, std::string& error)
+{
+    std::string bytes;
+    if (!PercentDecode(text, bytes))
+    {
+        error = std::string("bad percent escape in the ") + what;
+        return false;
+    }
+    out = CFtpUrl::EngineText(bytes);
+    if (!CFtpUrl::IsSafeText(out))
+    {
+        error = std::string("the ") + what + " holds a line break or a zero byte";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::wstring CFtpUrl::EngineText(std::string_view bytes)
+{
+    return ValidUtf8(bytes) ? platform::TextCodec::FromUtf8(bytes) : platform::TextCodec::FromLatin1(bytes);
+}
+
+bool CFtpUrl::IsSafeText(std::wstring_view text)
+{
+    return text.find_first_of(std::wstring_view(L"\r\n\0", 3)) == std::wstring_view::npos;
+}
+
+bool CFtpUrl::Parse(std::string_view text, CFtpUrl& url, std::string& error)
+{
+    url = CFtpUrl();
+    constexpr std::string_view scheme = "ftp://";
+    if (text.size() < scheme.size() || !std::equal(scheme.begin(), scheme.end(), text.begin(),
+                                                   [](char a, char b) { return a == (b | 0x20); }))
+    {
+        error = "the URL does not start with ftp://";
+        return false;
+    }
+    text.remove_prefix(scheme.size());
+    const size_t slash = text.find('/');
+    std::string_view authority = text.substr(0, slash);
+    const std::string_view path =
+        slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
+    if (path.find_first_of("?#") != std::string_view::npos)
+    {
+        error = "queries and fragments are not part of an FTP URL; escape '?' and '#' as %3F and %23";
+        return false;
+    }
+
+    // The last '@' ends the user part, so an unescaped '@' in a user name still works.
+    const size_t at = authority.rfind('@');
+    if (at != std::string_view::npos)
+    {
+        const std::string_view userInfo = authority.substr(0, at);
+        authority.remove_prefix(at + 1);
+        const size_t colon = userInfo.find(':');
+        if (!DecodePart(userInfo.substr(0, colon), url.user, "user name", error))
+            return false;
+        if (colon != std::string_view::npos &&
+            !DecodePart(userInfo.substr(colon + 1), url.password, "password", error))
+            return false;
+        if (url.user.empty())
+        {
+            error = "the user name is empty";
+            return false;
+        }
+        url.hasUser = true;
+    }
+
+    std::string_view host = authority;
+    const size_t colon = authority.rfind(':');
+    if (colon != std::string_view::npos)
+    {
+        host = authority.substr(0, colon);
+        const std::string_view digits = authority.substr(colon + 1);
+        unsigned long port = 0;
+        if (digits.empty() || digits.size() > 5)
+            port = 0;
+        else
+            for (char c : digits)
+                port = (c >= '0' && c <= '9') ? port * 10 + static_cast<unsigned long>(c - '0') : 100000;
+        if (port == 0 || port > 65535)
+        {
+            error = "the port must be a number from 1 to 65535";
+            return false;
+        }
+        url.port = static_cast<std::uint16_t>(port);
+    }
+    if (host.empty())
+    {
+        error = "the URL names no host";
+        return false;
+    }
+    for (char c : host)
+    {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= ' ' || u == 0x7F || std::string_view("[]%\\:?#").find(c) != std::string_view::npos)
+        {
+            error = "the host name is not valid (IPv4 addresses and host names only)";
+            return false;
+        }
+    }
+    url.host = platform::TextCodec::FromUtf8(host);
+    return DecodePart(path, url.path, "path", error);
+}
+
+} // namespace nsCli

@@ -1,0 +1,37 @@
+#include "LsCommand.h"
+
+#include "CommandRegistry.h"
+#include "FileStatusJson.h"
+
+namespace nsCli
+{
+
+namespace
+{
+CommandRegistration<CLsCommand> registration;
+}
+
+int CLsCommand::Run(const std::vector<std::string>& args, CommandIo& io)
+{
+    NetworkCall call;
+    int exitCode = 1;
+    if (!ParseCall(args, {1, 0, false}, io, call, exitCode))
+        return exitCode;
+    auto client = LogOn(call.target);
+    if (!client)
+        return 1;
+    std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> entries;
+    if (!client->ListDirectory(call.target.path, entries, call.target.passive))
+        return 1;
+    CJsonLineWriter json(io.out);
+    for (const auto& entry : entries)
+        WriteFileStatus(json, *entry);
+    if (std::fflush(io.out) != 0 || !json.Ok())
+    {
+        Fail(io, "cannot write the records");
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace nsCli

@@ -1,0 +1,55 @@
+#include "MvCommand.h"
+
+#include "CommandRegistry.h"
+#include "FtpUrl.h"
+#include "files/TransferList.h"
+#include "sites/SiteConnection.h"
+
+namespace nsCli
+{
+
+namespace
+{
+CommandRegistration<CMvCommand> registration;
+}
+
+int CMvCommand::Run(const std::vector<std::string>& args, CommandIo& io)
+{
+    NetworkCall call;
+    int exitCode = 1;
+    if (!ParseCall(args, {2, 0, true}, io, call, exitCode))
+        return exitCode;
+    const std::wstring to = CFtpUrl::EngineText(call.positional[1]);
+    if (to.empty() || !CFtpUrl::IsSafeText(to))
+    {
+        Fail(io, "the new path is empty or holds a line break");
+        return 1;
+    }
+    CSiteConnection connection;
+    if (!Connect(connection, call.target, io))
+        return 1;
+    auto& engine = connection.Engine();
+    // Into an existing folder, as mv does; quietly, since a new name is no folder.
+    const std::wstring home = connection.HomeDirectory();
+    nsFTP::Reply reply;
+    bool intoFolder = false;
+    if (!home.empty() && engine.Execute(L"CWD " + to, reply, false) && reply.IsPositive())
+    {
+        intoFolder = true;
+        // Back where relative paths start.
+        engine.Execute(L"CWD " + home, reply, false);
+    }
+    if (!intoFolder)
+        return engine.RenameFile(call.target.path, to) == 0 ? 0 : 1;
+
+    std::wstring source = Absolute(connection, call.target.path);
+    while (source.size() > 1 && source.back() == L'/')
+        source.pop_back();
+    const std::wstring name = source.substr(source.rfind(L'/') + 1);
+    auto list = std::make_unique<CTransferList>(&connection);
+    list->Add(0, false, name, source, 0);
+    return RunJob(&connection, std::move(list), Absolute(connection, to), JobKind::RemoteMove,
+                  CConsoleJobHost::Replace::Ask, io);
+}
+
+} // namespace nsCli

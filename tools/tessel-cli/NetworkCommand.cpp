@@ -1,0 +1,79 @@
+#include "NetworkCommand.h"
+
+#include "CommandRegistry.h"
+#include "FtpUrl.h"
+#include "NetworkOptions.h"
+
+#include "socket/BlockingSocket.h"
+
+#include <sys/socket.h>
+
+namespace nsCli
+{
+
+void CNetworkCommand::Fail(CommandIo& io, const std::string& text) const
+{
+    const std::string name(Name());
+    std::fprintf(io.err, "tessel-cli %s: %s\n", name.c_str(), text.c_str());
+}
+
+bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shape, CommandIo& io,
+                                NetworkCall& call, int& exitCode) const
+{
+    for (const auto& arg : args)
+    {
+        if (arg == "--")
+            break;
+        if (arg == "-h" || arg == "--help")
+        {
+            CCommandRegistry::PrintCommandUsage(*this, io.out);
+            std::fputs(CNetworkOptions::Help(), io.out);
+            exitCode = 0;
+            return false;
+        }
+    }
+    exitCode = 1;
+    std::vector<std::string> positional = args;
+    CNetworkOptions options;
+    std::string error;
+    if (CNetworkOptions::Take(positional, options, error))
+    {
+        CFtpUrl url;
+        if (positional.size() != shape.count)
+            error = "expected " + std::to_string(shape.count) + " argument" + (shape.count == 1 ? "" : "s") +
+                    ", got " + std::to_string(positional.size());
+        else if (!CFtpUrl::Parse(positional[shape.urlIndex], url, error))
+            error = "bad URL: " + error;
+        else if (shape.needsPath && (url.path.empty() || url.path == L"/" || url.path == L"."))
+            error = "the URL names no remote file or folder";
+        else
+        {
+            call.target = CLogonTarget::FromUrl(url, options);
+            call.positional = std::move(positional);
+            return true;
+        }
+    }
+    Fail(io, error);
+    CCommandRegistry::PrintCommandUsage(*this, io.err);
+    const std::string name(Name());
+    std::fprintf(io.err, "'tessel-cli %s --help' lists the options\n", name.c_str());
+    return false;
+}
+
+std::unique_ptr<nsFTP::CFTPClient> CNetworkCommand::LogOn(const CLogonTarget& target)
+{
+    auto client = std::make_unique<nsFTP::CFTPClient>(std::make_unique<nsSocket::CBlockingSocket>());
+    if (!client->LogOn(target.record, target.timeout))
+        return nullptr;
+    return client;
+}
+
+void CNetworkCommand::ResetOnClose(nsSocket::IBlockingSocket& dataSocket)
+{
+    if (!dataSocket.HasHandle())
+        return;
+    const linger abortive{1, 0};
+    ::setsockopt(dataSocket.Handle(), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+}
+
+} // namespace nsCli

@@ -1,0 +1,49 @@
+#pragma once
+#include "ICommand.h"
+#include "LogonTarget.h"
+
+#include "ftp/FTPClient.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace nsCli
+{
+
+// What a network command was asked: the server and path, and its other
+// positional arguments as typed.
+struct NetworkCall
+{
+    CLogonTarget target;
+    std::vector<std::string> positional;
+};
+
+// Shared ground of the commands that talk to a server: option and URL
+// parsing with usage on error, and the logon.
+class CNetworkCommand : public ICommand
+{
+protected:
+    struct Shape
+    {
+        size_t count = 1;    // positional arguments
+        size_t urlIndex = 0; // which of them is the URL
+        bool needsPath = false;
+    };
+    // Takes the options out and checks the positional arguments against the
+    // shape. On error (or --help) prints usage and returns false with the
+    // exit code in `exitCode`.
+    bool ParseCall(const std::vector<std::string>& args, Shape shape, CommandIo& io, NetworkCall& call,
+                   int& exitCode) const;
+    void Fail(CommandIo& io, const std::string& text) const;
+    // Logs on; null when that failed (the engine has said why on stderr).
+    static std::unique_ptr<nsFTP::CFTPClient> LogOn(const CLogonTarget& target);
+    // Makes closing the data connection a reset, so the server does not take
+    // a transfer we gave up on for a complete one.
+    static void ResetOnClose(nsSocket::IBlockingSocket& dataSocket);
+
+    // Bytes moved per chunk of a transfer.
+    static constexpr int ChunkSize = 1 << 20;
+};
+
+} // namespace nsCli

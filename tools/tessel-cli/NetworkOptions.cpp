@@ -1,0 +1,141 @@
+#include "NetworkOptions.h"
+
+#include "FtpUrl.h"
+
+#include <charconv>
+
+namespace nsCli
+{
+
+namespace
+{
+
+bool ParseNumber(const std::string& text, unsigned long low, unsigned long high, unsigned long& value)
+{
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    return !text.empty() && result.ec == std::errc() && result.ptr == end && value >= low && value <= high;
+}
+
+bool ParseProxyAddress(const std::string& text, CNetworkOptions& options, std::string& error)
+{
+    const size_t colon = text.rfind(':');
+    const std::string host = text.substr(0, colon);
+    if (colon != std::string::npos)
+    {
+        unsigned long port = 0;
+        if (!ParseNumber(text.substr(colon + 1), 1, 65535, port))
+        {
+            error = "the proxy port must be a number from 1 to 65535";
+            return false;
+        }
+        options.proxyPort = static_cast<std::uint16_t>(port);
+    }
+    if (host.empty() || host.find_first_of(std::string_view(" \r\n\0", 4)) != std::string::npos)
+    {
+        error = "--proxy wants HOST or HOST:PORT";
+        return false;
+    }
+    options.proxyHost = CFtpUrl::EngineText(host);
+    options.haveProxy = true;
+    return true;
+}
+
+} // namespace
+
+const char* CNetworkOptions::Help()
+{
+    return "options:\n"
+           "  --active              the server connects to us for data (default: passive)\n"
+           "  --timeout SECONDS     longest wait for the server, 1-86400 (default 30)\n"
+           "  --proxy-mode N        proxy logon style 0-8 (0: no proxy)\n"
+           "  --proxy HOST[:PORT]   the proxy to log on through (port 21 by default)\n"
+           "  --proxy-user U        user name on the proxy\n"
+           "  --proxy-password P    password on the proxy\n";
+}
+
+bool CNetworkOptions::Take(std::vector<std::string>& args, CNetworkOptions& options, std::string& error)
+{
+    options = CNetworkOptions();
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i)
+    {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-')
+        {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--")
+        {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--active")
+        {
+            options.passive = false;
+            continue;
+        }
+        if (arg != "--timeout" && arg != "--proxy-mode" && arg != "--proxy" && arg != "--proxy-user" &&
+            arg != "--proxy-password")
+        {
+            error = "unknown option '" + arg + "'";
+            return false;
+        }
+        if (i + 1 >= args.size())
+        {
+            error = arg + " needs a value";
+            return false;
+        }
+        const std::string& value = args[++i];
+        unsigned long number = 0;
+        if (arg == "--timeout")
+        {
+            if (!ParseNumber(value, 1, 86400, number))
+            {
+                error = "--timeout wants seconds from 1 to 86400";
+                return false;
+            }
+            options.timeout = static_cast<unsigned>(number);
+        }
+        else if (arg == "--proxy-mode")
+        {
+            if (!ParseNumber(value, 0, 8, number))
+            {
+                error = "--proxy-mode wants a number from 0 to 8";
+                return false;
+            }
+            options.proxyMode = static_cast<int>(number);
+        }
+        else if (arg == "--proxy")
+        {
+            if (!ParseProxyAddress(value, options, error))
+                return false;
+        }
+        else
+        {
+            std::wstring& target = arg == "--proxy-user" ? options.proxyUser : options.proxyPassword;
+            target = CFtpUrl::EngineText(value);
+            if (!CFtpUrl::IsSafeText(target))
+            {
+                error = arg + " holds a line break";
+                return false;
+            }
+        }
+    }
+    if (options.proxyMode != 0 && !options.haveProxy)
+    {
+        error = "--proxy-mode " + std::to_string(options.proxyMode) + " needs --proxy HOST[:PORT]";
+        return false;
+    }
+    if (options.proxyMode == 0 && options.haveProxy)
+    {
+        error = "--proxy needs --proxy-mode 1-8 to say how to log on through it";
+        return false;
+    }
+    args = std::move(positional);
+    return true;
+}
+
+} // namespace nsCli

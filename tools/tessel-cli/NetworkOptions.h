@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nsCli
+{
+
+// The options every network command takes: data connection mode, timeout and
+// the proxy in front of the server.
+class CNetworkOptions
+{
+public:
+    bool passive = true;
+    unsigned timeout = 30;
+    int proxyMode = 0;
+    bool haveProxy = false;
+    std::wstring proxyHost;
+    std::uint16_t proxyPort = 21;
+    std::wstring proxyUser;
+    std::wstring proxyPassword;
+
+    // Takes the options out of args, leaving the positional arguments in
+    // order ("--" ends the options). False with a one-line reason on a bad
+    // option or value, or a proxy mode and proxy address that do not agree.
+    static bool Take(std::vector<std::string>& args, CNetworkOptions& options, std::string& error);
+
+    // Help text, one option a line.
+    static const char* Help();
+};
+
+} // namespace nsCli

@@ -1,0 +1,45 @@
+#include "PwdCommand.h"
+
+#include "CommandRegistry.h"
+#include "platform/TextCodec.h"
+
+namespace nsCli
+{
+
+namespace
+{
+CommandRegistration<CPwdCommand> registration;
+}
+
+int CPwdCommand::Run(const std::vector<std::string>& args, CommandIo& io)
+{
+    NetworkCall call;
+    int exitCode = 1;
+    if (!ParseCall(args, {1, 0, false}, io, call, exitCode))
+        return exitCode;
+    auto client = LogOn(call.target);
+    if (!client)
+        return 1;
+    if (!call.target.path.empty() && client->ChangeDirectory(call.target.path) != 0)
+        return 1;
+    std::wstring directory;
+    if (client->CurrentDirectory(directory) != 0)
+        return 1;
+    // One reply line holds no line break, but it may hold other control
+    // characters, which would reach the terminal.
+    for (const wchar_t c : directory)
+        if (c < 0x20 || c == 0x7F)
+        {
+            Fail(io, "the server's folder name holds control characters");
+            return 1;
+        }
+    const std::string line = platform::TextCodec::ToUtf8(directory) + "\n";
+    if (std::fwrite(line.data(), 1, line.size(), io.out) != line.size() || std::fflush(io.out) != 0)
+    {
+        Fail(io, "cannot write the folder");
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace nsCli
