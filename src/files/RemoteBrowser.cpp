@@ -3,6 +3,7 @@
 #include "BrowserListModel.h"
 #include "RemotePath.h"
 #include "TextDlg.h"
+#include "UploadDlg.h"
 #include "ftp/FTPFileStatus.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
@@ -17,7 +18,6 @@
 #include <cstdio>
 #include <cwctype>
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 using platform::TextCodec;
@@ -76,52 +76,12 @@ private:
 
 platform::DesktopShellOpener g_desktopOpener;
 
-// Fetches one file over the engine's caller-driven transfer, on the calling
-// thread. The transfer job dialog takes this over where it is available.
-bool DownloadOneFile(CSiteConnection& connection, const BrowserRow& row, const std::wstring& remotePath,
-                     const std::wstring& localFolder, QWidget*)
+// The download job, behind its progress dialog.
+bool DownloadWithJob(CSiteConnection& connection, const BrowserRow& row, const std::wstring& remotePath,
+                     const std::wstring& localFolder, QWidget* owner)
 {
-    const std::wstring target = RemotePath::Join(localFolder, row.name, L'/');
-    auto data = connection.OpenTransfer(remotePath, false);
-    if (!data)
-        return false;
-    std::ofstream out(TextCodec::ToUtf8(target), std::ios::binary | std::ios::trunc);
-    if (!out)
-    {
-        connection.Engine().CloseTransfer(std::move(data));
-        platform::Services::ShowError(L"Cannot create the file:\n" + target);
-        return false;
-    }
-    std::int64_t written = 0;
-    bool ok = true;
-    char buffer[16384];
-    for (;;)
-    {
-        int count = 0;
-        if (!connection.Engine().ReadTransferChunk(*data, buffer, sizeof buffer, count))
-        {
-            ok = false;
-            break;
-        }
-        if (count <= 0)
-            break;
-        if (!out.write(buffer, count))
-        {
-            platform::Services::ShowError(L"Cannot write the file:\n" + target);
-            ok = false;
-            break;
-        }
-        written += count;
-    }
-    out.close();
-    if (!connection.Engine().CloseTransfer(std::move(data)))
-        ok = false;
-    if (ok && row.size >= 0 && written != row.size)
-    {
-        platform::Services::ShowError(L"Failed to download file:\n" + target);
-        ok = false;
-    }
-    return ok;
+    return CUploadDlg::DownloadOne(connection, remotePath, row.name, row.size, row.modified, localFolder,
+                                   owner);
 }
 } // namespace
 
@@ -139,7 +99,7 @@ struct CRemoteBrowser::TypeGathering
 };
 
 CRemoteBrowser::CRemoteBrowser(CSiteConnection& connection)
-    : m_connection(connection), m_opener(&g_desktopOpener), m_download(DownloadOneFile)
+    : m_connection(connection), m_opener(&g_desktopOpener), m_download(DownloadWithJob)
 {
 }
 
