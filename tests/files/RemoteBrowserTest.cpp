@@ -477,3 +477,16 @@ TEST_F(RemoteBrowser, TimesShowTheListedClockInAnyTimeZone)
         unsetenv("TZ");
     tzset();
 }
+
+TEST_F(RemoteBrowser, AFileThatCannotBeDownloadedIsNotOpened)
+{
+    File("gone.txt", "soon gone");
+    Connect();
+    Refresh();
+    ASSERT_EQ(m_browser.Rows().size(), 1u);
+    fs::remove(fs::path(m_server.Root()) / "gone.txt");
+    m_browser.OpenRow(0, &m_folders, &m_model, nullptr);
+    EXPECT_TRUE(m_opener.Opened().empty());
+    EXPECT_GE(testing_support::Boxes().Count(), 1u);
+    EXPECT_TRUE(m_connection.IsConnected());
+}
