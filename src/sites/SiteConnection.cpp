@@ -8,8 +8,6 @@
 
 namespace
 {
-// The password of anonymous logons: an e-mail-shaped address, as servers ask.
-const std::wstring AnonymousPassword = L"guest@tessel.local";
 const std::wstring WhiteSpace = L" \t\r\n\f\v";
 
 std::wstring Trim(const std::wstring& text)
@@ -37,6 +35,9 @@ void ClearCountPanes()
 }
 } // namespace
 
+// An e-mail-shaped address of 18 characters, as anonymous servers ask.
+const std::wstring CSiteConnection::AnonymousPassword = L"guest@tessel.local";
+
 CSiteConnection::CSiteConnection()
     : m_engine(std::make_unique<nsFTP::CFTPClient>(std::make_unique<nsSocket::CBlockingSocket>())),
       m_browser(std::make_unique<CRemoteBrowser>(*this))
@@ -56,36 +57,47 @@ bool CSiteConnection::IsConnected() const
     return m_engine->IsConnected();
 }
 
-bool CSiteConnection::Connect(const SiteRecord& site)
+nsFTP::CLogonRecord CSiteConnection::LogonFor(const SiteRecord& site)
 {
-    ClearCountPanes();
-
-    m_logon = nsFTP::CLogonRecord();
-    m_logon.host = site.Host();
-    m_logon.port = static_cast<std::uint16_t>(site.Port() & 0xFFFF);
-    m_logon.account.clear();
+    nsFTP::CLogonRecord logon;
+    logon.host = site.Host();
+    logon.port = static_cast<std::uint16_t>(site.Port() & 0xFFFF);
+    logon.account.clear();
     if (site.Anonymous())
     {
-        m_logon.user = L"anonymous";
-        m_logon.password = AnonymousPassword;
+        logon.user = L"anonymous";
+        logon.password = AnonymousPassword;
     }
     else
     {
-        m_logon.user = site.Login();
-        m_logon.password = site.Password();
+        logon.user = site.Login();
+        logon.password = site.Password();
     }
+    // Without a proxy mode the proxy fields stay at their defaults, so an
+    // earlier proxied connect leaves nothing behind.
     if (site.ProxyMode() != 0)
     {
-        m_logon.firewallHost = site.ProxyHost();
-        m_logon.firewallUser = site.ProxyUser();
-        m_logon.firewallPassword = site.ProxyPassword();
-        m_logon.firewallPort = static_cast<std::uint16_t>(site.ProxyPort());
-        m_logon.FirewallType = site.ProxyMode();
+        logon.firewallHost = site.ProxyHost();
+        logon.firewallUser = site.ProxyUser();
+        logon.firewallPassword = site.ProxyPassword();
+        logon.firewallPort = static_cast<std::uint16_t>(site.ProxyPort());
+        logon.FirewallType = site.ProxyMode();
     }
+    return logon;
+}
 
-    // A timeout of 0 or less would turn every wait into a poll that fails at once.
-    const unsigned timeout = site.Timeout() > 0 ? static_cast<unsigned>(site.Timeout()) : 10;
-    if (!m_engine->LogOn(m_logon, timeout))
+unsigned CSiteConnection::TimeoutFor(const SiteRecord& site)
+{
+    // 0 would fail every wait at once, and a negative value read as unsigned
+    // would wait for ever.
+    return site.Timeout() > 0 ? static_cast<unsigned>(site.Timeout()) : 10;
+}
+
+bool CSiteConnection::Connect(const SiteRecord& site)
+{
+    ClearCountPanes();
+    m_logon = LogonFor(site);
+    if (!m_engine->LogOn(m_logon, TimeoutFor(site)))
     {
         // The engine keeps the control connection after a refused logon; a
         // site that is not logged on must not look connected to the shells
@@ -105,33 +117,58 @@ bool CSiteConnection::Connect(const SiteRecord& site)
     return true;
 }
 
-void CSiteConnection::GoToInitialDirectory(const std::wstring& directory)
+std::wstring CSiteConnection::InitialDirectoryTarget(const std::wstring& home, const std::wstring& directory)
 {
-    if (!IsConnected())
-        return;
     std::wstring text = Trim(directory);
-    if (text.empty())
-        return;
     for (auto& c : text)
         if (c == L'\\')
             c = L'/';
     // The home directory is removed only as whole folders: with home /home/u,
     // /home/user2 is not /home/u followed by "ser2".
-    if (StartsWithIgnoringCase(text, m_homeDirectory) &&
-        (text.size() == m_homeDirectory.size() || m_homeDirectory.back() == L'/' ||
-         text[m_homeDirectory.size()] == L'/'))
-        text.erase(0, m_homeDirectory.size());
+    if (StartsWithIgnoringCase(text, home) &&
+        (text.size() == home.size() || home.back() == L'/' || text[home.size()] == L'/'))
+        text.erase(0, home.size());
     if (!text.empty() && text[0] == L'/')
         text.erase(0, 1);
     text = Trim(text);
     if (text.empty())
-        return;
+        return {};
 
-    const bool homeEndsWithSeparator =
-        !m_homeDirectory.empty() && (m_homeDirectory.back() == L'/' || m_homeDirectory.back() == L'\\');
-    const std::wstring target = m_homeDirectory + (homeEndsWithSeparator ? L"" : L"/") + text;
-    if (!ChangeDirectory(target))
+    const bool homeEndsWithSeparator = !home.empty() && (home.back() == L'/' || home.back() == L'\\');
+    return home + (homeEndsWithSeparator ? L"" : L"/") + text;
+}
+
+void CSiteConnection::GoToInitialDirectory(const std::wstring& directory)
+{
+    if (!IsConnected())
+        return;
+    const std::wstring target = InitialDirectoryTarget(m_homeDirectory, directory);
+    if (target.empty())
+        return;
+    // Without a home directory (its PWD failed) there is nowhere to go back to.
+    if (!ChangeDirectory(target) && !m_homeDirectory.empty() && IsConnected())
         ChangeDirectory(m_homeDirectory);
+}
+
+bool CSiteConnection::ConnectStoredSite(const std::wstring& label)
+{
+    m_sites.LoadSites();
+    const SiteRecord* found = m_sites.FindSite(label);
+    if (!found)
+    {
+        platform::Services::ShowError(L"No site is labelled \"" + label + L"\".");
+        return false;
+    }
+    if (found->IsGroup())
+    {
+        platform::Services::ShowError(L"\"" + found->Label() + L"\" is a group, not a site.");
+        return false;
+    }
+    const SiteRecord site = *found;
+    if (!Connect(site))
+        return false;
+    GoToInitialDirectory(site.Directory());
+    return true;
 }
 
 void CSiteConnection::Disconnect()
@@ -143,13 +180,19 @@ void CSiteConnection::Disconnect()
 
 void CSiteConnection::KeepAliveTick()
 {
-    if (IsConnected() && m_currentSite.KeepAlive() != 0 && !IsBusy())
+    // A job taking the engine waits on this lock, so it never meets a PWD
+    // half-way; a tick that finds the engine in use simply sends nothing.
+    std::unique_lock lock(m_keepAliveMutex, std::try_to_lock);
+    if (!lock.owns_lock() || IsBusy())
+        return;
+    if (IsConnected() && m_currentSite.KeepAlive() != 0)
         m_engine->KeepAlive();
 }
 
 CSiteConnection::BusyScope::BusyScope(CSiteConnection& connection) : m_connection(connection)
 {
     m_connection.m_busy.fetch_add(1);
+    std::lock_guard wait(m_connection.m_keepAliveMutex);
 }
 
 CSiteConnection::BusyScope::~BusyScope()

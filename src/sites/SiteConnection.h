@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,16 +25,34 @@ public:
     CSiteConnection(const CSiteConnection&) = delete;
     CSiteConnection& operator=(const CSiteConnection&) = delete;
 
+    // Logs on to the site. A refused logon leaves the connection closed and
+    // the current site and home directory as they were.
     bool Connect(const SiteRecord& site);
+    // Changes to the site's directory, taken relative to the home directory;
+    // a refused one leads back home.
     void GoToInitialDirectory(const std::wstring& directory);
+    // Loads the stored sites, connects the site with that label and goes to
+    // its directory. False (after an error box) for an unknown label or a group.
+    bool ConnectStoredSite(const std::wstring& label);
     void Disconnect();
     // Sends PWD quietly when connected, the site asks for keep-alives and no
     // job or search is using the engine.
     void KeepAliveTick();
     bool IsConnected() const;
 
+    // What a connect hands to the engine for the site.
+    static nsFTP::CLogonRecord LogonFor(const SiteRecord& site);
+    static unsigned TimeoutFor(const SiteRecord& site);
+    // The folder the site's directory text leads to from the home directory;
+    // empty when it names the home directory itself.
+    static std::wstring InitialDirectoryTarget(const std::wstring& home, const std::wstring& directory);
+    // The password of anonymous logons.
+    static const std::wstring AnonymousPassword;
+
     // While a job or search drives the engine from its own thread the
     // connection is busy, and the keep-alive leaves the control connection alone.
+    // Taking the scope waits for a keep-alive already under way, so it may be
+    // taken on the worker thread itself.
     class BusyScope
     {
     public:
@@ -71,6 +90,8 @@ public:
 private:
     SiteRecord m_currentSite;
     std::unique_ptr<nsFTP::CFTPClient> m_engine;
+    // Held by a keep-alive while it talks to the server.
+    std::mutex m_keepAliveMutex;
     nsFTP::CLogonRecord m_logon;
     CSiteList m_sites;
     std::wstring m_homeDirectory;

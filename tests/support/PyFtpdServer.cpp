@@ -68,6 +68,12 @@ PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)
                                      m_options.password, "--parent", parent};
     if (m_options.anonymous)
         args.push_back("--anonymous");
+    if (!m_options.home.empty())
+    {
+        fs::create_directories(fs::path(m_options.root) / fs::path(m_options.home).relative_path());
+        args.push_back("--home");
+        args.push_back(m_options.home);
+    }
     if (m_options.throttle > 0)
     {
         args.push_back("--throttle");

@@ -15,6 +15,9 @@ struct PyFtpdOptions
     int throttle = 0;
     // The folder to serve; empty for a fresh temporary folder removed at the end.
     std::string root;
+    // Where a session starts, as the server names it (e.g. "/home/u"); the
+    // folder is made inside the root. Empty: the root, "/".
+    std::string home;
 };
 
 // A real pyftpdlib server on a free loopback port (127.0.0.1), for tests that

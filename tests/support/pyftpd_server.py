@@ -1,9 +1,10 @@
 """A pyftpdlib server on a free loopback port, for tests.
 
-Usage: pyftpd_server.py ROOT USER PASSWORD [--anonymous] [--throttle BYTES] [--parent PID]
+Usage: pyftpd_server.py ROOT USER PASSWORD [--anonymous] [--home PATH] [--throttle BYTES] [--parent PID]
 
 Binds 127.0.0.1 port 0 and prints the chosen port on stdout once it listens.
-Logs to stderr. Exits when the process PID (its starter) is gone, so a test
+With --home, sessions start in PATH (a folder inside ROOT, named as the
+client sees it) instead of "/". Logs to stderr. Exits when the process PID (its starter) is gone, so a test
 program that crashes leaves no server behind.
 """
 
@@ -31,6 +32,7 @@ def main():
     parser.add_argument("user")
     parser.add_argument("password")
     parser.add_argument("--anonymous", action="store_true")
+    parser.add_argument("--home", default="")
     parser.add_argument("--throttle", type=int, default=0)
     parser.add_argument("--parent", type=int, default=os.getppid())
     args = parser.parse_args()
@@ -43,7 +45,12 @@ def main():
     if args.anonymous:
         authorizer.add_anonymous(args.root, perm="elr")
 
-    handler = FTPHandler
+    class Handler(FTPHandler):
+        def on_login(self, username):
+            if args.home:
+                self.fs.cwd = args.home
+
+    handler = Handler
     handler.authorizer = authorizer
     handler.banner = "Tessel test server ready."
     # Active mode: data connections to the client's own loopback address.

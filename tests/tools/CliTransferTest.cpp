@@ -1,6 +1,13 @@
 // get and put through the built tool against a real pyftpdlib server, in
 // passive and active mode.
 #include "CliHarness.h"
+#include "support/ScriptedFtpServer.h"
+
+#include <chrono>
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
 
 #include <gmock/gmock.h>
 #include <sys/statvfs.h>
@@ -8,6 +15,8 @@
 using namespace cli_tests;
 using testing::HasSubstr;
 using testing::Not;
+
+extern char** environ;
 
 namespace
 {
@@ -108,6 +117,16 @@ TEST_P(CliTransfer, LocalProblemsStopBeforeAnythingIsSent)
     EXPECT_THAT(nowhere.err, HasSubstr("r.txt.part"));
 }
 
+TEST_P(CliTransfer, AnUploadThatBreaksOffLeavesNoPartialFile)
+{
+    // Reading this file fails after the server has accepted STOR; pyftpdlib
+    // still answers 226 for what it got.
+    const auto put = Run({"put", "/proc/self/mem", Url("/cut.bin")});
+    EXPECT_EQ(put.exitCode, 1);
+    EXPECT_THAT(put.err, HasSubstr("cannot read /proc/self/mem"));
+    EXPECT_FALSE(fs::exists(Root() / "cut.bin")) << server.Log();
+}
+
 TEST_P(CliTransfer, IntoAFolderTheFileKeepsItsName)
 {
     fs::create_directory(Root() / "in");
@@ -121,6 +140,66 @@ TEST_P(CliTransfer, IntoAFolderTheFileKeepsItsName)
     ASSERT_EQ(get.exitCode, 0) << get.err;
     EXPECT_EQ(ReadFile(local / "down" / "named.txt"), "n");
     EXPECT_TRUE(fs::is_directory(local / "down"));
+}
+
+// Starts a download from a server that accepts RETR and then sends nothing,
+// waits (bounded) until the part file is there, and stops the tool with the
+// signal. Returns the wait status.
+int InterruptedDownload(const std::string& target, int signalNumber)
+{
+    testing_support::ScriptedFtpServer server;
+    server.Greet("220 hi\r\n")
+        .On("USER anonymous", "230 in\r\n")
+        .On("PWD", "257 \"/\"\r\n")
+        .On("TYPE I", "200 binary\r\n")
+        .Passive()
+        .On("RETR slow.bin", "150 here it comes\r\n")
+        .Pause(std::chrono::seconds(60));
+    server.Start();
+    std::vector<std::string> args = {
+        TESSEL_CLI, "get", "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/slow.bin", target};
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return -1;
+    auto underWay = [&]
+    {
+        for (const auto& line : server.Received())
+            if (line.starts_with("RETR"))
+                return fs::exists(target + ".part");
+        return false;
+    };
+    for (int i = 0; i < 1000 && !underWay(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(fs::exists(target + ".part"));
+    ::kill(pid, signalNumber);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+    {
+    }
+    return status;
+}
+
+TEST(CliInterrupt, AStoppedDownloadLeavesNoPartFile)
+{
+    TempFolder local;
+    const std::string target = (local / "slow.bin").string();
+    for (const int signalNumber : {SIGINT, SIGTERM})
+    {
+        SCOPED_TRACE(signalNumber);
+        const int status = InterruptedDownload(target, signalNumber);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << status;
+        EXPECT_FALSE(fs::exists(target + ".part"));
+        EXPECT_FALSE(fs::exists(target));
+    }
 }
 
 // Over 4 GiB, so sizes and offsets that fit 32 bits would show. The file is

@@ -6,6 +6,7 @@
 #include "platform/TextCodec.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -18,7 +19,42 @@ namespace nsCli
 namespace
 {
 CommandRegistration<CGetCommand> registration;
+
+// The part file of the download under way, for the signal handler: Ctrl-C
+// or a kill must not leave it behind either.
+char g_partPath[4096];
+volatile std::sig_atomic_t g_partActive = 0;
+
+extern "C" void RemovePartAndStop(int signalNumber)
+{
+    if (g_partActive)
+        ::unlink(g_partPath);
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
 }
+
+// Watches the part file from before it is created until it is renamed or removed.
+struct PartFileWatch
+{
+    explicit PartFileWatch(const std::string& part)
+    {
+        if (part.size() >= sizeof g_partPath)
+            return;
+        std::memcpy(g_partPath, part.c_str(), part.size() + 1);
+        g_partActive = 1;
+        struct sigaction action
+        {
+        };
+        action.sa_handler = RemovePartAndStop;
+        sigemptyset(&action.sa_mask);
+        for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+            ::sigaction(signalNumber, &action, nullptr);
+    }
+    ~PartFileWatch() { g_partActive = 0; }
+    PartFileWatch(const PartFileWatch&) = delete;
+    PartFileWatch& operator=(const PartFileWatch&) = delete;
+};
+} // namespace
 
 bool CGetCommand::Download(const NetworkCall& call, CLocalFile& local, CommandIo& io) const
 {
@@ -64,6 +100,11 @@ int CGetCommand::Run(const std::vector<std::string>& args, CommandIo& io)
         return 1;
     }
     std::string file = call.positional[1];
+    if (file.empty())
+    {
+        Fail(io, "name the local file");
+        return 1;
+    }
     struct stat status
     {
     };
@@ -80,6 +121,7 @@ int CGetCommand::Run(const std::vector<std::string>& args, CommandIo& io)
         file += (file.back() == '/' ? "" : "/") + name;
     }
     const std::string part = file + ".part";
+    PartFileWatch watch(part);
     CLocalFile local;
     if (!local.Create(part))
     {

@@ -45,7 +45,16 @@ bool CPutCommand::Upload(const NetworkCall& call, CLocalFile& local, CommandIo& 
         }
     }
     const bool closed = client->CloseTransfer(std::move(data));
-    return moved && closed;
+    if (moved && closed)
+        return true;
+    // Some servers keep what arrived and even report it complete; a cut file
+    // under the full name would pass for the real one.
+    if (client->IsConnected())
+    {
+        Fail(io, "the upload did not complete; removing the partial file from the server");
+        client->DeleteFile(call.target.path);
+    }
+    return false;
 }
 
 int CPutCommand::Run(const std::vector<std::string>& args, CommandIo& io)

@@ -7,7 +7,8 @@ namespace nsCli
 class CLocalFile;
 
 // tessel-cli put FILE URL: uploads FILE; a URL ending in '/' names the folder
-// and the file keeps its local name.
+// and the file keeps its local name. An upload that breaks off after the
+// server accepted it leaves no partial file behind.
 class CPutCommand : public CNetworkCommand
 {
 public:

@@ -1,0 +1,333 @@
+#include "SitesCommand.h"
+
+#include "CommandRegistry.h"
+#include "JsonLineWriter.h"
+#include "StoredSite.h"
+#include "platform/Services.h"
+#include "platform/TextCodec.h"
+#include "platform/qt/QSettingsStore.h"
+#include "sites/SiteConnection.h"
+#include "sites/SiteList.h"
+
+#include <charconv>
+#include <climits>
+#include <functional>
+#include <map>
+
+namespace nsCli
+{
+
+namespace
+{
+CommandRegistration<CSitesCommand> registration;
+
+const wchar_t* const DuplicateLabel = L"A site or group with this label already exists.";
+
+// Every field but the passwords, under the record's own names.
+void WriteRecord(CJsonLineWriter& json, const SiteRecord& r)
+{
+    json.BeginObject();
+    json.Field("label", r.Label());
+    json.Field("host", r.Host());
+    json.Field("port", static_cast<int64_t>(r.Port()));
+    json.Field("passive", static_cast<int64_t>(r.Passive()));
+    json.Field("login", r.Login());
+    json.Field("anonymous", static_cast<int64_t>(r.Anonymous()));
+    json.Field("timeout", static_cast<int64_t>(r.Timeout()));
+    json.Field("directory", r.Directory());
+    json.Field("keepAlive", static_cast<int64_t>(r.KeepAlive()));
+    json.Field("groupId", static_cast<int64_t>(r.GroupId()));
+    json.Field("parentGroupId", static_cast<int64_t>(r.ParentGroupId()));
+    json.Field("proxyHost", r.ProxyHost());
+    json.Field("proxyUser", r.ProxyUser());
+    json.Field("proxyPort", static_cast<int64_t>(r.ProxyPort()));
+    json.Field("proxyMode", static_cast<int64_t>(r.ProxyMode()));
+    json.EndObject();
+}
+
+bool ParseNumber(const std::string& text, long long low, long long high, int& value)
+{
+    long long number = 0;
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, number);
+    if (result.ec != std::errc() || result.ptr != end || number < low || number > high)
+        return false;
+    value = static_cast<int>(number);
+    return true;
+}
+
+// What one option of add does to the record; false with the reason.
+using Setter = std::function<bool(SiteRecord&, const std::string&, std::string&)>;
+
+Setter Text(void (SiteRecord::*set)(const std::wstring&))
+{
+    return [set](SiteRecord& record, const std::string& value, std::string& error)
+    {
+        const std::wstring text = platform::TextCodec::FromUtf8(value);
+        // The record holds 95 UTF-16 units; cutting would store something
+        // other than what was asked for.
+        if (platform::TextCodec::ToUtf16(text).size() > SiteRecord::MaxTextLength)
+        {
+            error = "at most 95 characters";
+            return false;
+        }
+        (record.*set)(text);
+        return true;
+    };
+}
+
+Setter Number(void (SiteRecord::*set)(int), long long low, long long high)
+{
+    return [=](SiteRecord& record, const std::string& value, std::string& error)
+    {
+        int number = 0;
+        if (!ParseNumber(value, low, high, number))
+        {
+            error = "a whole number from " + std::to_string(low) + " to " + std::to_string(high);
+            return false;
+        }
+        (record.*set)(number);
+        return true;
+    };
+}
+
+Setter Flag(void (SiteRecord::*set)(int))
+{
+    return [set](SiteRecord& record, const std::string& value, std::string& error)
+    {
+        if (value != "0" && value != "1")
+        {
+            error = "0 or 1";
+            return false;
+        }
+        (record.*set)(value == "1" ? 1 : 0);
+        return true;
+    };
+}
+
+const std::map<std::string, Setter>& AddOptions()
+{
+    static const std::map<std::string, Setter> options = {
+        {"--label", Text(&SiteRecord::SetLabel)},
+        {"--host", Text(&SiteRecord::SetHost)},
+        {"--port", Number(&SiteRecord::SetPort, 1, 65535)},
+        {"--login", Text(&SiteRecord::SetLogin)},
+        {"--password", Text(&SiteRecord::SetPassword)},
+        {"--anonymous", Flag(&SiteRecord::SetAnonymous)},
+        {"--passive", Flag(&SiteRecord::SetPassive)},
+        {"--timeout", Number(&SiteRecord::SetTimeout, 1, INT_MAX)},
+        {"--directory", Text(&SiteRecord::SetDirectory)},
+        {"--keep-alive", Flag(&SiteRecord::SetKeepAlive)},
+        {"--parent-group-id", Number(&SiteRecord::SetParentGroupId, -1, INT_MAX)},
+        {"--proxy-mode", Number(&SiteRecord::SetProxyMode, 0, 8)},
+        {"--proxy-host", Text(&SiteRecord::SetProxyHost)},
+        {"--proxy-port", Number(&SiteRecord::SetProxyPort, 1, 65535)},
+        {"--proxy-user", Text(&SiteRecord::SetProxyUser)},
+        {"--proxy-password", Text(&SiteRecord::SetProxyPassword)},
+    };
+    return options;
+}
+
+class CSitesRun
+{
+public:
+    CSitesRun(const ICommand& command, CommandIo& io) : m_command(command), m_io(io) {}
+
+    int Fail(const std::string& text)
+    {
+        std::fprintf(m_io.err, "tessel-cli sites: %s\n", text.c_str());
+        return 1;
+    }
+
+    int Usage(const std::string& text)
+    {
+        Fail(text);
+        CCommandRegistry::PrintCommandUsage(m_command, m_io.err);
+        return 1;
+    }
+
+    // Changes need a file we can write; reading works on whatever is there.
+    bool Writable()
+    {
+        if (SettingsFile().IsWritable())
+            return true;
+        Fail("cannot write the settings file " + SettingsFile().FilePath().toStdString());
+        return false;
+    }
+
+    int Finish()
+    {
+        if (std::fflush(m_io.out) != 0 || std::ferror(m_io.out))
+            return Fail("cannot write the output");
+        return 0;
+    }
+
+    int List()
+    {
+        SettingsFile();
+        CSiteList sites;
+        sites.LoadSites();
+        CJsonLineWriter json(m_io.out);
+        for (const SiteRecord& record : sites.Sites())
+            WriteRecord(json, record);
+        return Finish();
+    }
+
+    int Add(const std::vector<std::string>& args)
+    {
+        SiteRecord record;
+        bool haveLabel = false;
+        for (size_t i = 1; i < args.size(); ++i)
+        {
+            const auto option = AddOptions().find(args[i]);
+            if (option == AddOptions().end())
+                return Usage("add: unknown option '" + args[i] + "'");
+            if (i + 1 >= args.size())
+                return Usage("add: " + args[i] + " needs a value");
+            std::string error;
+            if (!option->second(record, args[i + 1], error))
+                return Usage("add: " + args[i] + " takes " + error);
+            haveLabel |= args[i] == "--label";
+            ++i;
+        }
+        if (!haveLabel)
+            return Usage("add: --label is required");
+        if (record.Label().empty())
+        {
+            platform::Services::ShowError(L"The site label cannot be empty.");
+            return 1;
+        }
+        if (!Writable())
+            return 1;
+
+        CSiteList sites;
+        sites.LoadSites();
+        if (sites.FindSite(record.Label()))
+        {
+            platform::Services::ShowError(DuplicateLabel);
+            return 1;
+        }
+        if (record.ParentGroupId() != -1 && !HasGroup(sites, record.ParentGroupId()))
+            return Fail("add: no group has the number " + std::to_string(record.ParentGroupId()));
+        return Store(sites, record);
+    }
+
+    int AddGroup(const std::vector<std::string>& args)
+    {
+        if (args.size() != 2)
+            return Usage("add-group takes one label");
+        SiteRecord record;
+        std::string error;
+        if (!Text(&SiteRecord::SetLabel)(record, args[1], error))
+            return Fail("add-group: the label takes " + error);
+        if (!Writable())
+            return 1;
+        CSiteList sites;
+        sites.LoadSites();
+        if (sites.FindSite(record.Label()))
+        {
+            platform::Services::ShowError(DuplicateLabel);
+            return 1;
+        }
+        record.SetGroupId(sites.NextGroupNumber());
+        return Store(sites, record);
+    }
+
+    int Remove(const std::vector<std::string>& args)
+    {
+        if (args.size() != 2)
+            return Usage("remove takes one label");
+        const std::wstring label = platform::TextCodec::FromUtf8(args[1]);
+        if (!Writable())
+            return 1;
+        CSiteList sites;
+        sites.LoadSites();
+        const SiteRecord* found = sites.FindSite(label);
+        if (!found)
+            return Fail("remove: no site or group is labelled '" + args[1] + "'");
+        if (found->IsGroup())
+            for (const SiteRecord& record : sites.Sites())
+                if (!record.IsGroup() && record.ParentGroupId() == found->GroupId())
+                {
+                    platform::Services::ShowError(L"The group is not empty.");
+                    return 1;
+                }
+        const std::wstring stored = found->Label();
+        sites.RemoveSite(stored, true);
+        sites.LoadSites();
+        if (sites.FindSite(stored))
+            return Fail("cannot write the settings file " + SettingsFile().FilePath().toStdString());
+        return 0;
+    }
+
+    int Connect(const std::vector<std::string>& args)
+    {
+        if (args.size() != 2)
+            return Usage("connect takes one label");
+        auto connection = ConnectStoredSite(platform::TextCodec::FromUtf8(args[1]));
+        if (!connection)
+            return 1;
+        CJsonLineWriter json(m_io.out);
+        json.BeginObject();
+        json.Field("label", connection->CurrentSite().Label());
+        json.Field("home", connection->HomeDirectory());
+        json.Field("directory", connection->CurrentDirectory());
+        json.EndObject();
+        connection->Disconnect();
+        return Finish();
+    }
+
+private:
+    static bool HasGroup(const CSiteList& sites, int groupId)
+    {
+        for (const SiteRecord& record : sites.Sites())
+            if (record.IsGroup() && record.GroupId() == groupId)
+                return true;
+        return false;
+    }
+
+    // Adds the record and reads it back, so a file that took nothing is an error.
+    int Store(CSiteList& sites, const SiteRecord& record)
+    {
+        if (sites.AddSite(record) < 0)
+            return 1;
+        CSiteList check;
+        check.LoadSites();
+        const SiteRecord* stored = check.FindSite(record.Label());
+        if (!stored || !(*stored == record))
+            return Fail("cannot write the settings file " + SettingsFile().FilePath().toStdString());
+        CJsonLineWriter json(m_io.out);
+        WriteRecord(json, record);
+        return Finish();
+    }
+
+    const ICommand& m_command;
+    CommandIo& m_io;
+};
+} // namespace
+
+int CSitesCommand::Run(const std::vector<std::string>& args, CommandIo& io)
+{
+    CSitesRun run(*this, io);
+    if (args.empty())
+        return run.Usage("missing subcommand");
+    const std::string& what = args[0];
+    if (what == "-h" || what == "--help")
+    {
+        CCommandRegistry::PrintCommandUsage(*this, io.out);
+        return 0;
+    }
+    if (what == "list")
+        return args.size() == 1 ? run.List() : run.Usage("list takes no arguments");
+    if (what == "add")
+        return run.Add(args);
+    if (what == "add-group")
+        return run.AddGroup(args);
+    if (what == "remove")
+        return run.Remove(args);
+    if (what == "connect")
+        return run.Connect(args);
+    return run.Usage("unknown subcommand '" + what + "'");
+}
+
+} // namespace nsCli
