@@ -1,5 +1,6 @@
 #include "SiteConnection.h"
 
+#include "files/RemoteBrowser.h"
 #include "platform/Services.h"
 #include "socket/BlockingSocket.h"
 
@@ -38,7 +39,8 @@ void ClearCountPanes()
 const std::wstring CSiteConnection::AnonymousPassword = L"guest@tessel.local";
 
 CSiteConnection::CSiteConnection()
-    : m_engine(std::make_unique<nsFTP::CFTPClient>(std::make_unique<nsSocket::CBlockingSocket>()))
+    : m_engine(std::make_unique<nsFTP::CFTPClient>(std::make_unique<nsSocket::CBlockingSocket>())),
+      m_browser(std::make_unique<CRemoteBrowser>(*this))
 {
     m_currentSite.Clear();
 }

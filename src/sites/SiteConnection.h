@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+class CRemoteBrowser;
+
 // Ties a saved site to the FTP engine. Each program's document owns one for the
 // life of the process. "Connected" is the engine's control socket being open;
 // there is no flag of its own.
@@ -69,6 +71,8 @@ public:
     const nsFTP::CLogonRecord& Logon() const { return m_logon; }
     nsFTP::CFTPClient& Engine() { return *m_engine; }
     CSiteList& Sites() { return m_sites; }
+    // The rows of the current remote folder, the filter links and navigation.
+    CRemoteBrowser& Browser() { return *m_browser; }
 
     // The engine's current directory (cache or PWD); empty when that fails.
     std::wstring CurrentDirectory();
@@ -92,4 +96,5 @@ private:
     CSiteList m_sites;
     std::wstring m_homeDirectory;
     std::atomic<int> m_busy{0};
+    std::unique_ptr<CRemoteBrowser> m_browser;
 };

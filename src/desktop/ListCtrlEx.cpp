@@ -1,0 +1,184 @@
+#include "ListCtrlEx.h"
+
+#include "files/BrowserListModel.h"
+
+#include <QActionGroup>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QListView>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+CListCtrlEx::CListCtrlEx(QWidget* parent)
+    : QWidget(parent), m_stack(new QStackedWidget(this)), m_list(new QListView(m_stack)),
+      m_details(new QTreeView(m_stack))
+{
+    m_details->setRootIsDecorated(false);
+    m_details->setItemsExpandable(false);
+    // Every row has the same height, so a folder of 100,000 entries lays out at once.
+    m_details->setUniformRowHeights(true);
+    m_details->setAllColumnsShowFocus(true);
+    m_list->setUniformItemSizes(true);
+    m_list->setResizeMode(QListView::Adjust);
+    m_list->setMovement(QListView::Static);
+    // Icons of a huge folder are laid out in steps, so the window stays responsive.
+    m_list->setLayoutMode(QListView::Batched);
+    m_list->setBatchSize(2000);
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(m_list), static_cast<QAbstractItemView*>(m_details)})
+    {
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setContextMenuPolicy(Qt::NoContextMenu);
+        view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+        connect(view, &QAbstractItemView::doubleClicked, this, &CListCtrlEx::OpenRequested);
+    }
+    m_stack->addWidget(m_list);
+    m_stack->addWidget(m_details);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_stack);
+    SetViewMode(Details);
+}
+
+void CListCtrlEx::SetModel(QAbstractItemModel* model)
+{
+    m_details->setModel(model);
+    m_list->setModel(model);
+    // One selection for both views, so switching modes keeps it.
+    QItemSelectionModel* old = m_list->selectionModel();
+    m_list->setSelectionModel(m_details->selectionModel());
+    delete old;
+    m_list->setModelColumn(CBrowserListModel::NameColumn);
+    for (int column = 0; column < CBrowserListModel::ColumnCount; ++column)
+        m_details->setColumnWidth(column, CBrowserListModel::DefaultWidth(column));
+    m_columnCount = CBrowserListModel::ColumnCount;
+}
+
+void CListCtrlEx::SetViewMode(int mode)
+{
+    mode &= 3;
+    if (mode == 2)
+        mode = Details; // the small-icon mode is not offered
+    m_mode = mode;
+    if (mode == Details)
+    {
+        m_stack->setCurrentWidget(m_details);
+        return;
+    }
+    if (mode == Icons)
+    {
+        m_list->setViewMode(QListView::IconMode);
+        m_list->setIconSize(QSize(32, 32));
+        m_list->setGridSize(QSize(96, 64));
+        m_list->setWordWrap(true);
+        m_list->setFlow(QListView::LeftToRight);
+        m_list->setWrapping(true);
+    }
+    else
+    {
+        m_list->setViewMode(QListView::ListMode);
+        m_list->setIconSize(QSize(16, 16));
+        m_list->setGridSize(QSize());
+        m_list->setWordWrap(false);
+        m_list->setFlow(QListView::TopToBottom);
+        m_list->setWrapping(true);
+    }
+    m_stack->setCurrentWidget(m_list);
+}
+
+QAbstractItemView* CListCtrlEx::CurrentView() const
+{
+    return m_mode == Details ? static_cast<QAbstractItemView*>(m_details) : m_list;
+}
+
+QItemSelectionModel* CListCtrlEx::Selection() const
+{
+    return m_details->selectionModel();
+}
+
+int CListCtrlEx::FirstSelectedListRow() const
+{
+    return CBrowserListModel::FirstSelectedListRow(*m_details);
+}
+
+int CListCtrlEx::SelectedCount() const
+{
+    return Selection() ? Selection()->selectedRows().size() : 0;
+}
+
+void CListCtrlEx::SetColumnWidth(int column, int width)
+{
+    m_details->setColumnWidth(column, width);
+}
+
+int CListCtrlEx::ColumnWidth(int column) const
+{
+    return m_details->columnWidth(column);
+}
+
+bool CListCtrlEx::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == m_list || watched == m_details))
+    {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() & ~Qt::KeypadModifier)
+            return QWidget::eventFilter(watched, event);
+        switch (key->key())
+        {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            emit OpenRequested();
+            return true;
+        case Qt::Key_Backspace:
+            emit UpRequested();
+            return true;
+        case Qt::Key_F5:
+            emit RefreshRequested();
+            return true;
+        case Qt::Key_F9:
+            emit GoRequested();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::ContextMenu &&
+        (watched == m_list->viewport() || watched == m_details->viewport()))
+    {
+        ShowContextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CListCtrlEx::ShowContextMenu(const QPoint& where)
+{
+    setFocus();
+    CurrentView()->setFocus();
+    QMenu menu(this);
+    QMenu* view = menu.addMenu("View");
+    QAction* icons = view->addAction("Icons");
+    QAction* list = view->addAction("List");
+    QAction* details = view->addAction("Details");
+    const bool greyed = m_remote && !m_connected;
+    for (QAction* action : {icons, list, details})
+    {
+        action->setCheckable(true);
+        action->setEnabled(!greyed);
+    }
+    view->setEnabled(!greyed);
+    icons->setChecked(m_mode == Icons);
+    list->setChecked(m_mode == List);
+    details->setChecked(m_mode == Details);
+    QAction* chosen = menu.exec(where);
+    if (chosen == icons)
+        emit ViewModeRequested(Icons);
+    else if (chosen == list)
+        emit ViewModeRequested(List);
+    else if (chosen == details)
+        emit ViewModeRequested(Details);
+}

@@ -1,0 +1,63 @@
+#pragma once
+#include <QWidget>
+
+class QAbstractItemModel;
+class QAbstractItemView;
+class QItemSelectionModel;
+class QListView;
+class QStackedWidget;
+class QTreeView;
+
+// The browser's list: one model shown as icons, as a list or as details with
+// five columns, the views sharing one selection. Keys that act on the list
+// (Enter, Backspace, F5, F9) and double clicks come out as signals.
+class CListCtrlEx : public QWidget
+{
+    Q_OBJECT
+public:
+    // View modes, as the layout stores them.
+    enum ViewMode
+    {
+        Icons = 0,
+        Details = 1,
+        List = 3
+    };
+
+    explicit CListCtrlEx(QWidget* parent = nullptr);
+
+    void SetModel(QAbstractItemModel* model);
+    void SetViewMode(int mode);
+    int Mode() const { return m_mode; }
+    QAbstractItemView* CurrentView() const;
+    QTreeView* DetailsView() const { return m_details; }
+    QListView* ListView() const { return m_list; }
+    QItemSelectionModel* Selection() const;
+    // The first selected item in list order; -1 when none.
+    int FirstSelectedListRow() const;
+    int SelectedCount() const;
+    void SetColumnWidth(int column, int width);
+    int ColumnWidth(int column) const;
+
+    // Shows remote files: decides whether the context menu greys out while unconnected.
+    int m_remote = 1;
+    int m_connected = 0;
+    int m_columnCount = 0;
+
+signals:
+    void OpenRequested();
+    void UpRequested();
+    void RefreshRequested();
+    void GoRequested();
+    void ViewModeRequested(int mode);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ShowContextMenu(const QPoint& where);
+
+    QStackedWidget* m_stack;
+    QListView* m_list;
+    QTreeView* m_details;
+    int m_mode = Details;
+};

@@ -1,0 +1,87 @@
+#pragma once
+#include "files/BrowserListModel.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <string>
+
+class CListCtrlEx;
+class CSiteConnection;
+class CWharfDoc;
+class QAction;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+// The one view: the folder chooser with Go and Up above the list of the
+// current remote folder. Holds the commands that act on the connection and
+// the list, and the keep-alive timer.
+class CWharfView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CWharfView(CWharfDoc& doc, QWidget* parent = nullptr);
+    ~CWharfView() override;
+
+    // Opens the Site Manager on the connection; true when it connected, with
+    // the window title text of the site. Tests put their own in.
+    using SiteManagerRunner = std::function<bool(CSiteConnection&, QWidget* parent, std::wstring& title)>;
+    void SetSiteManagerRunner(SiteManagerRunner runner) { m_siteManager = std::move(runner); }
+    static bool RunSiteManager(CSiteConnection& connection, QWidget* parent, std::wstring& title);
+
+    // 30 seconds unless a test wants it shorter.
+    void SetKeepAlivePeriod(int milliseconds);
+    int KeepAlivePeriod() const { return m_keepAlive.interval(); }
+    bool KeepAliveActive() const { return m_keepAlive.isActive(); }
+    int KeepAliveRemaining() const { return m_keepAlive.remainingTime(); }
+
+    CSiteConnection& Connection();
+    CListCtrlEx& List() { return *m_list; }
+    CBrowserListModel& Model() { return m_model; }
+    QComboBox& Folders() { return *m_folders; }
+    QPushButton& GoButton() { return *m_go; }
+    QPushButton& UpButton() { return *m_up; }
+    QLabel& FolderLabel() { return *m_folderLabel; }
+
+    // The commands, for the menu bar; their enabled state follows UpdateCommands.
+    QAction* ConnectAction() const { return m_connectAction; }
+    QAction* DisconnectAction() const { return m_disconnectAction; }
+    QAction* IconsAction() const { return m_iconsAction; }
+    QAction* ListAction() const { return m_listAction; }
+    QAction* DetailsAction() const { return m_detailsAction; }
+    QAction* TempDirectoryAction() const { return m_tempDirectoryAction; }
+    void UpdateCommands();
+
+public slots:
+    void OnConnect();
+    void OnDisconnect();
+    void OnGo();
+    void OnUp();
+    void OnRefresh();
+    void OnOpen();
+    void OnFolderChosen();
+    void OnSetTempDirectory();
+    void SetViewMode(int mode);
+    // Socket activity: the idle period starts again.
+    void RestartKeepAlive();
+
+private:
+    void OnKeepAlive();
+
+    CWharfDoc& m_doc;
+    CBrowserListModel m_model;
+    QLabel* m_folderLabel;
+    QComboBox* m_folders;
+    QPushButton* m_go;
+    QPushButton* m_up;
+    CListCtrlEx* m_list;
+    QTimer m_keepAlive;
+    SiteManagerRunner m_siteManager;
+    QAction* m_connectAction;
+    QAction* m_disconnectAction;
+    QAction* m_iconsAction;
+    QAction* m_listAction;
+    QAction* m_detailsAction;
+    QAction* m_tempDirectoryAction;
+};

@@ -1,0 +1,128 @@
+#include "BrowserListModel.h"
+
+#include "platform/qt/FileIcons.h"
+#include "sites/SizeText.h"
+
+#include <QAbstractItemView>
+#include <QDateTime>
+#include <QItemSelectionModel>
+#include <QLocale>
+
+CBrowserListModel::CBrowserListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void CBrowserListModel::SetRows(const std::vector<BrowserRow>* rows, std::vector<int> visible)
+{
+    beginResetModel();
+    m_rows = rows;
+    m_visible = std::move(visible);
+    endResetModel();
+}
+
+void CBrowserListModel::Clear()
+{
+    SetRows(nullptr, {});
+}
+
+int CBrowserListModel::RowIndex(int listRow) const
+{
+    if (listRow < 0 || listRow >= VisibleCount())
+        return -1;
+    return m_visible[listRow];
+}
+
+const BrowserRow* CBrowserListModel::Row(int listRow) const
+{
+    const int index = RowIndex(listRow);
+    if (index < 0 || !m_rows || index >= static_cast<int>(m_rows->size()))
+        return nullptr;
+    return &(*m_rows)[index];
+}
+
+int CBrowserListModel::FirstSelectedListRow(const QAbstractItemView& view)
+{
+    const QItemSelectionModel* selection = view.selectionModel();
+    if (!selection)
+        return -1;
+    int first = -1;
+    for (const QModelIndex& index : selection->selectedIndexes())
+        if (first < 0 || index.row() < first)
+            first = index.row();
+    return first;
+}
+
+QString CBrowserListModel::TimeText(std::int64_t modified)
+{
+    if (modified == 0)
+        return {};
+    // Local time on purpose: the seconds carry the listed clock read as local time.
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(modified, Qt::LocalTime);
+    return QLocale().toString(when, QLocale::ShortFormat);
+}
+
+int CBrowserListModel::DefaultWidth(int column)
+{
+    static const int widths[ColumnCount] = {180, 110, 80, 80, 60};
+    return column >= 0 && column < ColumnCount ? widths[column] : 0;
+}
+
+int CBrowserListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : VisibleCount();
+}
+
+int CBrowserListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant CBrowserListModel::data(const QModelIndex& index, int role) const
+{
+    const BrowserRow* row = index.isValid() ? Row(index.row()) : nullptr;
+    if (!row)
+        return {};
+    switch (role)
+    {
+    case Qt::DisplayRole:
+        switch (index.column())
+        {
+        case NameColumn:
+            return QString::fromStdWString(row->displayName);
+        case TimeColumn:
+            return TimeText(row->modified);
+        case SizeColumn:
+            return QString::fromStdWString(SizeText(row->size));
+        case AttributesColumn:
+            return QString::fromStdWString(row->attributes);
+        case OwnerColumn:
+            return QString::fromStdWString(row->owner);
+        }
+        return {};
+    case Qt::DecorationRole:
+        // Icons are shared per kind; FileIcons looks each type up once.
+        if (index.column() == NameColumn)
+            return platform::FileIcons::For(row->isDirectory, QString::fromStdWString(row->name));
+        return {};
+    case Qt::TextAlignmentRole:
+        if (index.column() >= SizeColumn)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    case RowIndexRole:
+        return RowIndex(index.row());
+    }
+    return {};
+}
+
+QVariant CBrowserListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::DisplayRole)
+    {
+        static const char* const headings[ColumnCount] = {"Name", "Time", "Size", "Attributes", "Owner"};
+        return section >= 0 && section < ColumnCount ? QString::fromLatin1(headings[section]) : QVariant();
+    }
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue((section >= SizeColumn ? Qt::AlignRight : Qt::AlignLeft) |
+                                   Qt::AlignVCenter);
+    return {};
+}

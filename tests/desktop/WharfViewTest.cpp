@@ -1,0 +1,475 @@
+#include "desktop/WharfView.h"
+#include "desktop/ListCtrlEx.h"
+#include "desktop/MainFrame.h"
+#include "desktop/WharfApp.h"
+#include "desktop/WharfDoc.h"
+#include "files/RemoteBrowser.h"
+#include "files/TextDlg.h"
+#include "platform/RecordingShellOpener.h"
+#include "platform/Services.h"
+#include "platform/qt/QtActivitySignal.h"
+#include "platform/qt/QtStatusOutlet.h"
+#include "sites/SiteList.h"
+#include "sites/SiteManager.h"
+#include "sites/TempDirectory.h"
+#include "sites/dialogs/DialogDriver.h"
+#include "support/PyFtpdServer.h"
+#include "support/TestServices.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+using platform::Services;
+
+namespace
+{
+int Occurrences(const std::string& text, const std::string& what)
+{
+    int count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+// Answers the next modal prompt with this text.
+void AnswerPrompt(const QString& text)
+{
+    QTimer::singleShot(0,
+                       [text]
+                       {
+                           auto* prompt = qobject_cast<CTextDlg*>(QApplication::activeModalWidget());
+                           ASSERT_NE(prompt, nullptr);
+                           prompt->Edit()->setText(text);
+                           prompt->accept();
+                       });
+}
+
+class WharfWindow : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_frame.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_frame));
+        m_temp = fs::path(m_server.Root()).parent_path() / "local-temp";
+        fs::create_directories(m_temp);
+        SetTemporaryDirectory(m_temp.wstring());
+        View().Connection().Browser().SetShellOpener(&m_opener);
+        View().SetSiteManagerRunner(
+            [this](CSiteConnection& connection, QWidget*, std::wstring& title)
+            {
+                ++m_siteManagerRuns;
+                SiteRecord site;
+                site.Initialise();
+                site.SetLabel(L"Local");
+                site.SetHost(L"127.0.0.1");
+                site.SetPort(m_server.Port());
+                site.SetLogin(L"tessel");
+                site.SetPassword(L"tessel-secret");
+                site.SetTimeout(5);
+                site.SetKeepAlive(m_keepAlive);
+                site.SetDirectory(m_directory);
+                if (!connection.Connect(site))
+                    return false;
+                connection.GoToInitialDirectory(site.Directory());
+                title = L"Local (127.0.0.1:" + std::to_wstring(m_server.Port()) + L")";
+                return true;
+            });
+    }
+    void TearDown() override { m_frame.View().Connection().Browser().SetShellOpener(nullptr); }
+
+    CWharfView& View() { return m_frame.View(); }
+    void File(const std::string& relative, const std::string& content)
+    {
+        const fs::path path = fs::path(m_server.Root()) / relative;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+    }
+    void Folder(const std::string& relative) { fs::create_directories(fs::path(m_server.Root()) / relative); }
+    std::vector<QString> Shown()
+    {
+        std::vector<QString> names;
+        for (int i = 0; i < View().Model().rowCount(); ++i)
+            names.push_back(View().Model().data(View().Model().index(i, 0), Qt::DisplayRole).toString());
+        return names;
+    }
+    std::vector<QString> Folders()
+    {
+        std::vector<QString> entries;
+        for (int i = 0; i < View().Folders().count(); ++i)
+            entries.push_back(View().Folders().itemText(i));
+        return entries;
+    }
+    void Select(const QString& name)
+    {
+        QTreeView* details = View().List().DetailsView();
+        for (int i = 0; i < View().Model().rowCount(); ++i)
+            if (View().Model().data(View().Model().index(i, 0), Qt::DisplayRole).toString() == name)
+            {
+                details->setCurrentIndex(View().Model().index(i, 0));
+                return;
+            }
+        FAIL() << "no row " << name.toStdString();
+    }
+    void Key(Qt::Key key) { QTest::keyClick(View().List().DetailsView(), key); }
+    std::wstring Current() { return View().Connection().CurrentDirectory(); }
+
+    testing_support::PyFtpdServer m_server;
+    fs::path m_temp;
+    platform::RecordingShellOpener m_opener;
+    CWharfDoc m_doc;
+    CMainFrame m_frame{m_doc};
+    int m_siteManagerRuns = 0;
+    int m_keepAlive = 0;
+    std::wstring m_directory;
+};
+} // namespace
+
+TEST_F(WharfWindow, ConnectingShowsTheSortedFolderTheChooserChainAndTheCounts)
+{
+    File("pub/docs/b.txt", "bb");
+    File("pub/docs/A.txt", "a");
+    Folder("pub/docs/zdir");
+    Folder("pub/docs/Cdir");
+    m_directory = L"pub/docs";
+    EXPECT_TRUE(View().ConnectAction()->isEnabled());
+    EXPECT_FALSE(View().DisconnectAction()->isEnabled());
+
+    View().ConnectAction()->trigger();
+    ASSERT_TRUE(View().Connection().IsConnected()) << m_server.Log();
+    EXPECT_EQ(Shown(), (std::vector<QString>{"Cdir", "zdir", "A.txt", "b.txt"}));
+    EXPECT_EQ(Folders(), (std::vector<QString>{"/", "/pub", "/pub/docs"}));
+    EXPECT_EQ(View().Folders().currentText(), "/pub/docs");
+    EXPECT_EQ(Services::StatusText(1), L"Directories: 2");
+    EXPECT_EQ(Services::StatusText(2), L"Files: 2");
+    EXPECT_EQ(m_frame.windowTitle(),
+              QString("Local (127.0.0.1:%1) - Tessel FTP Client").arg(m_server.Port()));
+    EXPECT_FALSE(View().ConnectAction()->isEnabled());
+    EXPECT_TRUE(View().DisconnectAction()->isEnabled());
+    EXPECT_EQ(View().List().m_connected, 1);
+    EXPECT_EQ(View().List().m_columnCount, 5);
+    EXPECT_EQ(View().List().ColumnWidth(0), 180);
+}
+
+TEST_F(WharfWindow, DisconnectEmptiesTheListAndSaysDisconnected)
+{
+    File("f.txt", "f");
+    View().OnConnect();
+    ASSERT_EQ(Shown().size(), 1u);
+    View().DisconnectAction()->trigger();
+    EXPECT_FALSE(View().Connection().IsConnected());
+    EXPECT_TRUE(Shown().empty());
+    EXPECT_EQ(View().Folders().count(), 0);
+    EXPECT_EQ(m_doc.Title(), L"Disconnected");
+    EXPECT_EQ(m_frame.windowTitle(), "Disconnected - Tessel FTP Client");
+    EXPECT_EQ(Services::StatusText(1), L"");
+    EXPECT_TRUE(View().ConnectAction()->isEnabled());
+    EXPECT_EQ(View().List().m_connected, 0);
+    EXPECT_NE(m_server.Log().find("QUIT"), std::string::npos);
+}
+
+TEST_F(WharfWindow, CancelledSiteManagerLeavesTheWindowUnconnected)
+{
+    View().SetSiteManagerRunner([](CSiteConnection&, QWidget*, std::wstring&) { return false; });
+    m_doc.ResetContents();
+    View().OnConnect();
+    EXPECT_FALSE(View().Connection().IsConnected());
+    EXPECT_EQ(m_doc.Title(), L"Disconnected");
+    EXPECT_TRUE(View().ConnectAction()->isEnabled());
+}
+
+TEST_F(WharfWindow, EnterBackspaceUpGoAndTheChooserNavigate)
+{
+    Folder("a/b/c");
+    File("a/b/c/leaf.txt", "x");
+    View().OnConnect();
+    Select("a");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Current(), L"/a");
+    const QPoint onB = View().List().DetailsView()->visualRect(View().Model().index(0, 0)).center();
+    QTest::mouseClick(View().List().DetailsView()->viewport(), Qt::LeftButton, {}, onB);
+    QTest::mouseDClick(View().List().DetailsView()->viewport(), Qt::LeftButton, {}, onB);
+    EXPECT_EQ(Current(), L"/a/b");
+    EXPECT_EQ(Shown(), (std::vector<QString>{"c"}));
+
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(Current(), L"/a");
+    QTest::mouseClick(&View().UpButton(), Qt::LeftButton);
+    EXPECT_EQ(Current(), L"/");
+    // At the root Backspace changes nothing.
+    const int cwds = Occurrences(m_server.Log(), "CWD");
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(Current(), L"/");
+    EXPECT_EQ(Occurrences(m_server.Log(), "CWD"), cwds);
+
+    AnswerPrompt("/a/b/c/");
+    Key(Qt::Key_F9);
+    EXPECT_EQ(Current(), L"/a/b/c");
+    EXPECT_EQ(Shown(), (std::vector<QString>{"leaf.txt"}));
+    AnswerPrompt("/a");
+    QTest::mouseClick(&View().GoButton(), Qt::LeftButton);
+    EXPECT_EQ(Current(), L"/a");
+
+    View().Folders().setCurrentIndex(0);
+    EXPECT_EQ(Current(), L"/");
+    EXPECT_EQ(Shown(), (std::vector<QString>{"a"}));
+
+    // F5 reads the folder again.
+    Folder("new");
+    Key(Qt::Key_F5);
+    EXPECT_EQ(Shown(), (std::vector<QString>{"a", "new"}));
+}
+
+TEST_F(WharfWindow, ARefusedChooserEntryLeavesTheChooserOnTheCurrentFolder)
+{
+    Folder("x/y");
+    m_directory = L"x/y";
+    View().OnConnect();
+    fs::remove_all(fs::path(m_server.Root()) / "x");
+    Folder("x2");
+    View().Folders().setCurrentIndex(1);
+    EXPECT_EQ(Current(), L"/x/y");
+    EXPECT_EQ(View().Folders().currentText(), "/x/y");
+}
+
+TEST_F(WharfWindow, OpeningAFileDownloadsItToTheTemporaryFolderAndHandsItToTheShell)
+{
+    File("notes.txt", "hello notes");
+    View().OnConnect();
+    Select("notes.txt");
+    Key(Qt::Key_Enter);
+    ASSERT_EQ(m_opener.Opened(), (std::vector<std::wstring>{(m_temp / "notes.txt").wstring()}))
+        << m_server.Log();
+    std::ifstream in(m_temp / "notes.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "hello notes");
+    // Nothing selected: nothing happens.
+    View().List().Selection()->clearSelection();
+    Key(Qt::Key_Return);
+    EXPECT_EQ(m_opener.Opened().size(), 1u);
+}
+
+TEST_F(WharfWindow, KeepAliveSendsPwdAfterTheIdlePeriodOnlyWhenTheSiteAsksForIt)
+{
+    View().OnConnect();
+    const int before = Occurrences(m_server.Log(), "PWD");
+    View().SetKeepAlivePeriod(100);
+    QTest::qWait(600);
+    EXPECT_EQ(Occurrences(m_server.Log(), "PWD"), before);
+    View().OnDisconnect();
+
+    m_keepAlive = 1;
+    View().OnConnect();
+    const int connected = Occurrences(m_server.Log(), "PWD");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Occurrences(m_server.Log(), "PWD") > connected; }, 10000))
+        << m_server.Log();
+}
+
+TEST_F(WharfWindow, SocketActivityFromAnyThreadRestartsTheKeepAliveTimer)
+{
+    platform::QtActivitySignal activity;
+    activity.SetTarget(&View());
+    View().SetKeepAlivePeriod(60000);
+    QTest::qWait(300);
+    const int remaining = View().KeepAliveRemaining();
+    ASSERT_LT(remaining, 60000);
+    std::thread worker([&] { activity.Post(); });
+    worker.join();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return View().KeepAliveRemaining() > remaining; }, 5000));
+}
+
+TEST_F(WharfWindow, ViewModesAreRadioCheckedInTheMenu)
+{
+    EXPECT_TRUE(View().DetailsAction()->isChecked());
+    View().ListAction()->trigger();
+    EXPECT_EQ(View().List().Mode(), CListCtrlEx::List);
+    EXPECT_TRUE(View().ListAction()->isChecked());
+    EXPECT_FALSE(View().DetailsAction()->isChecked());
+    View().IconsAction()->trigger();
+    EXPECT_EQ(View().List().Mode(), CListCtrlEx::Icons);
+    EXPECT_TRUE(View().IconsAction()->isChecked());
+    EXPECT_EQ(View().List().CurrentView(), static_cast<QAbstractItemView*>(View().List().ListView()));
+}
+
+TEST_F(WharfWindow, SetTempDirectoryCreatesAndStoresTheFolder)
+{
+    const fs::path wanted = m_temp / "made" / "here";
+    AnswerPrompt(QString::fromStdString(wanted.string()));
+    View().TempDirectoryAction()->trigger();
+    EXPECT_TRUE(fs::is_directory(wanted));
+    EXPECT_EQ(TemporaryDirectory(), wanted.wstring());
+}
+
+TEST(WharfStatus, PaneTextsFromAWorkerThreadReachTheStatusBar)
+{
+    CWharfDoc doc;
+    CMainFrame frame(doc);
+    platform::QtStatusOutlet outlet;
+    outlet.SetTarget(&frame);
+    std::thread worker([&] { outlet.SetPaneText(2, L"Files: 7"); });
+    worker.join();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.PaneText(2) == "Files: 7"; }, 5000));
+    // A target that is gone takes no more texts.
+    outlet.SetTarget(nullptr);
+    outlet.SetPaneText(2, L"late");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame.PaneText(2), "Files: 7");
+}
+
+TEST(WharfStart, TheWindowOpensDisconnectedAndTheSiteManagerOpensAtOnce)
+{
+    const fs::path folder = fs::temp_directory_path() / ("wharf-start-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    int runs = 0;
+    {
+        CWharfApp app(QString::fromStdString((folder / "FTPClient.ini").string()));
+        ASSERT_TRUE(app.InitInstance());
+        app.View()->SetSiteManagerRunner(
+            [&](CSiteConnection&, QWidget*, std::wstring&)
+            {
+                ++runs;
+                return false;
+            });
+        EXPECT_TRUE(app.Frame()->isVisible());
+        EXPECT_EQ(app.Frame()->windowTitle(), "Disconnected - Tessel FTP Client");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return runs == 1; }, 5000));
+        EXPECT_EQ(app.Doc()->Title(), L"Disconnected");
+        EXPECT_TRUE(app.View()->KeepAliveActive());
+        EXPECT_EQ(app.View()->KeepAlivePeriod(), 30000);
+        // Status texts go to the window's panes.
+        Services::SetStatusText(1, L"Directories: 3");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return app.Frame()->PaneText(1) == "Directories: 3"; }, 5000));
+    }
+    testing_support::ResetServices();
+    fs::remove_all(folder);
+}
+
+namespace
+{
+// Opens the list's context menu and hands the shown popup to the callback.
+void WithContextMenu(CListCtrlEx& list, std::function<void(QMenu&)> use)
+{
+    bool seen = false;
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                           ASSERT_NE(menu, nullptr);
+                           seen = true;
+                           use(*menu);
+                       });
+    QWidget* viewport = list.DetailsView()->viewport();
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), viewport->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(viewport, &event);
+    EXPECT_TRUE(seen);
+}
+} // namespace
+
+TEST_F(WharfWindow, ContextMenuIsGreyedWhileUnconnectedAndSwitchesTheModeWhenConnected)
+{
+    WithContextMenu(View().List(),
+                    [](QMenu& menu)
+                    {
+                        ASSERT_FALSE(menu.actions().isEmpty());
+                        EXPECT_FALSE(menu.actions().front()->isEnabled());
+                        menu.close();
+                    });
+    EXPECT_EQ(View().List().Mode(), CListCtrlEx::Details);
+
+    View().OnConnect();
+    WithContextMenu(View().List(),
+                    [](QMenu& menu)
+                    {
+                        QMenu* modes = menu.actions().front()->menu();
+                        ASSERT_NE(modes, nullptr);
+                        EXPECT_TRUE(modes->isEnabled());
+                        menu.setActiveAction(menu.actions().front());
+                        QTest::keyClick(&menu, Qt::Key_Right);
+                        auto* shown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                        ASSERT_EQ(shown, modes);
+                        modes->setActiveAction(modes->actions().at(1));
+                        QTest::keyClick(modes, Qt::Key_Return);
+                    });
+    EXPECT_EQ(View().List().Mode(), CListCtrlEx::List);
+    EXPECT_TRUE(View().ListAction()->isChecked());
+}
+
+TEST_F(WharfWindow, ClosingTheWindowWhileConnectedLogsOut)
+{
+    View().OnConnect();
+    ASSERT_TRUE(View().Connection().IsConnected());
+    m_frame.ExitAction()->trigger();
+    EXPECT_FALSE(View().Connection().IsConnected());
+    EXPECT_NE(m_server.Log().find("QUIT"), std::string::npos);
+    EXPECT_EQ(m_doc.Title(), L"Disconnected");
+}
+
+TEST(WharfAbout, TheAboutCommandShowsTheVersion)
+{
+    const fs::path file = fs::temp_directory_path() / ("wharf-about-" + std::to_string(::getpid()) + ".ini");
+    CWharfApp app(QString::fromStdString(file.string()));
+    ASSERT_TRUE(app.InitInstance(false));
+    QString title, texts;
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           QWidget* box = QApplication::activeModalWidget();
+                           ASSERT_NE(box, nullptr);
+                           title = box->windowTitle();
+                           for (QLabel* label : box->findChildren<QLabel*>())
+                               texts += label->text();
+                           static_cast<QDialog*>(box)->accept();
+                       });
+    app.Frame()->AboutAction()->trigger();
+    EXPECT_EQ(title, "About Tessel FTP Client");
+    EXPECT_TRUE(texts.contains("Tessel FTP Client v4.1"));
+    fs::remove(file);
+}
+
+TEST_F(WharfWindow, ConnectOpensTheSiteManagerAndListsTheChosenSite)
+{
+    Folder("pub/in");
+    File("pub/in/x.txt", "x");
+    SiteRecord site;
+    site.SetLabel(L"Saved");
+    site.SetHost(L"127.0.0.1");
+    site.SetPort(m_server.Port());
+    site.SetLogin(L"tessel");
+    site.SetPassword(L"tessel-secret");
+    site.SetTimeout(5);
+    site.SetDirectory(L"pub/in");
+    CSiteList stored;
+    ASSERT_GE(stored.AddSite(site), 0);
+
+    View().SetSiteManagerRunner(CWharfView::RunSiteManager);
+    testing_support::WhenShown<CSiteManager>(
+        [](CSiteManager& manager)
+        {
+            for (QTreeWidgetItem* item :
+                 manager.Tree()->findItems("Saved", Qt::MatchExactly | Qt::MatchRecursive))
+                manager.Tree()->setCurrentItem(item);
+            manager.ConnectButton()->click();
+            if (manager.isVisible())
+                manager.reject();
+        });
+    View().ConnectAction()->trigger();
+    ASSERT_TRUE(View().Connection().IsConnected()) << m_server.Log();
+    EXPECT_EQ(m_doc.Title(), L"Saved (127.0.0.1:" + std::to_wstring(m_server.Port()) + L")");
+    EXPECT_EQ(Shown(), (std::vector<QString>{"x.txt"}));
+    EXPECT_EQ(View().Folders().currentText(), "/pub/in");
+}

@@ -1,0 +1,492 @@
+#include "files/RemoteBrowser.h"
+#include "files/BrowserListModel.h"
+#include "ftp/FTPFileStatus.h"
+#include "platform/RecordingShellOpener.h"
+#include "platform/Services.h"
+#include "sites/SiteConnection.h"
+#include "sites/TempDirectory.h"
+#include "support/PyFtpdServer.h"
+#include "support/TestServices.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QLineEdit>
+#include <QLocale>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <utime.h>
+
+namespace fs = std::filesystem;
+using platform::Services;
+
+namespace
+{
+BrowserRow Row(const std::wstring& name, bool directory, std::int64_t size = 0)
+{
+    BrowserRow row;
+    row.isDirectory = directory;
+    row.name = row.displayName = name;
+    row.path = L"/";
+    row.size = size;
+    return row;
+}
+
+std::vector<std::wstring> Names(const std::vector<BrowserRow>& rows)
+{
+    std::vector<std::wstring> names;
+    for (const auto& row : rows)
+        names.push_back(row.name);
+    return names;
+}
+
+std::vector<std::wstring> Shown(const CBrowserListModel& model)
+{
+    std::vector<std::wstring> names;
+    for (int i = 0; i < model.rowCount(); ++i)
+        names.push_back(model.data(model.index(i, 0), Qt::DisplayRole).toString().toStdWString());
+    return names;
+}
+
+std::vector<std::wstring> Entries(const QComboBox& box)
+{
+    std::vector<std::wstring> entries;
+    for (int i = 0; i < box.count(); ++i)
+        entries.push_back(box.itemText(i).toStdWString());
+    return entries;
+}
+
+std::vector<std::wstring> Counts()
+{
+    return {Services::StatusText(1), Services::StatusText(2), Services::StatusText(3)};
+}
+
+int Occurrences(const std::string& text, const std::string& what)
+{
+    int count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+} // namespace
+
+TEST(BrowserRows, FoldersComeFirstThenNamesWithoutRegardToCaseKeepingEqualNamesInOrder)
+{
+    std::vector<BrowserRow> rows{Row(L"b", true),     Row(L"A", false),    Row(L"a", true),
+                                 Row(L"x", false, 1), Row(L"X", false, 2), Row(L"x", false, 3)};
+    CRemoteBrowser::SortRows(rows);
+    EXPECT_EQ(Names(rows), (std::vector<std::wstring>{L"a", L"b", L"A", L"x", L"X", L"x"}));
+    EXPECT_EQ(rows[3].size, 1);
+    EXPECT_EQ(rows[5].size, 3);
+}
+
+TEST(BrowserRows, LinksKeepTheirListedTextAndDotEntriesAreLeftOut)
+{
+    nsFTP::CFTPFileStatus record;
+    record.Name = L"lib -> usr/lib";
+    record.Path = L"/pub";
+    record.Attributes = L"lrwxrwxrwx";
+    record.TryCwd = true;
+    record.SizeType = 1;
+    record.Size = 7;
+    BrowserRow row;
+    ASSERT_TRUE(CRemoteBrowser::MakeRow(record, row));
+    EXPECT_TRUE(row.isLink);
+    EXPECT_TRUE(row.isDirectory);
+    EXPECT_EQ(row.name, L"lib");
+    EXPECT_EQ(row.displayName, L"lib -> usr/lib");
+    EXPECT_EQ(row.size, 7);
+
+    // A plain file whose name holds an arrow is not cut; an unknown size is -1.
+    record.Attributes = L"-rw-r--r--";
+    record.SizeType = 0;
+    ASSERT_TRUE(CRemoteBrowser::MakeRow(record, row));
+    EXPECT_EQ(row.name, L"lib -> usr/lib");
+    EXPECT_EQ(row.size, -1);
+
+    record.Name = L".";
+    EXPECT_FALSE(CRemoteBrowser::MakeRow(record, row));
+    record.Name = L"..";
+    EXPECT_FALSE(CRemoteBrowser::MakeRow(record, row));
+}
+
+TEST(FolderChain, ChainFromTheRootWithTheHomeFolderFirstWhenItIsNoneOfThem)
+{
+    int selected = -1;
+    EXPECT_EQ(CRemoteBrowser::FolderChain(L"/a/b", L"/", selected),
+              (std::vector<std::wstring>{L"/", L"/a", L"/a/b"}));
+    EXPECT_EQ(selected, 2);
+    EXPECT_EQ(CRemoteBrowser::FolderChain(L"/a/b", L"/home/u", selected),
+              (std::vector<std::wstring>{L"/home/u", L"/", L"/a", L"/a/b"}));
+    EXPECT_EQ(selected, 3);
+    EXPECT_EQ(CRemoteBrowser::FolderChain(L"/a/b", L"/a", selected),
+              (std::vector<std::wstring>{L"/", L"/a", L"/a/b"}));
+    // A home that merely begins like a listed folder is still put first.
+    EXPECT_EQ(CRemoteBrowser::FolderChain(L"/ab/c", L"/a", selected),
+              (std::vector<std::wstring>{L"/a", L"/", L"/ab", L"/ab/c"}));
+    EXPECT_EQ(CRemoteBrowser::FolderChain(L"/", L"/", selected), (std::vector<std::wstring>{L"/"}));
+    EXPECT_EQ(selected, 0);
+    // No current folder: only the home folder, nothing selected.
+    EXPECT_EQ(CRemoteBrowser::FolderChain(L"", L"/home/u", selected),
+              (std::vector<std::wstring>{L"/home/u"}));
+    EXPECT_EQ(selected, -1);
+    EXPECT_EQ(CRemoteBrowser::FolderChain(L"/a//b", L"", selected),
+              (std::vector<std::wstring>{L"/", L"/a", L"/a/", L"/a//b"}));
+    EXPECT_EQ(selected, 3);
+
+    // Whatever path a server reports, the chooser stays small.
+    std::wstring deep;
+    for (int i = 0; i < 1000; ++i)
+        deep += L"/d";
+    auto chain = CRemoteBrowser::FolderChain(deep, L"", selected);
+    EXPECT_EQ(chain.size(), CRemoteBrowser::MaxChainLevels + 1);
+    EXPECT_EQ(chain.front(), L"/");
+    EXPECT_EQ(chain.back(), deep);
+    EXPECT_EQ(chain[chain.size() - 2], deep.substr(0, deep.size() - 2));
+    const std::wstring huge = L"/" + std::wstring(CRemoteBrowser::MaxChainPath, L'x') + L"/y";
+    EXPECT_EQ(CRemoteBrowser::FolderChain(huge, L"/", selected), (std::vector<std::wstring>{L"/", huge}));
+    EXPECT_EQ(selected, 1);
+
+    EXPECT_EQ(CRemoteBrowser::ParentFolder(L"/a/b"), L"/a");
+    EXPECT_EQ(CRemoteBrowser::ParentFolder(L"/a"), L"/");
+    EXPECT_EQ(CRemoteBrowser::ParentFolder(L"/"), L"");
+    EXPECT_EQ(CRemoteBrowser::ParentFolder(L""), L"");
+}
+
+// The filter, with the real filter-bar controls and an unconnected connection.
+class BrowserFilter : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_show.addItems({"Show Files and Directories", "Show Only Files", "Show Only Directories"});
+        m_type.addItem("Show All Types");
+        m_browser.SetFilterLinks(&m_text, &m_show, &m_type);
+    }
+    void Fill(std::vector<BrowserRow> rows)
+    {
+        m_browser.SetRows(rows);
+        m_browser.Fill(nullptr, &m_model);
+    }
+    void Refill() { m_browser.Fill(nullptr, &m_model); }
+
+    CSiteConnection m_connection;
+    CRemoteBrowser& m_browser = m_connection.Browser();
+    CBrowserListModel m_model;
+    QLineEdit m_text;
+    QComboBox m_show;
+    QComboBox m_type;
+};
+
+TEST_F(BrowserFilter, TextMatchesAnywhereWithoutRegardToCaseAndCountsCoverWhatIsShown)
+{
+    Fill({Row(L"LAB.TXT", false, 10), Row(L"cab", false, 20), Row(L"a.b", false, 40), Row(L"tab", true)});
+    m_text.setText("ab");
+    Refill();
+    EXPECT_EQ(Shown(m_model), (std::vector<std::wstring>{L"tab", L"cab", L"LAB.TXT"}));
+    EXPECT_EQ(Counts(), (std::vector<std::wstring>{L"Directories: 1", L"Files: 2", L"30 bytes"}));
+
+    m_text.setText("AB");
+    m_show.setCurrentIndex(2);
+    Refill();
+    EXPECT_EQ(Shown(m_model), (std::vector<std::wstring>{L"tab"}));
+
+    m_text.clear();
+    m_show.setCurrentIndex(1);
+    Refill();
+    EXPECT_EQ(Shown(m_model), (std::vector<std::wstring>{L"a.b", L"cab", L"LAB.TXT"}));
+    EXPECT_EQ(Counts(), (std::vector<std::wstring>{L"Directories: 0", L"Files: 3", L"70 bytes"}));
+}
+
+TEST_F(BrowserFilter, ListItemsLeadBackToTheirRowsWhenRowsAreHidden)
+{
+    Fill({Row(L"dir", true), Row(L"a.txt", false), Row(L"b.dat", false)});
+    m_show.setCurrentIndex(1);
+    Refill();
+    ASSERT_EQ(m_model.rowCount(), 2);
+    const int index = m_model.data(m_model.index(1, 0), CBrowserListModel::RowIndexRole).toInt();
+    EXPECT_EQ(m_browser.Rows()[index].name, L"b.dat");
+    EXPECT_EQ(m_model.RowIndex(5), -1);
+}
+
+TEST_F(BrowserFilter, TypesAreGatheredOnlyWhenNoEntryBeginsWithThemAndASelectedTypeKeepsFolders)
+{
+    Fill({Row(L"a.html", false), Row(L"b.htm", false), Row(L"notes.TXT", false), Row(L"c.txt", false),
+          Row(L"README", false), Row(L"d.x", true)});
+    // Folders' types are gathered too.
+    EXPECT_EQ(Entries(m_type), (std::vector<std::wstring>{L"Show All Types", L".x", L".html", L".txt"}));
+
+    m_type.setCurrentIndex(3);
+    Refill();
+    EXPECT_EQ(Shown(m_model), (std::vector<std::wstring>{L"d.x", L"c.txt", L"notes.TXT"}));
+    // While a type is selected the list stays as it is.
+    Fill({Row(L"z.zip", false)});
+    EXPECT_EQ(Entries(m_type), (std::vector<std::wstring>{L"Show All Types", L".x", L".html", L".txt"}));
+
+    m_type.setCurrentIndex(0);
+    Refill();
+    EXPECT_EQ(Entries(m_type), (std::vector<std::wstring>{L"Show All Types", L".zip"}));
+}
+
+TEST_F(BrowserFilter, GatheredTypesAreBounded)
+{
+    std::vector<BrowserRow> rows;
+    for (int i = 0; i < CRemoteBrowser::MaxGatheredTypes + 50; ++i)
+        rows.push_back(Row(L"f.t" + std::to_wstring(i) + L"x", false));
+    Fill(rows);
+    EXPECT_EQ(m_type.count(), 1 + CRemoteBrowser::MaxGatheredTypes);
+    EXPECT_EQ(m_model.rowCount(), static_cast<int>(rows.size()));
+}
+
+TEST_F(BrowserFilter, LinksCountAsNeitherFolderNorFileButTheirSizeCounts)
+{
+    BrowserRow link = Row(L"lib", true, 7);
+    link.isLink = true;
+    link.displayName = L"lib -> usr/lib";
+    Fill({link, Row(L"d", true), Row(L"f", false, 5)});
+    EXPECT_EQ(Shown(m_model), (std::vector<std::wstring>{L"d", L"lib -> usr/lib", L"f"}));
+    EXPECT_EQ(Counts(), (std::vector<std::wstring>{L"Directories: 1", L"Files: 1", L"12 bytes"}));
+}
+
+TEST_F(BrowserFilter, ModelShowsFiveColumnsWithSizesRightAligned)
+{
+    Fill({Row(L"big", false, 1536)});
+    ASSERT_EQ(m_model.columnCount(), 5);
+    EXPECT_EQ(m_model.headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), "Attributes");
+    EXPECT_EQ(m_model.data(m_model.index(0, 2), Qt::DisplayRole).toString(), "1.50 Kb");
+    EXPECT_TRUE(m_model.data(m_model.index(0, 2), Qt::TextAlignmentRole).value<Qt::Alignment>() &
+                Qt::AlignRight);
+    EXPECT_FALSE(m_model.data(m_model.index(0, 0), Qt::DecorationRole).value<QIcon>().isNull());
+}
+
+TEST_F(BrowserFilter, RowsOfOneKindShareOneIcon)
+{
+    Fill({Row(L"d1", true), Row(L"d2", true), Row(L"a.txt", false), Row(L"B.TXT", false),
+          Row(L"c.zip", false)});
+    auto icon = [this](int row)
+    { return m_model.data(m_model.index(row, 0), Qt::DecorationRole).value<QIcon>(); };
+    EXPECT_EQ(icon(0).cacheKey(), icon(1).cacheKey());
+    EXPECT_EQ(icon(2).cacheKey(), icon(3).cacheKey());
+    EXPECT_NE(icon(0).cacheKey(), icon(2).cacheKey());
+}
+
+// Against a real server.
+class RemoteBrowser : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_temp = fs::path(m_server.Root()).parent_path() / "local-temp";
+        fs::create_directories(m_temp);
+        SetTemporaryDirectory(m_temp.wstring());
+        m_browser.SetShellOpener(&m_opener);
+    }
+    void Connect(const std::wstring& directory = L"")
+    {
+        SiteRecord site;
+        site.Initialise();
+        site.SetHost(L"127.0.0.1");
+        site.SetPort(m_server.Port());
+        site.SetLogin(L"tessel");
+        site.SetPassword(L"tessel-secret");
+        site.SetTimeout(5);
+        ASSERT_TRUE(m_connection.Connect(site)) << m_server.Log();
+        m_connection.GoToInitialDirectory(directory);
+    }
+    void File(const std::string& relative, const std::string& content)
+    {
+        const fs::path path = fs::path(m_server.Root()) / relative;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+    }
+    void Folder(const std::string& relative) { fs::create_directories(fs::path(m_server.Root()) / relative); }
+    void Refresh() { m_browser.Refresh(&m_folders, &m_model); }
+
+    testing_support::PyFtpdServer m_server;
+    fs::path m_temp;
+    CSiteConnection m_connection;
+    CRemoteBrowser& m_browser = m_connection.Browser();
+    platform::RecordingShellOpener m_opener;
+    CBrowserListModel m_model;
+    QComboBox m_folders;
+};
+
+TEST_F(RemoteBrowser, RefreshListsSortedRowsTheFolderChainAndTheCounts)
+{
+    File("a/b/zeta.txt", "12345");
+    File("a/b/Alpha.bin", std::string(1000, 'x'));
+    Folder("a/b/sub");
+    Folder("a/b/Beta");
+    fs::create_directory_symlink("sub", fs::path(m_server.Root()) / "a/b/link");
+    Connect(L"a/b");
+    Refresh();
+    const auto shown = Shown(m_model);
+    ASSERT_EQ(shown.size(), 5u) << m_server.Log();
+    // pyftpdlib lists links as the files or folders they lead to.
+    EXPECT_EQ(shown[0], L"Beta");
+    EXPECT_EQ(shown[3], L"Alpha.bin");
+    EXPECT_EQ(shown[4], L"zeta.txt");
+    EXPECT_EQ(Entries(m_folders), (std::vector<std::wstring>{L"/", L"/a", L"/a/b"}));
+    EXPECT_EQ(m_folders.currentText(), "/a/b");
+    // The link is counted neither as a folder nor as a file.
+    EXPECT_EQ(Services::StatusText(1), L"Directories: 2");
+    EXPECT_EQ(Services::StatusText(2), L"Files: 2");
+    EXPECT_EQ(m_browser.Rows()[1].displayName, L"link -> sub");
+    EXPECT_EQ(m_browser.Rows()[1].name, L"link");
+    EXPECT_EQ(m_browser.Rows()[3].path, L"/a/b");
+    EXPECT_TRUE(testing_support::Boxes().Texts().empty());
+
+    // Sizes of everything shown add up; here files only.
+    m_browser.GoTo(L"/a/b/sub", &m_folders, &m_model);
+    File("a/b/sub/one", "1");
+    File("a/b/sub/two", std::string(2000, '2'));
+    Refresh();
+    EXPECT_EQ(Services::StatusText(3), L"2001 bytes");
+}
+
+TEST_F(RemoteBrowser, AnEmptyFolderGivesNoRowsAndZeroCounts)
+{
+    Folder("empty");
+    Connect(L"empty");
+    EXPECT_FALSE(m_browser.ReloadRows());
+    Refresh();
+    EXPECT_EQ(m_model.rowCount(), 0);
+    EXPECT_EQ(Counts(), (std::vector<std::wstring>{L"Directories: 0", L"Files: 0", L"0 bytes"}));
+}
+
+TEST_F(RemoteBrowser, RefreshDoesNothingWhileDisconnected)
+{
+    m_folders.addItem("/kept");
+    Refresh();
+    EXPECT_EQ(Entries(m_folders), (std::vector<std::wstring>{L"/kept"}));
+    EXPECT_EQ(m_connection.Browser().SelectedDirectoryOrCurrent(0), L"");
+}
+
+TEST_F(RemoteBrowser, OpeningAFolderEntersItAndARefusedFolderLeavesEverythingAsItWas)
+{
+    Folder("top/inner");
+    File("top/inner/x", "x");
+    Connect();
+    Refresh();
+    ASSERT_EQ(m_browser.Rows().size(), 1u);
+    m_browser.OpenRow(0, &m_folders, &m_model, nullptr);
+    ASSERT_EQ(Shown(m_model), (std::vector<std::wstring>{L"inner"}));
+    EXPECT_EQ(m_connection.CurrentDirectory(), L"/top");
+    EXPECT_EQ(m_browser.SelectedDirectoryOrCurrent(0), L"/top/inner");
+
+    fs::remove_all(fs::path(m_server.Root()) / "top/inner");
+    m_browser.OpenRow(0, &m_folders, &m_model, nullptr);
+    EXPECT_EQ(m_connection.CurrentDirectory(), L"/top");
+    EXPECT_EQ(Shown(m_model), (std::vector<std::wstring>{L"inner"}));
+    EXPECT_EQ(m_folders.currentText(), "/top");
+    EXPECT_EQ(testing_support::Boxes().Count(), 1u);
+}
+
+TEST_F(RemoteBrowser, TypedPathsLoseOneTrailingSlashAndTheCurrentFolderIsNotEnteredAgain)
+{
+    Folder("p/q");
+    Connect();
+    m_browser.GoToTypedPath(L"/p/q/", &m_folders, &m_model);
+    EXPECT_EQ(m_connection.CurrentDirectory(), L"/p/q");
+    m_browser.GoToTypedPath(L"/", &m_folders, &m_model);
+    EXPECT_EQ(m_connection.CurrentDirectory(), L"/");
+    const int before = Occurrences(m_server.Log(), "CWD");
+    m_browser.GoToTypedPath(L"/", &m_folders, &m_model);
+    m_browser.GoToTypedPath(L"", &m_folders, &m_model);
+    EXPECT_EQ(Occurrences(m_server.Log(), "CWD"), before);
+}
+
+TEST_F(RemoteBrowser, UpGoesToTheParentAndStopsAtTheRoot)
+{
+    Folder("u/v");
+    Connect(L"u/v");
+    Refresh();
+    m_browser.Up(&m_folders, &m_model);
+    EXPECT_EQ(m_connection.CurrentDirectory(), L"/u");
+    EXPECT_EQ(Shown(m_model), (std::vector<std::wstring>{L"v"}));
+    m_browser.Up(&m_folders, &m_model);
+    m_browser.Up(&m_folders, &m_model);
+    EXPECT_EQ(m_connection.CurrentDirectory(), L"/");
+    EXPECT_EQ(Entries(m_folders), (std::vector<std::wstring>{L"/"}));
+
+    // The chooser navigates to its selected entry.
+    m_browser.GoTo(L"/u/v", &m_folders, &m_model);
+    m_folders.setCurrentIndex(1);
+    m_browser.FolderChosen(&m_folders, &m_model);
+    EXPECT_EQ(m_connection.CurrentDirectory(), L"/u");
+}
+
+TEST_F(RemoteBrowser, OpeningAFileDownloadsItIntoTheTemporaryFolderAndOpensIt)
+{
+    const std::string content(70000, 'k');
+    File("docs/report.txt", content);
+    std::ofstream(m_temp / "report.txt") << "old";
+    Connect(L"docs");
+    Refresh();
+    ASSERT_EQ(m_browser.Rows().size(), 1u);
+    m_browser.OpenRow(0, &m_folders, &m_model, nullptr);
+    ASSERT_EQ(m_opener.Opened(), (std::vector<std::wstring>{(m_temp / "report.txt").wstring()}))
+        << m_server.Log();
+    std::ifstream in(m_temp / "report.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), content);
+    EXPECT_TRUE(testing_support::Boxes().Texts().empty());
+    // The connection is still usable for the next command.
+    EXPECT_EQ(m_connection.CurrentDirectory(), L"/docs");
+}
+
+TEST_F(RemoteBrowser, AListedNameThatIsNoSafeLocalNameIsNeverWrittenOrOpened)
+{
+    Connect();
+    BrowserRow evil = Row(L"../escaped", false, 1);
+    m_browser.SetRows({evil});
+    m_browser.OpenRow(0, &m_folders, &m_model, nullptr);
+    EXPECT_TRUE(m_opener.Opened().empty());
+    EXPECT_FALSE(fs::exists(m_temp.parent_path() / "escaped"));
+    EXPECT_EQ(testing_support::Boxes().Count(), 1u);
+}
+
+// Times are shown as the server listed them, whatever the local zone.
+TEST_F(RemoteBrowser, TimesShowTheListedClockInAnyTimeZone)
+{
+    const char* oldZone = std::getenv("TZ");
+    const std::string saved = oldZone ? oldZone : "";
+    setenv("TZ", "Asia/Kolkata", 1);
+    tzset();
+
+    File("t/when.txt", "w");
+    // pyftpdlib lists UTC times; a recent file shows hours and minutes.
+    const std::time_t stamp = (std::time(nullptr) - 86400) / 60 * 60;
+    const utimbuf times{stamp, stamp};
+    ASSERT_EQ(utime((fs::path(m_server.Root()) / "t/when.txt").c_str(), &times), 0);
+    Connect(L"t");
+    Refresh();
+    ASSERT_EQ(m_model.rowCount(), 1);
+    std::tm listed{};
+    gmtime_r(&stamp, &listed);
+    const QDateTime expected(QDate(listed.tm_year + 1900, listed.tm_mon + 1, listed.tm_mday),
+                             QTime(listed.tm_hour, listed.tm_min));
+    EXPECT_EQ(m_model.data(m_model.index(0, 1), Qt::DisplayRole).toString(),
+              QLocale().toString(expected, QLocale::ShortFormat));
+
+    if (oldZone)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+TEST_F(RemoteBrowser, AFileThatCannotBeDownloadedIsNotOpened)
+{
+    File("gone.txt", "soon gone");
+    Connect();
+    Refresh();
+    ASSERT_EQ(m_browser.Rows().size(), 1u);
+    fs::remove(fs::path(m_server.Root()) / "gone.txt");
+    m_browser.OpenRow(0, &m_folders, &m_model, nullptr);
+    EXPECT_TRUE(m_opener.Opened().empty());
+    EXPECT_GE(testing_support::Boxes().Count(), 1u);
+    EXPECT_TRUE(m_connection.IsConnected());
+}
