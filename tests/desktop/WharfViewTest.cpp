@@ -13,6 +13,7 @@
 #include "sites/SiteManager.h"
 #include "sites/TempDirectory.h"
 #include "sites/dialogs/DialogDriver.h"
+#include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
 #include "support/TestServices.h"
 
@@ -75,14 +76,8 @@ protected:
             [this](CSiteConnection& connection, QWidget*, std::wstring& title)
             {
                 ++m_siteManagerRuns;
-                SiteRecord site;
-                site.Initialise();
+                SiteRecord site = testing_support::FixtureSite(m_server, 5);
                 site.SetLabel(L"Local");
-                site.SetHost(L"127.0.0.1");
-                site.SetPort(m_server.Port());
-                site.SetLogin(L"tessel");
-                site.SetPassword(L"tessel-secret");
-                site.SetTimeout(5);
                 site.SetKeepAlive(m_keepAlive);
                 site.SetDirectory(m_directory);
                 if (!connection.Connect(site))
@@ -445,13 +440,8 @@ TEST_F(WharfWindow, ConnectOpensTheSiteManagerAndListsTheChosenSite)
 {
     Folder("pub/in");
     File("pub/in/x.txt", "x");
-    SiteRecord site;
+    SiteRecord site = testing_support::FixtureSite(m_server, 5);
     site.SetLabel(L"Saved");
-    site.SetHost(L"127.0.0.1");
-    site.SetPort(m_server.Port());
-    site.SetLogin(L"tessel");
-    site.SetPassword(L"tessel-secret");
-    site.SetTimeout(5);
     site.SetDirectory(L"pub/in");
     CSiteList stored;
     ASSERT_GE(stored.AddSite(site), 0);

@@ -5,6 +5,7 @@
 #include "platform/Services.h"
 #include "sites/SiteConnection.h"
 #include "sites/TempDirectory.h"
+#include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
 #include "support/TestServices.h"
 
@@ -286,13 +287,7 @@ protected:
     }
     void Connect(const std::wstring& directory = L"")
     {
-        SiteRecord site;
-        site.Initialise();
-        site.SetHost(L"127.0.0.1");
-        site.SetPort(m_server.Port());
-        site.SetLogin(L"tessel");
-        site.SetPassword(L"tessel-secret");
-        site.SetTimeout(5);
+        SiteRecord site = testing_support::FixtureSite(m_server, 5);
         ASSERT_TRUE(m_connection.Connect(site)) << m_server.Log();
         m_connection.GoToInitialDirectory(directory);
     }

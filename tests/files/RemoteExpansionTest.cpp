@@ -1,5 +1,6 @@
 #include "files/TransferList.h"
 #include "sites/SiteConnection.h"
+#include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
 #include "support/TestServices.h"
 
@@ -16,13 +17,7 @@ class RemoteExpansion : public testing::Test
 protected:
     void SetUp() override
     {
-        SiteRecord site;
-        site.Initialise();
-        site.SetHost(L"127.0.0.1");
-        site.SetPort(m_server.Port());
-        site.SetLogin(L"tessel");
-        site.SetPassword(L"tessel-secret");
-        site.SetTimeout(5);
+        SiteRecord site = testing_support::FixtureSite(m_server, 5);
         ASSERT_TRUE(m_connection.Connect(site)) << m_server.Log();
     }
     void File(const std::string& relative, size_t bytes)

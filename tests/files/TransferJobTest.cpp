@@ -3,6 +3,7 @@
 #include "platform/TextCodec.h"
 #include "sites/SiteConnection.h"
 #include "sites/SizeText.h"
+#include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
 #include "support/TestServices.h"
 
@@ -129,13 +130,7 @@ protected:
         std::string pattern = (fs::temp_directory_path() / "tessel-job-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         m_local = pattern;
-        SiteRecord site;
-        site.Initialise();
-        site.SetHost(L"127.0.0.1");
-        site.SetPort(m_server.Port());
-        site.SetLogin(L"tessel");
-        site.SetPassword(L"tessel-secret");
-        site.SetTimeout(10);
+        SiteRecord site = testing_support::FixtureSite(m_server);
         site.SetKeepAlive(1);
         ASSERT_TRUE(m_connection.Connect(site)) << m_server.Log();
     }
