@@ -2,6 +2,7 @@
 #include "ftp/FTPClient.h"
 #include "socket/BlockingSocket.h"
 #include "support/ScriptedFtpServer.h"
+#include "support/ScriptedSessionTest.h"
 #include "support/TestServices.h"
 
 #include <gmock/gmock.h>
@@ -16,30 +17,8 @@ using testing_support::ScriptedFtpServer;
 namespace
 {
 
-class FileCommandsTest : public testing::Test
+class FileCommandsTest : public testing_support::ScriptedSessionTest
 {
-protected:
-    FileCommandsTest() { server.Greet("220 Scripted\r\n"); }
-
-    // Starts the server with the script laid out so far and connects.
-    void Connect()
-    {
-        server.Start();
-        client.SetTimeout(1);
-        ASSERT_TRUE(client.OpenControlConnection(L"127.0.0.1", server.Port()));
-        nsFTP::Reply greeting;
-        ASSERT_TRUE(client.ReadReply(greeting, true));
-        testing_support::ResetServices();
-    }
-
-    std::vector<std::string> Commands()
-    {
-        EXPECT_TRUE(server.WaitFinished());
-        return server.Received();
-    }
-
-    ScriptedFtpServer server;
-    CFTPClient client{std::make_unique<nsSocket::CBlockingSocket>()};
 };
 
 TEST_F(FileCommandsTest, CurrentDirectoryParsesTheQuotedPathOfPwd)

@@ -5,6 +5,7 @@
 #include "platform/TextCodec.h"
 #include "socket/BlockingSocket.h"
 #include "support/ScriptedFtpServer.h"
+#include "support/ScriptedSessionTest.h"
 #include "support/TestServices.h"
 
 #include <gmock/gmock.h>
@@ -64,26 +65,14 @@ TEST(OutputStreamTest, RefusesTextBeyondItsLimit)
     EXPECT_EQ(stream.Text().size(), 10u);
 }
 
-class TransferTest : public testing::Test
+class TransferTest : public testing_support::ScriptedSessionTest
 {
 protected:
-    TransferTest() { server.Greet("220 Scripted\r\n"); }
-
-    void Connect()
-    {
-        server.Start();
-        client.SetTimeout(1);
-        ASSERT_TRUE(client.OpenControlConnection(L"127.0.0.1", server.Port()));
-        nsFTP::Reply greeting;
-        ASSERT_TRUE(client.ReadReply(greeting, true));
-        testing_support::ResetServices();
-    }
-
     std::vector<std::string> Commands()
     {
-        EXPECT_TRUE(server.WaitFinished());
+        auto commands = ScriptedSessionTest::Commands();
         EXPECT_THAT(server.Mismatches(), IsEmpty());
-        return server.Received();
+        return commands;
     }
 
     bool List(const std::wstring& path, std::wstring& text, bool passive = true)
@@ -93,9 +82,6 @@ protected:
         text = stream.Text();
         return ok;
     }
-
-    ScriptedFtpServer server;
-    CFTPClient client{std::make_unique<nsSocket::CBlockingSocket>()};
 };
 
 const std::string Listing =
