@@ -22,6 +22,8 @@
 #include <QEnterEvent>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -302,6 +304,18 @@ TEST(WharfStatus, HoveringAButtonPromptsInPaneZeroAndThenPutsTheTextBack)
     EXPECT_EQ(frame.PaneText(0), "Find");
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(find, &leave);
+    EXPECT_EQ(frame.PaneText(0), "250 CWD successful.");
+
+    // Menu items prompt the same way while highlighted.
+    QMenu* file = frame.menuBar()->actions().front()->menu();
+    ASSERT_NE(file, nullptr);
+    frame.menuBar()->setActiveAction(frame.menuBar()->actions().front());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return file->isVisible(); }, 5000));
+    file->setActiveAction(frame.View().ConnectAction());
+    EXPECT_EQ(frame.PaneText(0), "Connect");
+    file->close();
+    frame.menuBar()->setActiveAction(nullptr);
+    QCoreApplication::processEvents();
     EXPECT_EQ(frame.PaneText(0), "250 CWD successful.");
 }
 
