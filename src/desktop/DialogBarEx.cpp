@@ -14,23 +14,23 @@ CDialogBarEx::CDialogBarEx(QWidget* parent)
     auto* label = new QLabel("Filter:", this);
     label->setBuddy(m_text);
     m_text->setClearButtonEnabled(true);
-    m_text->setMinimumWidth(120);
+    // The text takes the room the bar has, so Hide keeps to its right end.
+    m_text->setMinimumWidth(60);
+    m_text->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_show->addItems({"Show Files and Directories", "Show Only Files", "Show Only Directories"});
     m_show->setCurrentIndex(0);
     m_type->addItem("Show All Types");
     m_type->setCurrentIndex(0);
-    m_type->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // The types come from the server's names: a long one must not push Hide
+    // off the bar.
+    m_type->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_type->setMinimumContentsLength(9);
     m_type->setMaxVisibleItems(20);
-
-    // The Hide button keeps to the right end of the bar.
-    auto* spacer = new QWidget(this);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 
     addWidget(label);
     addWidget(m_text);
     addWidget(m_show);
     addWidget(m_type);
-    addWidget(spacer);
     addWidget(m_hide);
 
     connect(m_text, &QLineEdit::textChanged, this, &CDialogBarEx::Changed);
