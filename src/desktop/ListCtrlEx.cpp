@@ -1,6 +1,7 @@
 #include "ListCtrlEx.h"
 
 #include "files/BrowserListModel.h"
+#include "platform/ISettingsStore.h"
 
 #include <QActionGroup>
 #include <QContextMenuEvent>
@@ -120,6 +121,53 @@ void CListCtrlEx::SetColumnWidth(int column, int width)
 int CListCtrlEx::ColumnWidth(int column) const
 {
     return m_details->columnWidth(column);
+}
+
+namespace
+{
+std::vector<std::uint8_t> LittleEndian(std::uint32_t value)
+{
+    return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+}
+
+// A 4-byte value; false when it is missing or of another size.
+bool ReadFourBytes(platform::ISettingsStore& store, const std::wstring& key, const std::wstring& name,
+                   std::uint32_t& value)
+{
+    std::vector<std::uint8_t> data;
+    if (store.ReadBinary(key, name, data, 4) != platform::ReadResult::Ok || data.size() != 4)
+        return false;
+    value = data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
+    return true;
+}
+
+std::wstring ColumnValueName(int column)
+{
+    return L"Col" + std::to_wstring(column);
+}
+} // namespace
+
+void CListCtrlEx::SaveLook(platform::ISettingsStore& store, const std::wstring& key) const
+{
+    store.WriteBinary(key, L"View", LittleEndian(static_cast<std::uint32_t>(m_mode)));
+    for (int column = 0; column < m_columnCount; ++column)
+        store.WriteBinary(key, ColumnValueName(column),
+                          LittleEndian(static_cast<std::uint32_t>(ColumnWidth(column))));
+}
+
+void CListCtrlEx::RestoreLook(platform::ISettingsStore& store, const std::wstring& key)
+{
+    std::uint32_t value = 0;
+    if (ReadFourBytes(store, key, L"View", value))
+        SetViewMode(static_cast<int>(value & 3));
+    for (int column = 0; column < m_columnCount; ++column)
+        if (ReadFourBytes(store, key, ColumnValueName(column), value))
+        {
+            const int width = static_cast<int>(value & 0xFFFF);
+            if (width >= MinRestoredWidth && width <= MaxRestoredWidth)
+                SetColumnWidth(column, width);
+        }
 }
 
 bool CListCtrlEx::eventFilter(QObject* watched, QEvent* event)

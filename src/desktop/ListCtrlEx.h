@@ -1,5 +1,6 @@
 #pragma once
 #include <QWidget>
+#include <string>
 
 class QAbstractItemModel;
 class QAbstractItemView;
@@ -7,6 +8,11 @@ class QItemSelectionModel;
 class QListView;
 class QStackedWidget;
 class QTreeView;
+
+namespace platform
+{
+class ISettingsStore;
+}
 
 // The browser's list: one model shown as icons, as a list or as details with
 // five columns, the views sharing one selection. Keys that act on the list
@@ -37,6 +43,16 @@ public:
     int SelectedCount() const;
     void SetColumnWidth(int column, int width);
     int ColumnWidth(int column) const;
+
+    // The list's look in the layout key: "View" (the mode) and Col0.. (the
+    // column widths), each 4 bytes. Restore leaves the defaults for values
+    // that are missing or malformed.
+    void SaveLook(platform::ISettingsStore& store, const std::wstring& key) const;
+    void RestoreLook(platform::ISettingsStore& store, const std::wstring& key);
+    // Restored widths outside this range are not taken: a width of 0 would
+    // hide the column, and 65535 pixels push the others out of reach.
+    static constexpr int MinRestoredWidth = 8;
+    static constexpr int MaxRestoredWidth = 4096;
 
     // Shows remote files: decides whether the context menu greys out while unconnected.
     int m_remote = 1;

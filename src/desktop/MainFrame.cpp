@@ -1,22 +1,43 @@
 #include "MainFrame.h"
 
+#include "DialogBarEx.h"
+#include "ListCtrlEx.h"
+#include "ToolBarEx.h"
 #include "WharfDoc.h"
 #include "WharfView.h"
+#include "WindowPlacement.h"
+#include "files/RemoteBrowser.h"
 #include "platform/Services.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
+#include <QStatusTipEvent>
+
+using platform::Services;
 
 namespace
 {
 constexpr int IdleTextMilliseconds = 15000;
+
+QList<QRect> ScreenRects()
+{
+    QList<QRect> rects;
+    for (const QScreen* screen : QGuiApplication::screens())
+        rects.push_back(screen->geometry());
+    return rects;
 }
+} // namespace
+
+const std::wstring CMainFrame::LayoutKey = L"SOFTWARE\\FTPClient\\Layout";
 
 CMainFrame::CMainFrame(CWharfDoc& doc, QWidget* parent)
-    : QMainWindow(parent), m_doc(doc), m_view(new CWharfView(doc, this))
+    : QMainWindow(parent), m_doc(doc), m_view(new CWharfView(doc, this)), m_toolBar(new CToolBarEx(this)),
+      m_filterBar(new CDialogBarEx(this)), m_opener(&m_desktopOpener)
 {
     setCentralWidget(m_view);
 
@@ -38,31 +59,8 @@ CMainFrame::CMainFrame(CWharfDoc& doc, QWidget* parent)
         }
     }
 
-    QMenu* file = menuBar()->addMenu("&File");
-    file->addAction(m_view->ConnectAction());
-    file->addAction(m_view->DisconnectAction());
-    file->addSeparator();
-    m_exitAction = file->addAction("E&xit");
-    connect(m_exitAction, &QAction::triggered, this, &QWidget::close);
-
-    QMenu* view = menuBar()->addMenu("&View");
-    view->addAction(m_view->IconsAction());
-    view->addAction(m_view->ListAction());
-    view->addAction(m_view->DetailsAction());
-    view->addSeparator();
-    m_statusBarAction = view->addAction("&Status Bar");
-    m_statusBarAction->setCheckable(true);
-    m_statusBarAction->setChecked(true);
-    connect(m_statusBarAction, &QAction::toggled, statusBar(), &QWidget::setVisible);
-
-    QMenu* tools = menuBar()->addMenu("&Tools");
-    tools->addAction(m_view->TempDirectoryAction());
-
-    QMenu* help = menuBar()->addMenu("&Help");
-    m_aboutAction = help->addAction("&About Tessel FTP Client...");
-
-    for (QMenu* menu : {file, view, tools, help})
-        connect(menu, &QMenu::aboutToShow, m_view, &CWharfView::UpdateCommands);
+    CreateMenus();
+    CreateBars();
 
     connect(&doc, &CWharfDoc::TitleChanged, this,
             [this](const QString& title) { setWindowTitle(TitleFor(title)); });
@@ -70,9 +68,92 @@ CMainFrame::CMainFrame(CWharfDoc& doc, QWidget* parent)
 
     // A status text stays at most this long before the idle text replaces it.
     m_idleText.setInterval(IdleTextMilliseconds);
-    connect(&m_idleText, &QTimer::timeout, this, [] { platform::Services::SetStatusText(0, L"Ready"); });
+    connect(&m_idleText, &QTimer::timeout, this, [] { Services::SetStatusText(0, L"Ready"); });
     m_idleText.start();
-    setGeometry(150, 150, 580, 460);
+    setGeometry(DefaultX, DefaultY, DefaultWidth, DefaultHeight);
+}
+
+void CMainFrame::CreateMenus()
+{
+    CWharfView& view = *m_view;
+
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction(view.ConnectAction());
+    file->addAction(view.DisconnectAction());
+    file->addSeparator();
+    file->addActions(
+        {view.NewDirectoryAction(), view.RenameAction(), view.DeleteAction(), view.MoveToAction()});
+    file->addSeparator();
+    file->addAction(view.PropertiesAction());
+    file->addSeparator();
+    m_exitAction = file->addAction("E&xit");
+    connect(m_exitAction, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    edit->addActions({view.CopyAction(), view.PasteAction()});
+    edit->addSeparator();
+    edit->addAction(view.FindAction());
+
+    QMenu* look = menuBar()->addMenu("&View");
+    look->addActions({view.IconsAction(), view.ListAction(), view.DetailsAction()});
+    look->addSeparator();
+    QMenu* bars = look->addMenu("&Tollbars");
+    m_toolBarAction = bars->addAction("&Toolbar");
+    m_filterAction = bars->addAction("&Filter");
+    m_statusBarAction = bars->addAction("&Status Bar");
+    for (QAction* toggle : {m_toolBarAction, m_filterAction, m_statusBarAction})
+    {
+        toggle->setCheckable(true);
+        toggle->setChecked(true);
+    }
+
+    QMenu* tools = menuBar()->addMenu("&Tools");
+    tools->addActions({view.ChmodAction(), view.TempDirectoryAction()});
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    m_overviewAction = help->addAction("Overview of Tessel FTP Client (PDF)");
+    m_manualAction = help->addAction("Tessel FTP Client Manual");
+    help->addSeparator();
+    m_aboutAction = help->addAction("&About Tessel FTP Client...");
+    connect(m_overviewAction, &QAction::triggered, this, [this] { m_help.Open("ftp.pdf", *m_opener); });
+    connect(m_manualAction, &QAction::triggered, this, [this] { m_help.Open("ftp.html", *m_opener); });
+
+    for (QMenu* menu : {file, edit, look, tools, help})
+        connect(menu, &QMenu::aboutToShow, m_view, &CWharfView::UpdateCommands);
+}
+
+void CMainFrame::CreateBars()
+{
+    CWharfView& view = *m_view;
+    CToolBarEx::Label(view.ConnectAction(), "Connect", "connect");
+    CToolBarEx::Label(view.DisconnectAction(), "Disconnect", "disconnect");
+    CToolBarEx::Label(view.CopyAction(), "Copy", "copy");
+    CToolBarEx::Label(view.PasteAction(), "Paste", "paste");
+    CToolBarEx::Label(view.NewDirectoryAction(), "New", "newdir");
+    CToolBarEx::Label(view.RenameAction(), "Rename", "rename");
+    CToolBarEx::Label(view.DeleteAction(), "Delete", "delete");
+    CToolBarEx::Label(view.PropertiesAction(), "Properties", "properties");
+    CToolBarEx::Label(view.ChmodAction(), "CHMOD", "chmod");
+    CToolBarEx::Label(view.FindAction(), "Find", "find");
+    CToolBarEx::Label(m_filterAction, "Filter", "filter");
+    CToolBarEx::Label(m_aboutAction, "About", "about");
+    m_toolBar->SetButtons({view.ConnectAction(), view.DisconnectAction(), nullptr, view.CopyAction(),
+                           view.PasteAction(), nullptr, view.NewDirectoryAction(), view.RenameAction(),
+                           view.DeleteAction(), nullptr, view.PropertiesAction(), nullptr, view.ChmodAction(),
+                           view.FindAction(), m_filterAction, nullptr, m_aboutAction});
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, m_filterBar);
+
+    // The toggles drive the bars; a bar hidden some other way (the window's
+    // own bar menu) takes its check mark along.
+    connect(m_toolBarAction, &QAction::toggled, m_toolBar, &QWidget::setVisible);
+    connect(m_toolBar, &QToolBar::visibilityChanged, m_toolBarAction, &QAction::setChecked);
+    connect(m_filterAction, &QAction::toggled, m_filterBar, &QWidget::setVisible);
+    connect(m_filterBar, &QToolBar::visibilityChanged, m_filterAction, &QAction::setChecked);
+    connect(m_statusBarAction, &QAction::toggled, statusBar(), &QWidget::setVisible);
+    connect(m_filterBar, &CDialogBarEx::HideRequested, this, [this] { m_filterAction->setChecked(false); });
+    connect(m_filterBar, &CDialogBarEx::Changed, m_view, &CWharfView::OnFilterChanged);
 }
 
 QString CMainFrame::TitleFor(const QString& documentTitle)
@@ -87,12 +168,110 @@ QString CMainFrame::PaneText(int pane) const
 
 void CMainFrame::SetPaneText(int pane, const QString& text)
 {
-    if (pane >= 0 && pane < 4)
+    if (pane == 0 && m_prompting)
+        m_beforePrompt = text;
+    else if (pane >= 0 && pane < 4)
         m_panes[pane]->setText(text);
+}
+
+void CMainFrame::ShowPrompt(const QString& prompt)
+{
+    if (!prompt.isEmpty())
+    {
+        if (!m_prompting)
+            m_beforePrompt = m_panes[0]->text();
+        m_prompting = true;
+        m_panes[0]->setText(prompt);
+    }
+    else if (m_prompting)
+    {
+        m_prompting = false;
+        m_panes[0]->setText(m_beforePrompt);
+    }
+}
+
+bool CMainFrame::event(QEvent* event)
+{
+    // Pane 0 is a label of our own, not the bar's message area.
+    if (event->type() == QEvent::StatusTip)
+    {
+        ShowPrompt(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void CMainFrame::SetIdlePeriod(int milliseconds)
+{
+    m_idleText.setInterval(milliseconds);
+    m_idleText.start();
+}
+
+void CMainFrame::SetShellOpener(platform::IShellOpener* opener)
+{
+    m_opener = opener ? opener : &m_desktopOpener;
+}
+
+bool CMainFrame::SaveRestoreLayout(bool save)
+{
+    if (!save)
+        m_doc.Connection().Browser().SetFilterLinks(m_filterBar->FilterText(), m_filterBar->ShowChoice(),
+                                                    m_filterBar->TypeChoice());
+    if (!Services::Settings().OpenKey(LayoutKey, true))
+        return false;
+    if (save)
+        SaveLayout();
+    else
+        RestoreLayout();
+    return true;
+}
+
+void CMainFrame::SaveLayout()
+{
+    platform::ISettingsStore& store = Services::Settings();
+    const std::uint32_t show = isMinimized()   ? CWindowPlacement::ShowMinimized
+                               : isMaximized() ? CWindowPlacement::ShowMaximized
+                                               : CWindowPlacement::ShowNormal;
+    QRect normal = show != CWindowPlacement::ShowNormal || isFullScreen() ? normalGeometry() : geometry();
+    if (!normal.isValid())
+        normal = geometry();
+    store.WriteBinary(LayoutKey, L"Main", CWindowPlacement::FromRect(normal, show).Encode());
+    store.WriteUInt32(LayoutKey, L"ToolBar", m_toolBar->isHidden() ? 0 : 1);
+    store.WriteUInt32(LayoutKey, L"Filter", m_filterBar->isHidden() ? 0 : 1);
+    store.WriteUInt32(LayoutKey, L"StatusBar", statusBar()->isHidden() ? 0 : 1);
+    m_view->List().SaveLook(store, LayoutKey);
+}
+
+void CMainFrame::RestoreLayout()
+{
+    platform::ISettingsStore& store = Services::Settings();
+    // Whatever state the window was closed in, it comes back in its normal
+    // placement; a record that is malformed or puts the window out of reach
+    // gives the default.
+    std::optional<QRect> placed;
+    std::vector<std::uint8_t> data;
+    if (store.ReadBinary(LayoutKey, L"Main", data, CWindowPlacement::RecordSize) == platform::ReadResult::Ok)
+        if (const auto placement = CWindowPlacement::Decode(data))
+            placed = placement->NormalRect(ScreenRects());
+    setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+    setGeometry(placed.value_or(QRect(DefaultX, DefaultY, DefaultWidth, DefaultHeight)));
+
+    const std::pair<const wchar_t*, QAction*> bars[] = {
+        {L"ToolBar", m_toolBarAction}, {L"Filter", m_filterAction}, {L"StatusBar", m_statusBarAction}};
+    for (const auto& [name, toggle] : bars)
+    {
+        std::uint32_t shown = 1;
+        if (store.ReadUInt32(LayoutKey, name, shown) == platform::ReadResult::Ok)
+            toggle->setChecked(shown != 0);
+    }
+    m_view->List().RestoreLook(store, LayoutKey);
+    m_view->UpdateCommands();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // The layout is written while every part of the window is still there.
+    SaveRestoreLayout(true);
     m_doc.ResetContents();
     QMainWindow::closeEvent(event);
 }

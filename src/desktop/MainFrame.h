@@ -1,14 +1,26 @@
 #pragma once
+#include "HelpDocuments.h"
+#include "platform/qt/DesktopShellOpener.h"
+
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
+#include <string>
 
+class CDialogBarEx;
+class CToolBarEx;
 class CWharfDoc;
 class CWharfView;
 class QLabel;
 
-// The main window: menu bar, the view, and the four-pane status bar that is
-// the program's status outlet.
+namespace platform
+{
+class IShellOpener;
+}
+
+// The main window: menu bar, toolbar, filter bar, the view, and the four-pane
+// status bar that is the program's status outlet. It remembers its placement,
+// its bars and the list's look in the layout key.
 class CMainFrame : public QMainWindow
 {
     Q_OBJECT
@@ -16,26 +28,70 @@ public:
     explicit CMainFrame(CWharfDoc& doc, QWidget* parent = nullptr);
 
     CWharfView& View() { return *m_view; }
+    CToolBarEx& ToolBar() { return *m_toolBar; }
+    CDialogBarEx& FilterBar() { return *m_filterBar; }
     QAction* AboutAction() const { return m_aboutAction; }
     QAction* ExitAction() const { return m_exitAction; }
+    QAction* ToolBarAction() const { return m_toolBarAction; }
+    QAction* FilterAction() const { return m_filterAction; }
     QAction* StatusBarAction() const { return m_statusBarAction; }
+    QAction* OverviewAction() const { return m_overviewAction; }
+    QAction* ManualAction() const { return m_manualAction; }
     QString PaneText(int pane) const;
 
     static QString TitleFor(const QString& documentTitle);
+
+    // Where the layout lives in the settings store.
+    static const std::wstring LayoutKey;
+    // The placement used when none (or no usable one) is stored.
+    static constexpr int DefaultX = 150, DefaultY = 150, DefaultWidth = 580, DefaultHeight = 460;
+
+    // Saves (save true) or restores the placement, the three bars and the
+    // list's look. Restoring also links the filter bar into the connection's
+    // browser. False when the layout key cannot be opened.
+    bool SaveRestoreLayout(bool save);
+
+    // 15 seconds unless a test wants it shorter.
+    void SetIdlePeriod(int milliseconds);
+    int IdlePeriod() const { return m_idleText.interval(); }
+
+    // The help documents and what opens them; tests point both elsewhere.
+    CHelpDocuments& Help() { return m_help; }
+    void SetShellOpener(platform::IShellOpener* opener);
 
 public slots:
     // Status pane texts arrive here through queued calls from any thread.
     void SetPaneText(int pane, const QString& text);
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void CreateMenus();
+    void CreateBars();
+    void ShowPrompt(const QString& prompt);
+    void SaveLayout();
+    void RestoreLayout();
+
     CWharfDoc& m_doc;
     CWharfView* m_view;
+    CToolBarEx* m_toolBar;
+    CDialogBarEx* m_filterBar;
     std::array<QLabel*, 4> m_panes{};
     QTimer m_idleText;
-    QAction* m_aboutAction;
-    QAction* m_exitAction;
-    QAction* m_statusBarAction;
+    // While a menu item or button is hovered pane 0 shows its prompt; the
+    // text it replaced (or a newer status text) comes back afterwards.
+    bool m_prompting = false;
+    QString m_beforePrompt;
+    CHelpDocuments m_help;
+    platform::DesktopShellOpener m_desktopOpener;
+    platform::IShellOpener* m_opener;
+    QAction* m_aboutAction = nullptr;
+    QAction* m_exitAction = nullptr;
+    QAction* m_toolBarAction = nullptr;
+    QAction* m_filterAction = nullptr;
+    QAction* m_statusBarAction = nullptr;
+    QAction* m_overviewAction = nullptr;
+    QAction* m_manualAction = nullptr;
 };

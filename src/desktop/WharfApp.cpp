@@ -51,6 +51,8 @@ bool CWharfApp::InitInstance(bool postConnect)
         Services::SetStatusText(pane, L"");
     QObject::connect(m_frame->AboutAction(), &QAction::triggered, m_frame.get(), [this] { OnAbout(); });
 
+    // The window comes up where it was left, with the bars it had.
+    m_frame->SaveRestoreLayout(false);
     m_frame->show();
     if (postConnect)
         QMetaObject::invokeMethod(&m_frame->View(), "OnConnect", Qt::QueuedConnection);

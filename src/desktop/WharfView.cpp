@@ -68,6 +68,18 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     m_listAction = new QAction("&List", this);
     m_detailsAction = new QAction("&Details", this);
     m_tempDirectoryAction = new QAction("Set Temp Directory", this);
+    m_newDirectoryAction = new QAction("New Directory...\tIns", this);
+    m_renameAction = new QAction("Rename\tF2", this);
+    m_deleteAction = new QAction("&Delete\tDel", this);
+    m_moveToAction = new QAction("Move To...\tF6", this);
+    m_propertiesAction = new QAction("Properties\tF4", this);
+    m_copyAction = new QAction("&Copy\tCtrl+C", this);
+    m_pasteAction = new QAction("&Paste\tCtrl+V", this);
+    m_findAction = new QAction("Find...\t Ctrl+F", this);
+    m_chmodAction = new QAction("CHMOD...", this);
+    for (QAction* pending : {m_newDirectoryAction, m_renameAction, m_deleteAction, m_moveToAction,
+                             m_propertiesAction, m_copyAction, m_pasteAction, m_findAction, m_chmodAction})
+        pending->setEnabled(false);
     auto* modes = new QActionGroup(this);
     for (QAction* action : {m_iconsAction, m_listAction, m_detailsAction})
     {
@@ -181,6 +193,14 @@ void CWharfView::OnRefresh()
 {
     Connection().Browser().Refresh(m_folders, &m_model);
     UpdateCommands();
+}
+
+void CWharfView::OnFilterChanged()
+{
+    // The rows of a closed connection are stale; the list stays empty.
+    if (!Connection().IsConnected())
+        return;
+    Connection().Browser().Fill(nullptr, &m_model);
 }
 
 void CWharfView::OnOpen()

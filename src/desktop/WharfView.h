@@ -51,6 +51,17 @@ public:
     QAction* ListAction() const { return m_listAction; }
     QAction* DetailsAction() const { return m_detailsAction; }
     QAction* TempDirectoryAction() const { return m_tempDirectoryAction; }
+    // File, clipboard and Find commands whose work is not built yet: they are
+    // in the menus and on the toolbar, and stay disabled.
+    QAction* NewDirectoryAction() const { return m_newDirectoryAction; }
+    QAction* RenameAction() const { return m_renameAction; }
+    QAction* DeleteAction() const { return m_deleteAction; }
+    QAction* MoveToAction() const { return m_moveToAction; }
+    QAction* PropertiesAction() const { return m_propertiesAction; }
+    QAction* CopyAction() const { return m_copyAction; }
+    QAction* PasteAction() const { return m_pasteAction; }
+    QAction* FindAction() const { return m_findAction; }
+    QAction* ChmodAction() const { return m_chmodAction; }
     void UpdateCommands();
 
 public slots:
@@ -59,6 +70,9 @@ public slots:
     void OnGo();
     void OnUp();
     void OnRefresh();
+    // The filter bar changed: the list is filled again from the rows already
+    // read, without asking the server.
+    void OnFilterChanged();
     void OnOpen();
     void OnFolderChosen();
     void OnSetTempDirectory();
@@ -84,4 +98,13 @@ private:
     QAction* m_listAction;
     QAction* m_detailsAction;
     QAction* m_tempDirectoryAction;
+    QAction* m_newDirectoryAction;
+    QAction* m_renameAction;
+    QAction* m_deleteAction;
+    QAction* m_moveToAction;
+    QAction* m_propertiesAction;
+    QAction* m_copyAction;
+    QAction* m_pasteAction;
+    QAction* m_findAction;
+    QAction* m_chmodAction;
 };

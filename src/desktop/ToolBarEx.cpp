@@ -1,0 +1,84 @@
+#include "ToolBarEx.h"
+
+#include <QAction>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
+#include <QToolButton>
+
+// The images are compiled into the desktop library, a static library, so
+// their registration has to be pulled in by name.
+static void RegisterToolbarImages()
+{
+    Q_INIT_RESOURCE(toolbar);
+}
+
+static void InitToolbarImages()
+{
+    static const bool registered = (RegisterToolbarImages(), true);
+    (void)registered;
+}
+
+CToolBarEx::CToolBarEx(QWidget* parent) : QToolBar("Toolbar", parent)
+{
+    InitToolbarImages();
+    setObjectName("ToolBar");
+    setIconSize(QSize(ImageSize, ImageSize));
+    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    setContentsMargins(1, 1, 1, 1);
+}
+
+void CToolBarEx::SetButtons(const std::vector<QAction*>& buttons)
+{
+    clear();
+    for (QAction* action : buttons)
+    {
+        if (action)
+            addAction(action);
+        else
+            addSeparator();
+    }
+    EvenButtonSizes();
+}
+
+void CToolBarEx::EvenButtonSizes()
+{
+    // Every button as wide as the widest label and as tall as the tallest.
+    QSize largest;
+    std::vector<QToolButton*> tools;
+    for (QAction* action : actions())
+        if (auto* tool = qobject_cast<QToolButton*>(widgetForAction(action)))
+        {
+            tools.push_back(tool);
+            largest = largest.expandedTo(tool->sizeHint());
+        }
+    for (QToolButton* tool : tools)
+        tool->setMinimumSize(largest);
+}
+
+void CToolBarEx::Label(QAction* action, const QString& label, const QString& image)
+{
+    action->setIconText(label);
+    action->setToolTip(label);
+    action->setStatusTip(label);
+    action->setIcon(Image(image));
+}
+
+QIcon CToolBarEx::Image(const QString& name)
+{
+    InitToolbarImages();
+    QSvgRenderer renderer(QString(":/toolbar/%1.svg").arg(name));
+    if (!renderer.isValid())
+        return {};
+    QIcon icon;
+    for (const int size : {ImageSize, 2 * ImageSize})
+    {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        renderer.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
