@@ -26,7 +26,7 @@ namespace
 {
 const wchar_t* const DemoLabel = L"Local demo";
 // Big enough for the toolbar with its labels; users resize the same way.
-constexpr int ShotWidth = 820;
+constexpr int ShotWidth = 1080;
 constexpr int ShotHeight = 560;
 
 void Settle()
