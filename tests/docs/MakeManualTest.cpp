@@ -48,7 +48,8 @@ protected:
         args.insert(args.end(), options.begin(), options.end());
         args.push_back(Path("manual.md").toStdString());
         args.push_back(Path("out").toStdString());
-        return ProcessRunner::Run(args, "", {{"QT_QPA_PLATFORM", "offscreen"}, {"ASAN_OPTIONS", "detect_leaks=0"}});
+        return ProcessRunner::Run(args, "",
+                                  {{"QT_QPA_PLATFORM", "offscreen"}, {"ASAN_OPTIONS", "detect_leaks=0"}});
     }
     static int Pages(const QByteArray& pdf)
     {

@@ -12,8 +12,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextFrame>
-#include <QTextTable>
 #include <QTextImageFormat>
+#include <QTextTable>
 #include <functional>
 #include <memory>
 
@@ -38,7 +38,8 @@ void ForEachImage(QTextDocument& document, const std::function<void(QTextCursor&
         {
             const QTextFragment fragment = it.fragment();
             if (fragment.isValid() && fragment.charFormat().isImageFormat())
-                images.push_back({fragment.position(), fragment.length(), fragment.charFormat().toImageFormat()});
+                images.push_back(
+                    {fragment.position(), fragment.length(), fragment.charFormat().toImageFormat()});
         }
     for (auto found = images.rbegin(); found != images.rend(); ++found)
     {

@@ -94,6 +94,8 @@ bool CManualShots::Prepare(quint16 port)
     build.SetLogin(L"alice");
     build.SetPassword(L"secret");
     build.SetParentGroupId(group.GroupId());
+    build.SetDirectory(L"releases");
+    build.SetTimeout(20);
     SiteRecord mirror;
     mirror.SetLabel(L"Public mirror");
     mirror.SetHost(L"ftp.example.org");
@@ -127,11 +129,13 @@ bool CManualShots::ShootSiteManager()
 
 bool CManualShots::ShootSiteProperties()
 {
-    const SiteRecord* demo = m_app.Doc()->Connection().Sites().FindSite(DemoLabel);
-    if (!demo)
-        return Fail("the demo site is not stored");
+    // A site on the usual port in a group: the same picture in every build,
+    // where the demo site's port changes.
+    const SiteRecord* site = m_app.Doc()->Connection().Sites().FindSite(L"Build server");
+    if (!site)
+        return Fail("the site Build server is not stored");
     CSiteProp properties(m_app.Doc()->Connection(), m_app.Frame());
-    properties.Load(*demo);
+    properties.Load(*site);
     properties.show();
     return Save(properties, "site-properties.png");
 }
@@ -195,7 +199,8 @@ bool CManualShots::ShootFilter()
         QApplication::sendEvent(text, &press);
     }
     Settle();
-    if (ListRowOf(view, "index.html") < 0 || ListRowOf(view, "page.htm") < 0 || ListRowOf(view, "NOTES.TXT") >= 0)
+    if (ListRowOf(view, "index.html") < 0 || ListRowOf(view, "page.htm") < 0 ||
+        ListRowOf(view, "NOTES.TXT") >= 0)
         return Fail("typing \"htm\" in the filter bar did not narrow the list to index.html and page.htm");
     return Save(frame, "filter.png");
 }

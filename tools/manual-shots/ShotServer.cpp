@@ -26,7 +26,8 @@ QByteArray Filler(qsizetype size, quint32 seed)
 }
 } // namespace
 
-CShotServer::CShotServer(QString python, QString script) : m_python(std::move(python)), m_script(std::move(script))
+CShotServer::CShotServer(QString python, QString script)
+    : m_python(std::move(python)), m_script(std::move(script))
 {
 }
 
@@ -104,7 +105,8 @@ bool CShotServer::Start(int timeoutSeconds)
     while (!output.contains('\n'))
     {
         if (m_process.state() == QProcess::NotRunning ||
-            (!m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime())) && deadline.hasExpired()))
+            (!m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime())) &&
+             deadline.hasExpired()))
             break;
         output += m_process.readAllStandardOutput();
     }

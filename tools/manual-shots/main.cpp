@@ -99,8 +99,9 @@ int main(int argc, char** argv)
     if (!settings.isValid())
         return Fail("cannot make a temporary folder for the settings");
     CManualShots shots(output.path(), settings.filePath("FTPClient.ini"));
-    const bool done = shots.Prepare(server.Port()) && shots.ShootSiteManager() && shots.ShootSiteProperties() &&
-                      shots.ShootProxy() && shots.ShootMainWindow() && (!filterBar || shots.ShootFilter());
+    const bool done = shots.Prepare(server.Port()) && shots.ShootSiteManager() &&
+                      shots.ShootSiteProperties() && shots.ShootProxy() && shots.ShootMainWindow() &&
+                      (!filterBar || shots.ShootFilter());
     if (!done)
         return Fail(shots.Error());
     return 0;
