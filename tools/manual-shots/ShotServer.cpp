@@ -114,7 +114,7 @@ bool CShotServer::Start(int timeoutSeconds)
     const uint port = output.left(output.indexOf('\n')).trimmed().toUInt(&ok);
     if (!ok || port == 0 || port > 65535)
     {
-        m_error = QString("the FTP server (%1 %2) did not report a port within %3 seconds:\n%4")
+        m_error = QString("the FTP server (%1 %2) did not start and report its port within %3 seconds:\n%4")
                       .arg(m_python, m_script)
                       .arg(timeoutSeconds)
                       .arg(QString::fromLocal8Bit(m_process.readAllStandardError()));
