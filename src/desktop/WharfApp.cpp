@@ -8,9 +8,37 @@
 #include "platform/qt/QSettingsStore.h"
 
 #include <QAction>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QMetaObject>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
 
 using platform::Services;
+
+namespace
+{
+// The icon is drawn once as SVG; the sizes a desktop asks for are rendered
+// from it, so no size looks blurred.
+QIcon ApplicationIcon()
+{
+    QSvgRenderer renderer(QStringLiteral(":/icons/tessel-ftp-client.svg"));
+    QIcon icon;
+    if (!renderer.isValid())
+        return icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+    {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        renderer.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+} // namespace
 
 CWharfApp::CWharfApp(QString settingsPath) : m_settingsPath(std::move(settingsPath)) {}
 
@@ -41,6 +69,7 @@ bool CWharfApp::InitInstance(bool postConnect)
     Services::SetStatusOutlet(&m_status);
     Services::SetActivity(&m_activity);
 
+    QGuiApplication::setWindowIcon(ApplicationIcon());
     m_doc = std::make_unique<CWharfDoc>();
     m_frame = std::make_unique<CMainFrame>(*m_doc);
     m_doc->ResetContents();

@@ -1,0 +1,206 @@
+#include "ManualShots.h"
+
+#include "ShotServer.h"
+#include "desktop/ListCtrlEx.h"
+#include "desktop/MainFrame.h"
+#include "desktop/WharfDoc.h"
+#include "desktop/WharfView.h"
+#include "files/BrowserListModel.h"
+#include "files/RemoteBrowser.h"
+#include "platform/Services.h"
+#include "sites/ProxyDlg.h"
+#include "sites/SiteConnection.h"
+#include "sites/SiteManager.h"
+#include "sites/SiteProp.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QTreeView>
+#include <QTreeWidget>
+
+namespace
+{
+const wchar_t* const DemoLabel = L"Local demo";
+// Big enough for the toolbar with its labels; users resize the same way.
+constexpr int ShotWidth = 1080;
+constexpr int ShotHeight = 560;
+
+void Settle()
+{
+    for (int i = 0; i < 5; ++i)
+    {
+        QApplication::sendPostedEvents();
+        QApplication::processEvents();
+    }
+}
+
+std::wstring Wide(const char* text)
+{
+    return QString(text).toStdWString();
+}
+
+// The row of the list that shows this name, -1 when none does.
+int ListRowOf(CWharfView& view, const QString& name)
+{
+    for (int i = 0; i < view.Model().rowCount(); ++i)
+        if (view.Model().data(view.Model().index(i, 0), Qt::DisplayRole).toString() == name)
+            return i;
+    return -1;
+}
+} // namespace
+
+CManualShots::CManualShots(QString outputFolder, const QString& settingsPath)
+    : m_output(std::move(outputFolder)), m_app(settingsPath)
+{
+}
+
+bool CManualShots::Fail(const QString& text)
+{
+    m_error = text;
+    return false;
+}
+
+bool CManualShots::Save(QWidget& widget, const QString& name)
+{
+    Settle();
+    const QString path = QDir(m_output).filePath(name);
+    if (!widget.grab().save(path, "PNG"))
+        return Fail("cannot write " + path);
+    return true;
+}
+
+bool CManualShots::Prepare(quint16 port)
+{
+    m_port = port;
+    if (!m_app.InitInstance(false))
+        return Fail("wharf did not start");
+    // Nobody is there to answer a box: its text goes to stderr instead of
+    // waiting for a click that never comes.
+    platform::Services::SetMessageBoxes(&m_boxes);
+    m_app.Frame()->resize(ShotWidth, ShotHeight);
+
+    CSiteList& sites = m_app.Doc()->Connection().Sites();
+    sites.LoadSites();
+    SiteRecord group;
+    group.SetLabel(L"Work");
+    group.SetGroupId(sites.NextGroupNumber());
+    SiteRecord build;
+    build.SetLabel(L"Build server");
+    build.SetHost(L"build.example.net");
+    build.SetLogin(L"alice");
+    build.SetPassword(L"secret");
+    build.SetParentGroupId(group.GroupId());
+    build.SetDirectory(L"releases");
+    build.SetTimeout(20);
+    SiteRecord mirror;
+    mirror.SetLabel(L"Public mirror");
+    mirror.SetHost(L"ftp.example.org");
+    mirror.SetAnonymous(1);
+    mirror.SetDirectory(L"/pub");
+    SiteRecord demo;
+    demo.SetLabel(DemoLabel);
+    demo.SetHost(L"127.0.0.1");
+    demo.SetPort(port);
+    demo.SetLogin(Wide(CShotServer::User));
+    demo.SetPassword(Wide(CShotServer::Password));
+    demo.SetTimeout(10);
+    for (const SiteRecord* record : {&group, &build, &mirror, &demo})
+        if (sites.AddSite(*record) < 0)
+            return Fail("cannot store the site " + QString::fromStdWString(record->Label()));
+    return true;
+}
+
+bool CManualShots::ShootSiteManager()
+{
+    CSiteManager manager(m_app.Doc()->Connection(), m_app.Frame());
+    manager.show();
+    manager.Tree()->expandAll();
+    const QList<QTreeWidgetItem*> found =
+        manager.Tree()->findItems(QString::fromStdWString(DemoLabel), Qt::MatchExactly | Qt::MatchRecursive);
+    if (found.isEmpty())
+        return Fail("the Site Manager does not list the site " + QString::fromStdWString(DemoLabel));
+    manager.Tree()->setCurrentItem(found.first());
+    return Save(manager, "site-manager.png");
+}
+
+bool CManualShots::ShootSiteProperties()
+{
+    // A site on the usual port in a group: the same picture in every build,
+    // where the demo site's port changes.
+    const SiteRecord* site = m_app.Doc()->Connection().Sites().FindSite(L"Build server");
+    if (!site)
+        return Fail("the site Build server is not stored");
+    CSiteProp properties(m_app.Doc()->Connection(), m_app.Frame());
+    properties.Load(*site);
+    properties.show();
+    return Save(properties, "site-properties.png");
+}
+
+bool CManualShots::ShootProxy()
+{
+    CProxyDlg proxy(m_app.Frame());
+    proxy.m_mode = 6;
+    proxy.m_host = L"proxy.example.net";
+    proxy.m_port = 2121;
+    proxy.m_user = L"alice";
+    proxy.m_password = L"secret";
+    proxy.show();
+    return Save(proxy, "proxy.png");
+}
+
+bool CManualShots::ShootMainWindow()
+{
+    CWharfView& view = m_app.Frame()->View();
+    // The Site Manager's own Connect, without its modal loop.
+    view.SetSiteManagerRunner(
+        [](CSiteConnection& connection, QWidget*, std::wstring& title)
+        {
+            if (!connection.ConnectStoredSite(DemoLabel))
+                return false;
+            const SiteRecord& site = connection.CurrentSite();
+            title = site.Label() + L" (" + site.Host() + L":" + std::to_wstring(site.Port()) + L")";
+            return true;
+        });
+    view.OnConnect();
+    if (!view.Connection().IsConnected())
+        return Fail(QString("cannot connect to the demo server on 127.0.0.1:%1").arg(m_port));
+    const int row = ListRowOf(view, "README.txt");
+    if (row < 0)
+        return Fail("the list does not show the sample tree");
+    view.List().DetailsView()->setCurrentIndex(view.Model().index(row, 0));
+    return Save(*m_app.Frame(), "main-window.png");
+}
+
+bool CManualShots::ShootFilter()
+{
+    CMainFrame& frame = *m_app.Frame();
+    CWharfView& view = frame.View();
+    QWidget* bar = nullptr;
+    for (QWidget* child : frame.findChildren<QWidget*>())
+        if (qstrcmp(child->metaObject()->className(), "CDialogBarEx") == 0)
+            bar = child;
+    if (!bar)
+        return Fail("the main window has no filter bar (no CDialogBarEx among its widgets)");
+    auto* text = bar->findChild<QLineEdit*>();
+    if (!text)
+        return Fail("the filter bar has no text field");
+    if (!view.Connection().Browser().GoTo(L"/docs", &view.Folders(), &view.Model()))
+        return Fail("cannot open the folder /docs of the demo server");
+
+    // Typed as a user types, so the bar reacts as it does to keys.
+    text->setFocus();
+    for (const QChar c : QString("htm"))
+    {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(text, &press);
+    }
+    Settle();
+    if (ListRowOf(view, "index.html") < 0 || ListRowOf(view, "page.htm") < 0 ||
+        ListRowOf(view, "NOTES.TXT") >= 0)
+        return Fail("typing \"htm\" in the filter bar did not narrow the list to index.html and page.htm");
+    return Save(frame, "filter.png");
+}

@@ -1,0 +1,40 @@
+#pragma once
+#include "desktop/WharfApp.h"
+#include "platform/ConsoleMessageBoxes.h"
+
+#include <QString>
+
+class QWidget;
+
+// Takes the manual's screenshots from the real wharf under the offscreen
+// platform: the Site Manager, Site Properties, the proxy dialog, the main
+// window connected to a server, and the filter bar in use. Any step that
+// cannot be done is an error with its reason; no picture is left out quietly.
+class CManualShots
+{
+public:
+    // The settings file is the program's whole memory of sites and layout.
+    CManualShots(QString outputFolder, const QString& settingsPath);
+
+    // Stores the sample sites, the demo one at 127.0.0.1 with that port.
+    bool Prepare(quint16 port);
+    bool ShootSiteManager();
+    bool ShootSiteProperties();
+    bool ShootProxy();
+    // Connects and shows the server's root folder.
+    bool ShootMainWindow();
+    // Types into the filter bar of the main window, which must have one.
+    bool ShootFilter();
+
+    const QString& Error() const { return m_error; }
+
+private:
+    bool Save(QWidget& widget, const QString& name);
+    bool Fail(const QString& text);
+
+    QString m_output;
+    CWharfApp m_app;
+    platform::ConsoleMessageBoxes m_boxes;
+    quint16 m_port = 0;
+    QString m_error;
+};
