@@ -1,6 +1,7 @@
 #include "ManualShots.h"
 
 #include "ShotServer.h"
+#include "desktop/DialogBarEx.h"
 #include "desktop/ListCtrlEx.h"
 #include "desktop/MainFrame.h"
 #include "desktop/WharfDoc.h"
@@ -179,15 +180,7 @@ bool CManualShots::ShootFilter()
 {
     CMainFrame& frame = *m_app.Frame();
     CWharfView& view = frame.View();
-    QWidget* bar = nullptr;
-    for (QWidget* child : frame.findChildren<QWidget*>())
-        if (qstrcmp(child->metaObject()->className(), "CDialogBarEx") == 0)
-            bar = child;
-    if (!bar)
-        return Fail("the main window has no filter bar (no CDialogBarEx among its widgets)");
-    auto* text = bar->findChild<QLineEdit*>();
-    if (!text)
-        return Fail("the filter bar has no text field");
+    QLineEdit* text = frame.FilterBar().FilterText();
     if (!view.Connection().Browser().GoTo(L"/docs", &view.Folders(), &view.Model()))
         return Fail("cannot open the folder /docs of the demo server");
 

@@ -23,7 +23,7 @@ public:
     bool ShootProxy();
     // Connects and shows the server's root folder.
     bool ShootMainWindow();
-    // Types into the filter bar of the main window, which must have one.
+    // Types into the filter bar of the main window.
     bool ShootFilter();
 
     const QString& Error() const { return m_error; }

@@ -30,7 +30,7 @@ void OnAlarm(int)
 int Usage()
 {
     std::fputs("usage: manual-shots --python PYTHON --server demo_server.py --icon ICON.svg "
-               "[--without-filter-bar] OUTPUT-DIR\n",
+               "OUTPUT-DIR\n",
                stderr);
     return 2;
 }
@@ -66,7 +66,6 @@ int main(int argc, char** argv)
     QApplication::setApplicationDisplayName("Tessel FTP Client");
 
     QString python, script, icon;
-    bool filterBar = true;
     QStringList positional;
     const QStringList args = application.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i)
@@ -77,8 +76,6 @@ int main(int argc, char** argv)
             script = args[++i];
         else if (args[i] == "--icon" && i + 1 < args.size())
             icon = args[++i];
-        else if (args[i] == "--without-filter-bar")
-            filterBar = false;
         else if (args[i].startsWith("--"))
             return Usage();
         else
@@ -101,7 +98,7 @@ int main(int argc, char** argv)
     CManualShots shots(output.path(), settings.filePath("FTPClient.ini"));
     const bool done = shots.Prepare(server.Port()) && shots.ShootSiteManager() &&
                       shots.ShootSiteProperties() && shots.ShootProxy() && shots.ShootMainWindow() &&
-                      (!filterBar || shots.ShootFilter());
+                      shots.ShootFilter();
     if (!done)
         return Fail(shots.Error());
     return 0;
