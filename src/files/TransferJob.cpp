@@ -563,10 +563,15 @@ bool CTransferJob::UploadFile(const TransferItem& item, const std::wstring& targ
     }
     ReportProgress(m_done, true);
     close(fd);
-    const bool closed = engine.CloseTransfer(std::move(dataSocket), !cancelled);
-    if (!readFailed && !sendFailed && closed && fileBytes == item.size)
+    const bool whole = !readFailed && !sendFailed && !cancelled;
+    // The server's refusal of a cut transfer is expected; the box below names the file.
+    const bool closed = engine.CloseTransfer(std::move(dataSocket), !cancelled && !readFailed, whole);
+    if (whole && closed && fileBytes == item.size)
         return true;
     ShowFailure(L"Failed to upload file:\n" + item.sourcePath);
+    // A cut file under the full name would pass for the real one.
+    if (!(whole && closed) && engine.IsConnected())
+        engine.DeleteFile(target);
     Fail();
     return false;
 }

@@ -104,7 +104,10 @@ public:
     bool ReadTransferChunk(nsSocket::IBlockingSocket& dataSocket, char* buffer, int capacity, int& count);
     bool WriteTransferChunk(nsSocket::IBlockingSocket& dataSocket, const char* bytes, int length, int& count);
     // show false: a transfer the caller gave up on; its refusal (426) is expected, not shown.
-    bool CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket, bool show = true);
+    // complete false: the caller stops short of the end; the connection is reset
+    // rather than closed, since a plain close tells the server an upload is whole.
+    bool CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket, bool show = true,
+                       bool complete = true);
     // During a transfer only asks the transfer loop to stop; otherwise sends ABOR.
     int Abort();
 

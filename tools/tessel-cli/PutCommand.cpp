@@ -30,8 +30,6 @@ bool CPutCommand::Upload(const NetworkCall& call, CLocalFile& local, CommandIo& 
         if (got < 0)
         {
             Fail(io, local.Error());
-            // A plain close would tell the server the file is complete.
-            ResetOnClose(*data);
             moved = false;
             break;
         }
@@ -44,7 +42,7 @@ bool CPutCommand::Upload(const NetworkCall& call, CLocalFile& local, CommandIo& 
             break;
         }
     }
-    const bool closed = client->CloseTransfer(std::move(data));
+    const bool closed = client->CloseTransfer(std::move(data), true, moved);
     if (moved && closed)
         return true;
     // Some servers keep what arrived and even report it complete; a cut file
