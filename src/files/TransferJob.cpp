@@ -563,14 +563,17 @@ bool CTransferJob::UploadFile(const TransferItem& item, const std::wstring& targ
     }
     ReportProgress(m_done, true);
     close(fd);
-    const bool whole = !readFailed && !sendFailed && !cancelled;
-    // The server's refusal of a cut transfer is expected; the box below names the file.
-    const bool closed = engine.CloseTransfer(std::move(dataSocket), !cancelled && !readFailed, whole);
-    if (whole && closed && fileBytes == item.size)
+    // A plain close even for a cut file: a reset that reaches the server before
+    // it has taken the data connection can leave it without an answer, and
+    // then nothing could remove the file.
+    const bool closed = engine.CloseTransfer(std::move(dataSocket), !cancelled);
+    const bool whole = !readFailed && !sendFailed && !cancelled && closed;
+    if (whole && fileBytes == item.size)
         return true;
     ShowFailure(L"Failed to upload file:\n" + item.sourcePath);
-    // A cut file under the full name would pass for the real one.
-    if (!(whole && closed) && engine.IsConnected())
+    // The server takes the cut file for a whole one; under the full name it
+    // would pass for the real one.
+    if (!whole && engine.IsConnected())
         engine.DeleteFile(target);
     Fail();
     return false;

@@ -1057,17 +1057,11 @@ bool CFTPClient::WriteTransferChunk(nsSocket::IBlockingSocket& dataSocket, const
     }
 }
 
-bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket, bool show,
-                               bool complete)
+bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket, bool show)
 {
     if (!dataSocket)
         return true;
     m_transferInProgress = false;
-    if (!complete && dataSocket->HasHandle())
-    {
-        const linger abortive{1, 0};
-        ::setsockopt(dataSocket->Handle(), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-    }
     try
     {
         dataSocket->Close();

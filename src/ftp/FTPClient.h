@@ -104,10 +104,7 @@ public:
     bool ReadTransferChunk(nsSocket::IBlockingSocket& dataSocket, char* buffer, int capacity, int& count);
     bool WriteTransferChunk(nsSocket::IBlockingSocket& dataSocket, const char* bytes, int length, int& count);
     // show false: a transfer the caller gave up on; its refusal (426) is expected, not shown.
-    // complete false: the caller stops short of the end; the connection is reset
-    // rather than closed, since a plain close tells the server an upload is whole.
-    bool CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket, bool show = true,
-                       bool complete = true);
+    bool CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket, bool show = true);
     // During a transfer only asks the transfer loop to stop; otherwise sends ABOR.
     int Abort();
 

@@ -79,11 +79,12 @@ bool CGetCommand::Download(const NetworkCall& call, CLocalFile& local, CommandIo
         if (!local.WriteAll(buffer.get(), static_cast<size_t>(count)))
         {
             Fail(io, local.Error());
+            ResetOnClose(*data);
             moved = false;
             break;
         }
     }
-    const bool closed = client->CloseTransfer(std::move(data), true, moved);
+    const bool closed = client->CloseTransfer(std::move(data));
     return moved && closed;
 }
 

@@ -9,6 +9,8 @@
 
 #include "socket/BlockingSocket.h"
 
+#include <sys/socket.h>
+
 namespace nsCli
 {
 
@@ -100,6 +102,14 @@ std::unique_ptr<nsFTP::CFTPClient> CNetworkCommand::LogOn(const CLogonTarget& ta
             client->ChangeDirectory(home);
     }
     return client;
+}
+
+void CNetworkCommand::ResetOnClose(nsSocket::IBlockingSocket& dataSocket)
+{
+    if (!dataSocket.HasHandle())
+        return;
+    const linger abortive{1, 0};
+    ::setsockopt(dataSocket.Handle(), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
 }
 
 } // namespace nsCli

@@ -38,6 +38,9 @@ protected:
     void Fail(CommandIo& io, const std::string& text) const;
     // Logs on; null when that failed (the engine has said why on stderr).
     static std::unique_ptr<nsFTP::CFTPClient> LogOn(const CLogonTarget& target);
+    // Makes closing the data connection a reset, so the server does not take
+    // a transfer we gave up on for a complete one.
+    static void ResetOnClose(nsSocket::IBlockingSocket& dataSocket);
 
     // Bytes moved per chunk of a transfer.
     static constexpr int ChunkSize = 1 << 20;

@@ -30,6 +30,9 @@ bool CPutCommand::Upload(const NetworkCall& call, CLocalFile& local, CommandIo& 
         if (got < 0)
         {
             Fail(io, local.Error());
+            // A plain close, though the server takes the file for complete: a
+            // reset that reaches it before it has taken the data connection can
+            // leave it without an answer, and then nothing could remove the file.
             moved = false;
             break;
         }
@@ -42,7 +45,7 @@ bool CPutCommand::Upload(const NetworkCall& call, CLocalFile& local, CommandIo& 
             break;
         }
     }
-    const bool closed = client->CloseTransfer(std::move(data), true, moved);
+    const bool closed = client->CloseTransfer(std::move(data));
     if (moved && closed)
         return true;
     // Some servers keep what arrived and even report it complete; a cut file
