@@ -1,31 +1,43 @@
 #!/usr/bin/env bash
 # Download and upload speed of tessel-cli (get and put, and the transfer jobs
-# behind mirror-get and mirror-put) against curl, over loopback, in one run:
-# the clients take turns on the same file and the same server, several rounds,
-# and the medians are compared. Not a test: it prints figures.
+# behind mirror-get and mirror-put) against curl, over loopback, in one run.
+# Every leg is a pair: tessel-cli and curl move the same file through the same
+# server right after each other, taking turns at going first. Each round runs
+# every leg once; the medians of the rounds are compared. Not a test: it
+# prints figures, and a summary table at the end (one line per server and leg).
 #
-# usage: bench/transfer.sh [--size MIB] [--rounds N] [--server pyftpdlib|vsftpd|all]
-#   --size MIB   size of the file moved (default 1024)
-#   --rounds N   rounds per server, each a download and an upload per client (default 3)
-#   --server S   which servers to run (default all: pyftpdlib, and vsftpd where installed)
+# usage: bench/transfer.sh [--size MIB] [--rounds N] [--server S] [--legs LIST]
+#   --size MIB    size of the file moved (default 1024)
+#   --rounds N    rounds per server (default 7)
+#   --server S    pyftpdlib, vsftpd or all (default all: vsftpd where installed)
+#   --legs LIST   comma-separated among get,put,mirror-get,mirror-put (default all)
 # TESSEL_RELEASE_DIR chooses the Release build folder (default build/release);
 # VSFTPD names the vsftpd program (default: the one on PATH or in /usr/sbin).
+#
+# In the table, "ratio" is the median of the per-round ratios tessel/curl and
+# "spread" their lowest and highest; MB/s are 10^6 bytes a second, medians.
 set -euo pipefail
 
 size_mib=1024
-rounds=3
+rounds=7
 servers=all
+legs=get,put,mirror-get,mirror-put
 while [ $# -gt 0 ]; do
     case "$1" in
     --size) size_mib=${2:?--size needs MiB}; shift 2 ;;
     --rounds) rounds=${2:?--rounds needs a count}; shift 2 ;;
     --server) servers=${2:?--server needs a name}; shift 2 ;;
-    -h | --help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --legs) legs=${2:?--legs needs a list}; shift 2 ;;
+    -h | --help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "transfer.sh: unknown argument $1" >&2; exit 1 ;;
     esac
 done
 case "$size_mib$rounds" in *[!0-9]*) echo "transfer.sh: --size and --rounds take whole numbers" >&2; exit 1 ;; esac
 [ "$size_mib" -ge 1 ] && [ "$rounds" -ge 1 ] || { echo "transfer.sh: --size and --rounds must be at least 1" >&2; exit 1; }
+legs=${legs//,/ }
+for leg in $legs; do
+    case "$leg" in get | put | mirror-get | mirror-put) ;; *) echo "transfer.sh: unknown leg $leg" >&2; exit 1 ;; esac
+done
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TESSEL_RELEASE_DIR:-$root/build/release}
@@ -39,7 +51,8 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 cmake --build "$build" -j2 --target tessel-cli >/dev/null
 
-# The file, the server's folder and the copies: in memory when there is room.
+# The file, the server's folder and the copies: in memory when there is room,
+# so no disk takes part.
 size=$((size_mib * 1024 * 1024))
 need_kib=$((size_mib * 1024 * 5 + 65536))
 base=/tmp
@@ -74,7 +87,7 @@ port=
 start_pyftpdlib() {
     : >"$work/port"
     /usr/bin/python3 "$root/tests/support/pyftpd_server.py" "$work/root" "$user" "$password" \
-        --parent $$ >"$work/port" 2>"$work/server.log" &
+        --parent $$ >"$work/port" 2>/dev/null &
     server_pid=$!
     for _ in $(seq 100); do
         port=$(head -n1 "$work/port")
@@ -82,8 +95,7 @@ start_pyftpdlib() {
         kill -0 "$server_pid" 2>/dev/null || break
         sleep 0.1
     done
-    echo "transfer.sh: pyftpdlib did not start:" >&2
-    cat "$work/server.log" >&2
+    echo "transfer.sh: pyftpdlib did not start" >&2
     return 1
 }
 
@@ -97,19 +109,34 @@ find_vsftpd() {
     fi
 }
 
-# vsftpd as an anonymous server on a free loopback port; uploads go to up/.
+# vsftpd as an anonymous server on a free loopback port, standalone and in the
+# foreground so it is stopped by its PID; uploads go to up/. Anonymous logon
+# needs no PAM. Started by root it locks the sessions into the bench folder and
+# runs them as user ftp; started by anyone else it stays a plain process of
+# theirs (it cannot change root then), serving their files.
 start_vsftpd() {
     local program
     program=$(find_vsftpd)
     port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
     mkdir -p "$work/empty"
-    # The unprivileged user vsftpd serves as must reach the files.
-    chmod 755 "$work" "$work/local"
+    # The user the sessions run as must reach the files.
+    chmod 755 "$work" "$work/local" "$work/empty"
     # vsftpd refuses a writable anonymous root; uploads go to a folder below it.
     chmod 555 "$work/root"
     chmod 777 "$work/root/up"
+    local identity=run_as_launching_user=YES
+    if [ "$(id -u)" = 0 ]; then
+        # The session needs a user with an existing home; Debian's package makes "ftp".
+        if ! id ftp >/dev/null 2>&1; then
+            echo "transfer.sh: vsftpd started by root serves as user ftp, and there is none" >&2
+            return 1
+        fi
+        identity="run_as_launching_user=NO
+ftp_username=ftp"
+    fi
     cat >"$work/vsftpd.conf" <<CONF
 listen=YES
+listen_ipv6=NO
 listen_address=127.0.0.1
 listen_port=$port
 background=NO
@@ -122,9 +149,7 @@ anon_upload_enable=YES
 anon_other_write_enable=YES
 anon_umask=022
 secure_chroot_dir=$work/empty
-# No user switch or chroot: the server stays a plain process of ours.
-run_as_launching_user=YES
-ftp_username=nobody
+$identity
 seccomp_sandbox=NO
 pasv_enable=YES
 pasv_address=127.0.0.1
@@ -135,7 +160,11 @@ CONF
     server_pid=$!
     for _ in $(seq 100); do
         if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
-            return 0
+            # Listening is not enough: a session that cannot start shows only at logon.
+            curl -sS --max-time 10 --head -o /dev/null "ftp://127.0.0.1:$port/big.bin" 2>"$work/client.err" && return 0
+            echo "transfer.sh: vsftpd does not serve:" >&2
+            cat "$work/client.err" "$work/server.log" >&2
+            return 1
         fi
         kill -0 "$server_pid" 2>/dev/null || break
         sleep 0.1
@@ -169,67 +198,74 @@ same_file() {
     cmp -s "$1" "$2" || { echo "transfer.sh: $2 differs from $1" >&2; return 1; }
 }
 
-median() {
-    tr ' ' '\n' | sed '/^$/d' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+# Moves the file once for a leg with one client; prints MB/s and checks the copy.
+run_leg() {
+    local leg=$1 client=$2 url=$3 speed
+    rm -rf "$work/local/got.bin" "$work/local/mirror" "$work/root/up/"*
+    case "$client $leg" in
+    "tessel get") speed=$(timed "$cli" get "$url/big.bin" "$work/local/got.bin") ;;
+    "tessel put") speed=$(timed "$cli" put "$work/local/source.bin" "$url/up/source.bin") ;;
+    # The transfer jobs: a download into a folder, an upload into one.
+    "tessel mirror-get") speed=$(timed "$cli" mirror-get --overwrite "$url/big.bin" "$work/local/mirror") ;;
+    "tessel mirror-put") speed=$(timed "$cli" mirror-put --overwrite "$work/local/source.bin" "$url/up/") ;;
+    "curl get" | "curl mirror-get") speed=$(timed curl -sS --fail -o "$work/local/got.bin" "$url/big.bin") ;;
+    "curl put" | "curl mirror-put") speed=$(timed curl -sS --fail -T "$work/local/source.bin" "$url/up/source.bin") ;;
+    esac
+    case "$leg" in
+    get) same_file "$work/root/big.bin" "$work/local/got.bin" ;;
+    mirror-get) same_file "$work/root/big.bin" "$work/local/$([ "$client" = tessel ] && echo mirror/big.bin || echo got.bin)" ;;
+    *) same_file "$work/local/source.bin" "$work/root/up/source.bin" ;;
+    esac
+    echo "$speed"
 }
 
+# Median, lowest and highest of the numbers on stdin (one a line).
+stats() {
+    sort -g | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m, v[1], v[NR] }'
+}
+
+# What else used the processors while the figures were taken.
+show_load() {
+    echo "-- $1: load $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors; busiest others:"
+    top -b -n 2 -d 0.5 -o %CPU 2>/dev/null |
+        awk '/^top -/ { n++ } n == 2 && $1 ~ /^[0-9]+$/ && $9 + 0 >= 5 { printf "   %5.1f%% %s\n", $9, $12 }' | head -5
+}
+
+summary="$work/summary"
+: >"$summary"
+
 run_server() {
-    local name=$1 url login
+    local name=$1 url login round leg client first second t c
     "start_$name" || return 1
     if [ "$name" = vsftpd ]; then login=; else login="$user:$password@"; fi
     url="ftp://${login}127.0.0.1:$port"
-    local cli_get="" curl_get="" cli_put="" curl_put="" mirror_get="" mirror_put=""
-    echo "== $name, $size_mib MiB in $base, $rounds rounds (MB/s)"
+    echo "== $name, $size_mib MiB in $base, $rounds rounds (MB/s, tessel/curl)"
     for round in $(seq "$rounds"); do
-        local order="tessel curl"
-        [ $((round % 2)) = 0 ] && order="curl tessel"
         local line="round $round:"
-        for client in $order; do
-            rm -f "$work/local/got.bin" "$work/root/up/"*
-            if [ "$client" = tessel ]; then
-                g=$(timed "$cli" get "$url/big.bin" "$work/local/got.bin")
-                p=$(timed "$cli" put "$work/local/source.bin" "$url/up/put.bin")
-                cli_get="$cli_get $g"
-                cli_put="$cli_put $p"
-                # The transfer jobs: a download into a folder, an upload into one.
-                mg=$(timed "$cli" mirror-get --overwrite "$url/big.bin" "$work/local/mirror")
-                same_file "$work/root/big.bin" "$work/local/mirror/big.bin"
-                rm -rf "$work/local/mirror"
-                mp=$(timed "$cli" mirror-put --overwrite "$work/local/source.bin" "$url/up/")
-                same_file "$work/local/source.bin" "$work/root/up/source.bin"
-                rm -f "$work/root/up/source.bin"
-                mirror_get="$mirror_get $mg"
-                mirror_put="$mirror_put $mp"
-            else
-                g=$(timed curl -sS --fail -o "$work/local/got.bin" "$url/big.bin")
-                p=$(timed curl -sS --fail -T "$work/local/source.bin" "$url/up/put.bin")
-                curl_get="$curl_get $g"
-                curl_put="$curl_put $p"
-            fi
-            same_file "$work/root/big.bin" "$work/local/got.bin"
-            same_file "$work/local/source.bin" "$work/root/up/put.bin"
-            line="$line $client get $g put $p"
-            [ "$client" = tessel ] && line="$line mirror-get $mg mirror-put $mp"
-            line="$line;"
+        for leg in $legs; do
+            first=tessel second=curl
+            [ $((round % 2)) = 0 ] && first=curl second=tessel
+            for client in $first $second; do
+                local speed
+                speed=$(run_leg "$leg" "$client" "$url")
+                echo "$speed" >>"$work/$name.$leg.$client"
+                if [ "$client" = tessel ]; then t=$speed; else c=$speed; fi
+            done
+            awk -v t="$t" -v c="$c" 'BEGIN { printf "%.3f\n", t / c }' >>"$work/$name.$leg.ratio"
+            line="$line $leg $t/$c"
         done
         echo "$line"
     done
     stop_server
-    local a b c d e f
-    a=$(echo "$cli_get" | median)
-    b=$(echo "$curl_get" | median)
-    c=$(echo "$cli_put" | median)
-    d=$(echo "$curl_put" | median)
-    e=$(echo "$mirror_get" | median)
-    f=$(echo "$mirror_put" | median)
-    awk -v n="$name" -v a="$a" -v b="$b" -v c="$c" -v d="$d" -v e="$e" -v f="$f" 'BEGIN {
-        printf "%s download: tessel-cli %.1f MB/s, curl %.1f MB/s, ratio %.2f\n", n, a, b, a / b
-        printf "%s upload:   tessel-cli %.1f MB/s, curl %.1f MB/s, ratio %.2f\n", n, c, d, c / d
-        printf "%s mirror-get: tessel-cli %.1f MB/s, curl %.1f MB/s, ratio %.2f\n", n, e, b, e / b
-        printf "%s mirror-put: tessel-cli %.1f MB/s, curl %.1f MB/s, ratio %.2f\n", n, f, d, f / d
-    }'
+    for leg in $legs; do
+        read -r t _ _ < <(stats <"$work/$name.$leg.tessel")
+        read -r c _ _ < <(stats <"$work/$name.$leg.curl")
+        read -r ratio low high < <(stats <"$work/$name.$leg.ratio")
+        printf "%-10s %-11s %8.1f %8.1f %6.2f %6.2f-%.2f\n" "$name" "$leg" "$t" "$c" "$ratio" "$low" "$high" >>"$summary"
+    done
 }
 
+show_load "before"
 case "$servers" in
 pyftpdlib) run_server pyftpdlib ;;
 vsftpd)
@@ -242,3 +278,8 @@ all)
     ;;
 *) echo "transfer.sh: unknown server $servers" >&2; exit 1 ;;
 esac
+show_load "after"
+echo
+echo "$size_mib MiB, $rounds rounds; MB/s are medians; ratio = median of tessel/curl per round, spread = its range"
+printf "%-10s %-11s %8s %8s %6s %s\n" server leg tessel curl ratio spread
+cat "$summary"

@@ -563,10 +563,18 @@ bool CTransferJob::UploadFile(const TransferItem& item, const std::wstring& targ
     }
     ReportProgress(m_done, true);
     close(fd);
+    // A plain close even for a cut file: a reset that reaches the server before
+    // it has taken the data connection can leave it without an answer, and
+    // then nothing could remove the file.
     const bool closed = engine.CloseTransfer(std::move(dataSocket), !cancelled);
-    if (!readFailed && !sendFailed && closed && fileBytes == item.size)
+    const bool whole = !readFailed && !sendFailed && !cancelled && closed;
+    if (whole && fileBytes == item.size)
         return true;
     ShowFailure(L"Failed to upload file:\n" + item.sourcePath);
+    // The server takes the cut file for a whole one; under the full name it
+    // would pass for the real one.
+    if (!whole && engine.IsConnected())
+        engine.DeleteFile(target);
     Fail();
     return false;
 }

@@ -429,6 +429,9 @@ TEST_F(TransferJobTest, CancelDuringAFileEndsAfterTheBlockReportsTheFileAndKeeps
     EXPECT_LE(upHost.progress.back(), CTransferJob::BlockSize);
     EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Failed to upload file:\n" +
                                                     TextCodec::FromUtf8((m_local / "up.bin").string())});
+    // The cut copy does not stay on the server under the file's name.
+    EXPECT_FALSE(fs::exists(Remote("up.bin")));
+    EXPECT_TRUE(m_connection.IsConnected());
 }
 
 TEST_F(TransferJobTest, DownloadChecksTheListedSizeOnlyWhereTheListingGaveOne)

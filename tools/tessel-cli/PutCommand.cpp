@@ -30,8 +30,9 @@ bool CPutCommand::Upload(const NetworkCall& call, CLocalFile& local, CommandIo& 
         if (got < 0)
         {
             Fail(io, local.Error());
-            // A plain close would tell the server the file is complete.
-            ResetOnClose(*data);
+            // A plain close, though the server takes the file for complete: a
+            // reset that reaches it before it has taken the data connection can
+            // leave it without an answer, and then nothing could remove the file.
             moved = false;
             break;
         }
