@@ -1,9 +1,8 @@
 #include "ToolBarEx.h"
 
+#include "SvgIcon.h"
+
 #include <QAction>
-#include <QPainter>
-#include <QPixmap>
-#include <QSvgRenderer>
 #include <QToolButton>
 
 // The images are compiled into the desktop library, a static library, so
@@ -67,18 +66,5 @@ void CToolBarEx::Label(QAction* action, const QString& label, const QString& ima
 QIcon CToolBarEx::Image(const QString& name)
 {
     InitToolbarImages();
-    QSvgRenderer renderer(QString(":/toolbar/%1.svg").arg(name));
-    if (!renderer.isValid())
-        return {};
-    QIcon icon;
-    for (const int size : {ImageSize, 2 * ImageSize})
-    {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    return CSvgIcon::Render(QString(":/toolbar/%1.svg").arg(name), {ImageSize, 2 * ImageSize});
 }

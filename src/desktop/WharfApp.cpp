@@ -2,6 +2,7 @@
 
 #include "AboutDlg.h"
 #include "MainFrame.h"
+#include "SvgIcon.h"
 #include "WharfDoc.h"
 #include "WharfView.h"
 #include "platform/Services.h"
@@ -9,36 +10,9 @@
 
 #include <QAction>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QMetaObject>
-#include <QPainter>
-#include <QPixmap>
-#include <QSvgRenderer>
 
 using platform::Services;
-
-namespace
-{
-// The icon is drawn once as SVG; the sizes a desktop asks for are rendered
-// from it, so no size looks blurred.
-QIcon ApplicationIcon()
-{
-    QSvgRenderer renderer(QStringLiteral(":/icons/tessel-ftp-client.svg"));
-    QIcon icon;
-    if (!renderer.isValid())
-        return icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256})
-    {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
-}
-} // namespace
 
 CWharfApp::CWharfApp(QString settingsPath) : m_settingsPath(std::move(settingsPath)) {}
 
@@ -69,7 +43,8 @@ bool CWharfApp::InitInstance(bool postConnect)
     Services::SetStatusOutlet(&m_status);
     Services::SetActivity(&m_activity);
 
-    QGuiApplication::setWindowIcon(ApplicationIcon());
+    QGuiApplication::setWindowIcon(
+        CSvgIcon::Render(QStringLiteral(":/icons/tessel-ftp-client.svg"), {16, 24, 32, 48, 64, 128, 256}));
     m_doc = std::make_unique<CWharfDoc>();
     m_frame = std::make_unique<CMainFrame>(*m_doc);
     m_doc->ResetContents();
