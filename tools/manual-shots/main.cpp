@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLocale>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
@@ -62,6 +63,8 @@ int main(int argc, char** argv)
     std::signal(SIGALRM, OnAlarm);
     ::alarm(WholeRunSeconds);
     QApplication application(argc, argv);
+    // The pictures show what most readers see, not the bare C locale of a build machine.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QApplication::setApplicationName("wharf");
     QApplication::setApplicationDisplayName("Tessel FTP Client");
 
