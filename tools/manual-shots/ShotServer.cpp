@@ -24,6 +24,12 @@ QByteArray Filler(qsizetype size, quint32 seed)
     }
     return data;
 }
+
+QString ReadLog(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+}
 } // namespace
 
 CShotServer::CShotServer(QString python, QString script)
@@ -99,6 +105,9 @@ bool CShotServer::Start(int timeoutSeconds)
     m_process.setProgram(m_python);
     m_process.setArguments({m_script, root, User, Password, "0"});
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    // The server logs every command; a pipe nobody reads would fill and stop it.
+    const QString log = m_work.filePath("server.log");
+    m_process.setStandardErrorFile(log);
     m_process.start();
     const QDeadlineTimer deadline(timeoutSeconds * 1000);
     QByteArray output;
@@ -117,7 +126,7 @@ bool CShotServer::Start(int timeoutSeconds)
         m_error = QString("the FTP server (%1 %2) did not start and report its port within %3 seconds:\n%4")
                       .arg(m_python, m_script)
                       .arg(timeoutSeconds)
-                      .arg(QString::fromLocal8Bit(m_process.readAllStandardError()));
+                      .arg(ReadLog(log));
         return false;
     }
     m_port = static_cast<quint16>(port);
