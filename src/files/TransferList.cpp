@@ -152,6 +152,11 @@ void CTransferList::ExpandLocal(const std::atomic<bool>* cancel)
 
 namespace
 {
+struct DirectoryCloser
+{
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
 std::string RealPath(const std::string& path)
 {
     std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
@@ -173,7 +178,7 @@ bool CTransferList::ExpandLocalFolder(size_t index)
 {
     const std::wstring folder = m_items[index].sourcePath;
     const std::string folderBytes = TextCodec::ToUtf8(folder);
-    std::unique_ptr<DIR, decltype(&closedir)> dir(opendir(folderBytes.c_str()), &closedir);
+    std::unique_ptr<DIR, DirectoryCloser> dir(opendir(folderBytes.c_str()));
     if (!dir)
         return false;
     std::vector<std::string> names;

@@ -1021,15 +1021,15 @@ std::unique_ptr<nsSocket::IBlockingSocket> CFTPClient::OpenTransfer(const std::w
     return dataSocket;
 }
 
-bool CFTPClient::ReadTransferChunk(nsSocket::IBlockingSocket& dataSocket, char* buffer, int capacity,
-                                   int& count)
+template <typename SocketCall>
+bool CFTPClient::MoveChunk(nsSocket::IBlockingSocket& dataSocket, int length, int& count, SocketCall call)
 {
     count = 0;
-    if (capacity <= 0)
+    if (length <= 0)
         return true;
     try
     {
-        count = dataSocket.Receive(buffer, capacity, SocketTimeout());
+        count = call();
         return true;
     }
     catch (const CBlockingSocketException& failure)
@@ -1039,22 +1039,18 @@ bool CFTPClient::ReadTransferChunk(nsSocket::IBlockingSocket& dataSocket, char* 
     }
 }
 
+bool CFTPClient::ReadTransferChunk(nsSocket::IBlockingSocket& dataSocket, char* buffer, int capacity,
+                                   int& count)
+{
+    return MoveChunk(dataSocket, capacity, count,
+                     [&] { return dataSocket.Receive(buffer, capacity, SocketTimeout()); });
+}
+
 bool CFTPClient::WriteTransferChunk(nsSocket::IBlockingSocket& dataSocket, const char* bytes, int length,
                                     int& count)
 {
-    count = 0;
-    if (length <= 0)
-        return true;
-    try
-    {
-        count = dataSocket.SendAll(bytes, length, SocketTimeout());
-        return true;
-    }
-    catch (const CBlockingSocketException& failure)
-    {
-        FailDataSocket(dataSocket, failure.GetText());
-        return false;
-    }
+    return MoveChunk(dataSocket, length, count,
+                     [&] { return dataSocket.SendAll(bytes, length, SocketTimeout()); });
 }
 
 bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket, bool show)

@@ -152,6 +152,10 @@ private:
     LoopEnd ReceiveLoop(ITransferNotification& notification, nsSocket::IBlockingSocket& dataSocket);
     LoopEnd SendLoop(ITransferNotification& notification, nsSocket::IBlockingSocket& dataSocket);
     void FailDataSocket(nsSocket::IBlockingSocket& dataSocket, const std::wstring& text);
+    // One receive or send of a caller-driven transfer: count is what moved; a
+    // socket failure is shown, ends the transfer and gives false.
+    template <typename SocketCall>
+    bool MoveChunk(nsSocket::IBlockingSocket& dataSocket, int length, int& count, SocketCall call);
     // Reads the final reply of a transfer that went wrong, quietly, so the
     // next command does not take it for its own.
     void DrainFinalReply();

@@ -4,7 +4,9 @@
 #include "sites/SiteConnection.h"
 #include "sites/SizeText.h"
 #include "support/FixtureSite.h"
+#include "support/FileBytes.h"
 #include "support/PyFtpdServer.h"
+#include "support/TempFolder.h"
 #include "support/TestServices.h"
 
 #include <gtest/gtest.h>
@@ -21,11 +23,12 @@
 #include <map>
 #include <optional>
 #include <random>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 using platform::TextCodec;
 
 namespace
@@ -76,20 +79,6 @@ public:
     int endedCalls = 0;
 };
 
-std::string Read(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void Write(const fs::path& path, const std::string& bytes)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 std::string RandomBytes(size_t count, unsigned seed)
 {
     std::mt19937 generator(seed);
@@ -104,7 +93,7 @@ std::map<std::string, std::string> Tree(const fs::path& root)
 {
     std::map<std::string, std::string> tree;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        tree[fs::relative(entry.path(), root).string()] = entry.is_directory() ? "<dir>" : Read(entry.path());
+        tree[fs::relative(entry.path(), root).string()] = entry.is_directory() ? "<dir>" : ReadFile(entry.path());
     return tree;
 }
 
@@ -127,14 +116,10 @@ protected:
 
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "tessel-job-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_local = pattern;
         SiteRecord site = testing_support::FixtureSite(m_server);
         site.SetKeepAlive(1);
         ASSERT_TRUE(m_connection.Connect(site)) << m_server.Log();
     }
-    void TearDown() override { fs::remove_all(m_local); }
 
     fs::path Remote(const std::string& relative) const { return fs::path(m_server.Root()) / relative; }
 
@@ -181,7 +166,8 @@ protected:
 
     testing_support::PyFtpdServer m_server;
     CSiteConnection m_connection;
-    fs::path m_local;
+    testing_support::TempFolder m_folder{"tessel-job"};
+    const fs::path& m_local = m_folder.Path();
     int m_failures = 0;
     bool m_cancelled = false;
 };
@@ -191,11 +177,11 @@ protected:
 TEST_F(TransferJobTest, TreeRoundTripsByteForByteThroughUploadAndDownload)
 {
     const fs::path tree = m_local / "up" / "tree";
-    Write(tree / "a" / "b" / "deep.bin", RandomBytes(600 * 1024 + 7, 1)); // more than two blocks
-    Write(tree / "zero", "");
-    Write(tree / "with blank" / "caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac.txt", "utf-8 name\r\n");
+    WriteFile(tree / "a" / "b" / "deep.bin", RandomBytes(600 * 1024 + 7, 1)); // more than two blocks
+    WriteFile(tree / "zero", "");
+    WriteFile(tree / "with blank" / "caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac.txt", "utf-8 name\r\n");
     fs::create_directories(tree / "empty" / "nested empty");
-    Write(m_local / "up" / "single.txt", "picked file");
+    WriteFile(m_local / "up" / "single.txt", "picked file");
 
     // The keep-alive must send nothing while the job owns the engine.
     bool busyThroughout = true;
@@ -220,7 +206,7 @@ TEST_F(TransferJobTest, TreeRoundTripsByteForByteThroughUploadAndDownload)
     EXPECT_EQ(up.progress.back(), bytes);
     EXPECT_TRUE(std::is_sorted(up.progress.begin(), up.progress.end()));
     EXPECT_EQ(Tree(Remote("new/chain/tree")), Tree(tree));
-    EXPECT_EQ(Read(Remote("new/chain/single.txt")), "picked file");
+    EXPECT_EQ(ReadFile(Remote("new/chain/single.txt")), "picked file");
     const std::string log = m_server.Log();
     size_t pwd = 0;
     for (size_t at = log.find("PWD"); at != std::string::npos; at = log.find("PWD", at + 1))
@@ -242,12 +228,12 @@ TEST_F(TransferJobTest, TreeRoundTripsByteForByteThroughUploadAndDownload)
 
 TEST_F(TransferJobTest, RemoteDeleteRemovesTheNestedTreeDeepestFirst)
 {
-    Write(Remote("t/a/b/c.txt"), "c");
-    Write(Remote("t/a/x.txt"), "x");
+    WriteFile(Remote("t/a/b/c.txt"), "c");
+    WriteFile(Remote("t/a/x.txt"), "x");
     fs::create_directories(Remote("t/empty"));
-    Write(Remote("keep.txt"), "k");
+    WriteFile(Remote("keep.txt"), "k");
     // A link in the tree goes; the folder it leads to and its files stay.
-    Write(Remote("other/precious.txt"), "p");
+    WriteFile(Remote("other/precious.txt"), "p");
     fs::create_directory_symlink("../../other", Remote("t/a/link"));
     RecordingHost host;
     auto list = std::make_unique<CTransferList>(&m_connection);
@@ -255,7 +241,7 @@ TEST_F(TransferJobTest, RemoteDeleteRemovesTheNestedTreeDeepestFirst)
     EXPECT_EQ(Run(std::move(list), L"", JobKind::RemoteDelete, host), JobResult::Ok);
     EXPECT_FALSE(fs::exists(Remote("t")));
     EXPECT_TRUE(fs::exists(Remote("keep.txt")));
-    EXPECT_EQ(Read(Remote("other/precious.txt")), "p");
+    EXPECT_EQ(ReadFile(Remote("other/precious.txt")), "p");
     // Each path is worked on after every path below it.
     ASSERT_EQ(host.items.size(), 7u);
     for (size_t i = 0; i < host.items.size(); ++i)
@@ -268,7 +254,7 @@ TEST_F(TransferJobTest, RemoteDeleteRemovesTheNestedTreeDeepestFirst)
 
 TEST_F(TransferJobTest, ALinkToAFileDownloadsAsTheFileItLeadsTo)
 {
-    Write(Remote("d/real.txt"), "real data");
+    WriteFile(Remote("d/real.txt"), "real data");
     fs::create_symlink("real.txt", Remote("d/latest"));
     fs::create_directories(Remote("e"));
     fs::create_symlink("nowhere", Remote("e/dangling"));
@@ -279,8 +265,8 @@ TEST_F(TransferJobTest, ALinkToAFileDownloadsAsTheFileItLeadsTo)
     PickRemote(*list, L"/", L"d");
     EXPECT_EQ(Run(std::move(list), local, JobKind::Download, host), JobResult::Ok);
     EXPECT_EQ(m_failures, 0);
-    EXPECT_EQ(Read(m_local / "d" / "latest"), "real data");
-    EXPECT_EQ(Read(m_local / "d" / "real.txt"), "real data");
+    EXPECT_EQ(ReadFile(m_local / "d" / "latest"), "real data");
+    EXPECT_EQ(ReadFile(m_local / "d" / "real.txt"), "real data");
 
     // A link that leads nowhere cannot be fetched, and the job says so.
     RecordingHost broken;
@@ -293,15 +279,15 @@ TEST_F(TransferJobTest, ALinkToAFileDownloadsAsTheFileItLeadsTo)
 
 TEST_F(TransferJobTest, RemoteMoveRenamesAPickedFolderWithItsContents)
 {
-    Write(Remote("src/f/inner/x.txt"), "x");
-    Write(Remote("src/g.txt"), "g");
+    WriteFile(Remote("src/f/inner/x.txt"), "x");
+    WriteFile(Remote("src/g.txt"), "g");
     RecordingHost host;
     auto list = std::make_unique<CTransferList>(&m_connection);
     PickRemote(*list, L"/src", L"f");
     PickRemote(*list, L"/src", L"g.txt");
     EXPECT_EQ(Run(std::move(list), L"/dst", JobKind::RemoteMove, host), JobResult::Ok);
-    EXPECT_EQ(Read(Remote("dst/f/inner/x.txt")), "x");
-    EXPECT_EQ(Read(Remote("dst/g.txt")), "g");
+    EXPECT_EQ(ReadFile(Remote("dst/f/inner/x.txt")), "x");
+    EXPECT_EQ(ReadFile(Remote("dst/g.txt")), "g");
     EXPECT_FALSE(fs::exists(Remote("src/f")));
     // Nothing was expanded: two items, two renames.
     EXPECT_EQ(host.items, (std::vector<std::wstring>{L"/src/f", L"/src/g.txt"}));
@@ -310,11 +296,11 @@ TEST_F(TransferJobTest, RemoteMoveRenamesAPickedFolderWithItsContents)
 
 TEST_F(TransferJobTest, ReplaceQuestionIgnoresCaseAsksOnlyPickedItemsAndOneNoRefusesAfterAll)
 {
-    Write(Remote("dst/report.txt"), "old report");
-    Write(Remote("dst/docs/inner.txt"), "old inner");
-    Write(m_local / "Report.TXT", "new report");
-    Write(m_local / "Docs" / "inner.txt", "new inner");
-    Write(m_local / "new.txt", "new");
+    WriteFile(Remote("dst/report.txt"), "old report");
+    WriteFile(Remote("dst/docs/inner.txt"), "old inner");
+    WriteFile(m_local / "Report.TXT", "new report");
+    WriteFile(m_local / "Docs" / "inner.txt", "new inner");
+    WriteFile(m_local / "new.txt", "new");
     auto Picked = [&]
     {
         auto list = std::make_unique<CTransferList>(&m_connection);
@@ -333,14 +319,14 @@ TEST_F(TransferJobTest, ReplaceQuestionIgnoresCaseAsksOnlyPickedItemsAndOneNoRef
     EXPECT_EQ(refused.endedCalls, 1);
     EXPECT_TRUE(refused.items.empty());
     EXPECT_FALSE(fs::exists(Remote("dst/new.txt")));
-    EXPECT_EQ(Read(Remote("dst/report.txt")), "old report");
+    EXPECT_EQ(ReadFile(Remote("dst/report.txt")), "old report");
 
     RecordingHost accepted;
     EXPECT_EQ(Run(Picked(), L"/dst", JobKind::Upload, accepted), JobResult::Ok);
     EXPECT_EQ(accepted.questions.size(), 2u);
-    EXPECT_EQ(Read(Remote("dst/new.txt")), "new");
-    EXPECT_EQ(Read(Remote("dst/docs/inner.txt")), "old inner");
-    EXPECT_EQ(Read(Remote("dst/Docs/inner.txt")), "new inner");
+    EXPECT_EQ(ReadFile(Remote("dst/new.txt")), "new");
+    EXPECT_EQ(ReadFile(Remote("dst/docs/inner.txt")), "old inner");
+    EXPECT_EQ(ReadFile(Remote("dst/Docs/inner.txt")), "new inner");
 }
 
 // The server lists wall-clock times; the question shows them as listed, and
@@ -355,10 +341,10 @@ TEST_F(TransferJobTest, ReplaceTextsShowListedServerTimesAndLocalTimesOutsideUtc
     const std::time_t now = std::time(nullptr);
     const std::time_t serverTime = now - 7200 - now % 60;
     const std::time_t localTime = now - 86400 * 3 - now % 60;
-    Write(Remote("dst/same.txt"), std::string(3000, 's'));
+    WriteFile(Remote("dst/same.txt"), std::string(3000, 's'));
     const struct timespec serverTimes[2] = {{serverTime, 0}, {serverTime, 0}};
     utimensat(AT_FDCWD, Remote("dst/same.txt").c_str(), serverTimes, 0);
-    Write(m_local / "same.txt", std::string(20, 'l'));
+    WriteFile(m_local / "same.txt", std::string(20, 'l'));
     const struct timespec localTimes[2] = {{localTime, 0}, {localTime, 0}};
     utimensat(AT_FDCWD, (m_local / "same.txt").c_str(), localTimes, 0);
 
@@ -383,7 +369,7 @@ TEST_F(TransferJobTest, ReplaceTextsShowListedServerTimesAndLocalTimesOutsideUtc
     ASSERT_EQ(up.questions.size(), 1u);
     EXPECT_EQ(up.questions[0].serverText, serverText);
     EXPECT_EQ(up.questions[0].localText, L"20 B (20 bytes)\r\n" + When(localTime, true));
-    EXPECT_EQ(Read(Remote("dst/same.txt")), std::string(3000, 's'));
+    EXPECT_EQ(ReadFile(Remote("dst/same.txt")), std::string(3000, 's'));
 
     if (previous)
         setenv("TZ", saved.c_str(), 1);
@@ -394,9 +380,9 @@ TEST_F(TransferJobTest, ReplaceTextsShowListedServerTimesAndLocalTimesOutsideUtc
 
 TEST_F(TransferJobTest, CancelDuringAFileEndsAfterTheBlockReportsTheFileAndKeepsTheOldCopy)
 {
-    Write(Remote("big.bin"), RandomBytes(4 * 1024 * 1024, 2));
-    Write(Remote("after.txt"), "never reached");
-    Write(m_local / "big.bin", "older copy");
+    WriteFile(Remote("big.bin"), RandomBytes(4 * 1024 * 1024, 2));
+    WriteFile(Remote("after.txt"), "never reached");
+    WriteFile(m_local / "big.bin", "older copy");
 
     RecordingHost host;
     CTransferJob* job = nullptr;
@@ -414,13 +400,13 @@ TEST_F(TransferJobTest, CancelDuringAFileEndsAfterTheBlockReportsTheFileAndKeeps
     // One box, naming the file (the server's expected refusal of the cut transfer is not shown).
     EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Failed to download file:\n" +
                                                     TextCodec::FromUtf8((m_local / "big.bin").string())});
-    EXPECT_EQ(Read(m_local / "big.bin"), "older copy");
+    EXPECT_EQ(ReadFile(m_local / "big.bin"), "older copy");
     EXPECT_FALSE(fs::exists(m_local / "after.txt"));
     EXPECT_EQ(std::distance(fs::directory_iterator(m_local), fs::directory_iterator()), 1);
 
     // The same for an upload: the job stops after the block and names the file.
     testing_support::Boxes().Clear();
-    Write(m_local / "up.bin", RandomBytes(2 * 1024 * 1024, 3));
+    WriteFile(m_local / "up.bin", RandomBytes(2 * 1024 * 1024, 3));
     RecordingHost upHost;
     upHost.onProgress = [&](std::int64_t) { job->Cancel(); };
     list = std::make_unique<CTransferList>(&m_connection);
@@ -436,7 +422,7 @@ TEST_F(TransferJobTest, CancelDuringAFileEndsAfterTheBlockReportsTheFileAndKeeps
 
 TEST_F(TransferJobTest, DownloadChecksTheListedSizeOnlyWhereTheListingGaveOne)
 {
-    Write(Remote("a.txt"), "twelve bytes");
+    WriteFile(Remote("a.txt"), "twelve bytes");
     const std::wstring local = TextCodec::FromUtf8(m_local.string());
 
     RecordingHost unknown;
@@ -444,7 +430,7 @@ TEST_F(TransferJobTest, DownloadChecksTheListedSizeOnlyWhereTheListingGaveOne)
     list->Add(-1, false, L"a.txt", L"/a.txt", 0);
     EXPECT_EQ(Run(std::move(list), local, JobKind::Download, unknown), JobResult::Ok);
     EXPECT_EQ(m_failures, 0);
-    EXPECT_EQ(Read(m_local / "a.txt"), "twelve bytes");
+    EXPECT_EQ(ReadFile(m_local / "a.txt"), "twelve bytes");
     EXPECT_TRUE(BoxTexts().empty());
 
     // A size that does not match means the file did not arrive as listed.
@@ -471,10 +457,10 @@ TEST_F(TransferJobTest, DownloadChecksTheListedSizeOnlyWhereTheListingGaveOne)
 
 TEST_F(TransferJobTest, ServerNamesNeverLeaveTheDestination)
 {
-    Write(Remote("ok.txt"), "fine");
-    Write(Remote("d/ctl\x01name.txt"), "control character");
-    Write(Remote("d/good.txt"), "good");
-    Write(Remote("trap/f.txt"), "through a link");
+    WriteFile(Remote("ok.txt"), "fine");
+    WriteFile(Remote("d/ctl\x01name.txt"), "control character");
+    WriteFile(Remote("d/good.txt"), "good");
+    WriteFile(Remote("trap/f.txt"), "through a link");
     const fs::path destination = m_local / "dest";
     const fs::path outside = m_local / "outside";
     fs::create_directories(destination);
@@ -498,8 +484,8 @@ TEST_F(TransferJobTest, ServerNamesNeverLeaveTheDestination)
     EXPECT_TRUE(fs::is_empty(outside));
     EXPECT_FALSE(fs::exists(m_local / "escape.txt"));
     EXPECT_FALSE(fs::exists(m_local / "escape2.txt"));
-    EXPECT_EQ(Read(destination / "ok.txt"), "fine");
-    EXPECT_EQ(Read(destination / "d" / "good.txt"), "good");
+    EXPECT_EQ(ReadFile(destination / "ok.txt"), "fine");
+    EXPECT_EQ(ReadFile(destination / "d" / "good.txt"), "good");
     EXPECT_EQ(std::distance(fs::directory_iterator(destination / "d"), fs::directory_iterator()), 1);
     EXPECT_EQ(m_failures, 6);
     const auto boxes = BoxTexts();
@@ -511,8 +497,8 @@ TEST_F(TransferJobTest, ServerNamesNeverLeaveTheDestination)
 
 TEST_F(TransferJobTest, LocalDeleteRemovesALinkButNotWhatItLeadsTo)
 {
-    Write(m_local / "t" / "a" / "f.txt", "f");
-    Write(m_local / "elsewhere" / "precious.txt", "keep me");
+    WriteFile(m_local / "t" / "a" / "f.txt", "f");
+    WriteFile(m_local / "elsewhere" / "precious.txt", "keep me");
     fs::create_directory_symlink(m_local / "elsewhere", m_local / "t" / "a" / "link");
     RecordingHost host;
     auto list = std::make_unique<CTransferList>();
@@ -520,11 +506,11 @@ TEST_F(TransferJobTest, LocalDeleteRemovesALinkButNotWhatItLeadsTo)
     EXPECT_EQ(Run(std::move(list), L"", JobKind::LocalDelete, host), JobResult::Ok);
     EXPECT_EQ(m_failures, 0);
     EXPECT_FALSE(fs::exists(m_local / "t"));
-    EXPECT_EQ(Read(m_local / "elsewhere" / "precious.txt"), "keep me");
+    EXPECT_EQ(ReadFile(m_local / "elsewhere" / "precious.txt"), "keep me");
 
     // A failure is shown and the job goes on with the next item.
-    Write(m_local / "ro" / "locked" / "x.txt", "x");
-    Write(m_local / "ro" / "free.txt", "y");
+    WriteFile(m_local / "ro" / "locked" / "x.txt", "x");
+    WriteFile(m_local / "ro" / "free.txt", "y");
     fs::permissions(m_local / "ro" / "locked", fs::perms::owner_read | fs::perms::owner_exec);
     RecordingHost partly;
     list = std::make_unique<CTransferList>();
@@ -543,18 +529,18 @@ TEST_F(TransferJobTest, LocalDeleteRemovesALinkButNotWhatItLeadsTo)
 
 TEST_F(TransferJobTest, LocalMoveMovesFoldersWholeAndNeverReplacesSilently)
 {
-    Write(m_local / "src" / "f" / "x.txt", "x");
-    Write(m_local / "src" / "clash.txt", "moving");
-    Write(m_local / "dst" / "clash.txt", "already there");
+    WriteFile(m_local / "src" / "f" / "x.txt", "x");
+    WriteFile(m_local / "src" / "clash.txt", "moving");
+    WriteFile(m_local / "dst" / "clash.txt", "already there");
     RecordingHost host;
     auto list = std::make_unique<CTransferList>();
     PickLocal(*list, m_local / "src" / "f");
     PickLocal(*list, m_local / "src" / "clash.txt");
     EXPECT_EQ(Run(std::move(list), TextCodec::FromUtf8((m_local / "dst").string()), JobKind::LocalMove, host),
               JobResult::Ok);
-    EXPECT_EQ(Read(m_local / "dst" / "f" / "x.txt"), "x");
-    EXPECT_EQ(Read(m_local / "dst" / "clash.txt"), "already there");
-    EXPECT_EQ(Read(m_local / "src" / "clash.txt"), "moving");
+    EXPECT_EQ(ReadFile(m_local / "dst" / "f" / "x.txt"), "x");
+    EXPECT_EQ(ReadFile(m_local / "dst" / "clash.txt"), "already there");
+    EXPECT_EQ(ReadFile(m_local / "src" / "clash.txt"), "moving");
     EXPECT_EQ(m_failures, 1);
     ASSERT_EQ(BoxTexts().size(), 1u);
     EXPECT_NE(BoxTexts()[0].find(L"src/clash.txt"), std::wstring::npos);
@@ -571,7 +557,7 @@ TEST_F(TransferJobTest, LocalMoveCarriesFilesToAnotherFileSystem)
     std::string pattern = (other / "tessel-move-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     const fs::path source = pattern;
-    Write(source / "far.bin", RandomBytes(300000, 5));
+    WriteFile(source / "far.bin", RandomBytes(300000, 5));
     fs::permissions(source / "far.bin",
                     fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     const auto mtime = fs::last_write_time(source / "far.bin");
@@ -582,7 +568,7 @@ TEST_F(TransferJobTest, LocalMoveCarriesFilesToAnotherFileSystem)
     PickLocal(*list, source / "far.bin");
     PickLocal(*list, source / "folder");
     Run(std::move(list), TextCodec::FromUtf8((m_local / "dst").string()), JobKind::LocalMove, host);
-    EXPECT_EQ(Read(m_local / "dst" / "far.bin"), RandomBytes(300000, 5));
+    EXPECT_EQ(ReadFile(m_local / "dst" / "far.bin"), RandomBytes(300000, 5));
     EXPECT_FALSE(fs::exists(source / "far.bin"));
     EXPECT_EQ(fs::status(m_local / "dst" / "far.bin").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -611,8 +597,8 @@ TEST(TransferJobTexts, ProgressLinesAndReplaceTextsUse64BitSizes)
 TEST_F(TransferJobTest, ProgressComesAtMostTwentyTimesASecondAndAtTheEndOfEachFile)
 {
     const std::int64_t big = 16 * 1024 * 1024; // 64 blocks
-    Write(m_local / "big.bin", RandomBytes(static_cast<size_t>(big), 4));
-    Write(m_local / "small.txt", "s");
+    WriteFile(m_local / "big.bin", RandomBytes(static_cast<size_t>(big), 4));
+    WriteFile(m_local / "small.txt", "s");
     RecordingHost host;
     auto list = std::make_unique<CTransferList>(&m_connection);
     PickLocal(*list, m_local / "big.bin");

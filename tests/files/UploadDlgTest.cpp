@@ -4,7 +4,9 @@
 #include "platform/TextCodec.h"
 #include "sites/SiteConnection.h"
 #include "support/FixtureSite.h"
+#include "support/FileBytes.h"
 #include "support/PyFtpdServer.h"
+#include "support/TempFolder.h"
 #include "support/TestServices.h"
 
 #include <QApplication>
@@ -17,27 +19,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 namespace fs = std::filesystem;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 using platform::TextCodec;
 
 namespace
 {
-
-std::string Read(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void Write(const fs::path& path, const std::string& bytes)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // Runs check on the interface thread every few milliseconds until it returns
 // true; the dialogs under test run their own event loops meanwhile.
@@ -75,13 +64,9 @@ protected:
 
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "tessel-dlg-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_local = pattern;
         SiteRecord site = testing_support::FixtureSite(m_server);
         ASSERT_TRUE(m_connection.Connect(site)) << m_server.Log();
     }
-    void TearDown() override { fs::remove_all(m_local); }
 
     fs::path Remote(const std::string& relative) const { return fs::path(m_server.Root()) / relative; }
     std::wstring Local() const { return TextCodec::FromUtf8(m_local.string()); }
@@ -97,7 +82,8 @@ protected:
 
     testing_support::PyFtpdServer m_server;
     CSiteConnection m_connection;
-    fs::path m_local;
+    testing_support::TempFolder m_folder{"tessel-dlg"};
+    const fs::path& m_local = m_folder.Path();
 };
 
 class ThrottledUploadDlgTest : public UploadDlgTest
@@ -164,7 +150,7 @@ TEST(UploadDlg, LongPathsShortenInTheMiddleAndHugeJobsFitTheBar)
 
 TEST_F(UploadDlgTest, AFinishedDownloadIsAcceptedWithItsKbLineAndAFullBar)
 {
-    Write(Remote("f.bin"), std::string(5000, 'f'));
+    WriteFile(Remote("f.bin"), std::string(5000, 'f'));
     CUploadDlg dialog(&m_connection, RemoteList({{L"f.bin", 5000}}), Local(), JobKind::Download);
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_TRUE(dialog.WorkerEnded());
@@ -172,21 +158,21 @@ TEST_F(UploadDlgTest, AFinishedDownloadIsAcceptedWithItsKbLineAndAFullBar)
     EXPECT_EQ(dialog.ProgressText(), "Downloading 4 Kb of 4 Kb");
     EXPECT_EQ(dialog.ProgressBar()->value(), dialog.ProgressBar()->maximum());
     EXPECT_EQ(dialog.FullItemText(), "/f.bin");
-    EXPECT_EQ(Read(m_local / "f.bin"), std::string(5000, 'f'));
+    EXPECT_EQ(ReadFile(m_local / "f.bin"), std::string(5000, 'f'));
     EXPECT_FALSE(m_connection.IsBusy());
 
     // The one-file download the browser uses says whether the file arrived.
-    Write(Remote("g.txt"), "gee");
+    WriteFile(Remote("g.txt"), "gee");
     EXPECT_TRUE(CUploadDlg::DownloadOne(m_connection, L"/g.txt", L"g.txt", 3, 0, Local()));
-    EXPECT_EQ(Read(m_local / "g.txt"), "gee");
+    EXPECT_EQ(ReadFile(m_local / "g.txt"), "gee");
     EXPECT_FALSE(CUploadDlg::DownloadOne(m_connection, L"/missing.txt", L"missing.txt", 3, 0, Local()));
     EXPECT_FALSE(fs::exists(m_local / "missing.txt"));
 }
 
 TEST_F(UploadDlgTest, ADeleteCountsItems)
 {
-    Write(Remote("t/a.txt"), "a");
-    Write(Remote("t/b.txt"), "b");
+    WriteFile(Remote("t/a.txt"), "a");
+    WriteFile(Remote("t/b.txt"), "b");
     auto list = std::make_unique<CTransferList>(&m_connection);
     list->Add(0, true, L"t", L"/t", 0);
     CUploadDlg dialog(&m_connection, std::move(list), L"", JobKind::RemoteDelete);
@@ -198,8 +184,8 @@ TEST_F(UploadDlgTest, ADeleteCountsItems)
 
 TEST_F(UploadDlgTest, AReplaceQuestionAnsweredCancelRejectsTheJob)
 {
-    Write(Remote("F.bin"), "server copy");
-    Write(m_local / "f.bin", "local copy");
+    WriteFile(Remote("F.bin"), "server copy");
+    WriteFile(m_local / "f.bin", "local copy");
     QString information;
     QString serverText;
     Poller answer(
@@ -217,14 +203,14 @@ TEST_F(UploadDlgTest, AReplaceQuestionAnsweredCancelRejectsTheJob)
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_EQ(information, "The file \"F.bin\" already exists. Would you like to replace it?");
     EXPECT_TRUE(serverText.startsWith("11 B (11 bytes)\n")) << serverText.toStdString();
-    EXPECT_EQ(Read(m_local / "f.bin"), "local copy");
+    EXPECT_EQ(ReadFile(m_local / "f.bin"), "local copy");
     EXPECT_FALSE(fs::exists(m_local / "F.bin"));
 }
 
 TEST_F(UploadDlgTest, CancelWhileAReplaceQuestionIsOpenClosesBoth)
 {
-    Write(Remote("q.txt"), "server copy");
-    Write(m_local / "q.txt", "local copy");
+    WriteFile(Remote("q.txt"), "server copy");
+    WriteFile(m_local / "q.txt", "local copy");
     CUploadDlg dialog(&m_connection, RemoteList({{L"q.txt", 11}}), Local(), JobKind::Download);
     Poller cancel(
         [&]
@@ -237,12 +223,12 @@ TEST_F(UploadDlgTest, CancelWhileAReplaceQuestionIsOpenClosesBoth)
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_TRUE(dialog.WorkerEnded());
     EXPECT_EQ(OpenQuestion(), nullptr);
-    EXPECT_EQ(Read(m_local / "q.txt"), "local copy");
+    EXPECT_EQ(ReadFile(m_local / "q.txt"), "local copy");
 }
 
 TEST_F(ThrottledUploadDlgTest, CancelDuringAFileClosesTheDialogAndNamesTheFile)
 {
-    Write(Remote("slow.bin"), std::string(2 * 1024 * 1024, 's'));
+    WriteFile(Remote("slow.bin"), std::string(2 * 1024 * 1024, 's'));
     CUploadDlg dialog(&m_connection, RemoteList({{L"slow.bin", 2 * 1024 * 1024}}), Local(),
                       JobKind::Download);
     Poller cancel(
@@ -265,7 +251,7 @@ TEST_F(ThrottledUploadDlgTest, CancelDuringAFileClosesTheDialogAndNamesTheFile)
 
 TEST_F(ThrottledUploadDlgTest, ClosingTheDialogWhileTheJobRunsStopsItCleanly)
 {
-    Write(Remote("slow.bin"), std::string(2 * 1024 * 1024, 's'));
+    WriteFile(Remote("slow.bin"), std::string(2 * 1024 * 1024, 's'));
     auto* dialog = new CUploadDlg(&m_connection, RemoteList({{L"slow.bin", 2 * 1024 * 1024}}), Local(),
                                   JobKind::Download);
     dialog->show();

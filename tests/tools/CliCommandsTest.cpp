@@ -324,7 +324,9 @@ TEST(CliArguments, BadUrlsAndOptionsGiveUsageAndExitOne)
         // Malformed calls show the usage; well-formed ones with a bad value
         // (an empty name, a line break) only say what is wrong.
         if (args.size() < 3 || args[0] == "ls")
+        {
             EXPECT_THAT(result.err, HasSubstr("usage: tessel-cli " + args[0])) << result.err;
+        }
         // Refused before any connection: the engine's boxes ("error: ...") never spoke.
         EXPECT_THAT(result.err, Not(HasSubstr("error: ")));
     }

@@ -1,19 +1,17 @@
 #pragma once
 // Helpers of the tool tests: run the built tessel-cli, local folders and
 // file comparison that streams, so files of several GiB compare in little memory.
+#include "support/FileBytes.h"
 #include "support/ProcessRunner.h"
 #include "support/PyFtpdServer.h"
+#include "support/TempFolder.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -29,42 +27,9 @@ inline testing_support::ProcessResult Cli(std::vector<std::string> args)
     return testing_support::ProcessRunner::Run(args, "", {{"TZ", "UTC0"}});
 }
 
-// A fresh folder under the temporary folder, removed with everything in it.
-class TempFolder
-{
-public:
-    TempFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "tessel-cli-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        m_path = pattern;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const fs::path& Path() const { return m_path; }
-    fs::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    fs::path m_path;
-};
-
-inline void WriteFile(const fs::path& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-}
-
-inline std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing_support::ReadFile;
+using testing_support::TempFolder;
+using testing_support::WriteFile;
 
 // Bytes that differ from one position to the next, so a shifted, repeated or
 // dropped block shows.

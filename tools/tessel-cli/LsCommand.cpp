@@ -15,11 +15,9 @@ int CLsCommand::Run(const std::vector<std::string>& args, CommandIo& io)
 {
     NetworkCall call;
     int exitCode = 1;
-    if (!ParseCall(args, {1, 0, false}, io, call, exitCode))
-        return exitCode;
-    auto client = LogOn(call.target);
+    auto client = ParseAndLogOn(args, {1, 0, false}, io, call, exitCode);
     if (!client)
-        return 1;
+        return exitCode;
     std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> entries;
     if (!client->ListDirectory(call.target.path, entries, call.target.passive))
         return 1;

@@ -104,6 +104,17 @@ std::unique_ptr<nsFTP::CFTPClient> CNetworkCommand::LogOn(const CLogonTarget& ta
     return client;
 }
 
+std::unique_ptr<nsFTP::CFTPClient> CNetworkCommand::ParseAndLogOn(const std::vector<std::string>& args,
+                                                                  Shape shape, CommandIo& io, NetworkCall& call,
+                                                                  int& exitCode) const
+{
+    exitCode = 1;
+    if (!ParseCall(args, shape, io, call, exitCode))
+        return nullptr;
+    exitCode = 1;
+    return LogOn(call.target);
+}
+
 void CNetworkCommand::ResetOnClose(nsSocket::IBlockingSocket& dataSocket)
 {
     if (!dataSocket.HasHandle())

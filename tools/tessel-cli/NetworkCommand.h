@@ -38,6 +38,9 @@ protected:
     void Fail(CommandIo& io, const std::string& text) const;
     // Logs on; null when that failed (the engine has said why on stderr).
     static std::unique_ptr<nsFTP::CFTPClient> LogOn(const CLogonTarget& target);
+    // ParseCall, then LogOn: null when either failed, with the exit code in `exitCode`.
+    std::unique_ptr<nsFTP::CFTPClient> ParseAndLogOn(const std::vector<std::string>& args, Shape shape,
+                                                     CommandIo& io, NetworkCall& call, int& exitCode) const;
     // Makes closing the data connection a reset, so the server does not take
     // a transfer we gave up on for a complete one.
     static void ResetOnClose(nsSocket::IBlockingSocket& dataSocket);

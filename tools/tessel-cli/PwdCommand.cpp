@@ -15,11 +15,9 @@ int CPwdCommand::Run(const std::vector<std::string>& args, CommandIo& io)
 {
     NetworkCall call;
     int exitCode = 1;
-    if (!ParseCall(args, {1, 0, false}, io, call, exitCode))
-        return exitCode;
-    auto client = LogOn(call.target);
+    auto client = ParseAndLogOn(args, {1, 0, false}, io, call, exitCode);
     if (!client)
-        return 1;
+        return exitCode;
     if (!call.target.path.empty() && client->ChangeDirectory(call.target.path) != 0)
         return 1;
     std::wstring directory;

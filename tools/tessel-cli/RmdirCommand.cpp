@@ -14,11 +14,9 @@ int CRmdirCommand::Run(const std::vector<std::string>& args, CommandIo& io)
 {
     NetworkCall call;
     int exitCode = 1;
-    if (!ParseCall(args, {1, 0, true}, io, call, exitCode))
-        return exitCode;
-    auto client = LogOn(call.target);
+    auto client = ParseAndLogOn(args, {1, 0, true}, io, call, exitCode);
     if (!client)
-        return 1;
+        return exitCode;
     return client->RemoveDirectory(call.target.path) == 0 ? 0 : 1;
 }
 
