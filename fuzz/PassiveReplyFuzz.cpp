@@ -2,7 +2,7 @@
 // connection. A parsed reply must say the same when written back out; a
 // refused one must leave the caller's address and port as they were.
 #include "ftp/FTPClient.h"
-#include "platform/RecordingMessageBoxes.h"
+#include "support/RecordingMessageBoxes.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
 #include "support/FakeSocket.h"

@@ -2,7 +2,7 @@
 // control connection: greeting, logon dialogue of any proxy type, further
 // replies and the PWD parse. Nothing may crash, leak or grow without bound.
 #include "ftp/FTPClient.h"
-#include "platform/RecordingMessageBoxes.h"
+#include "support/RecordingMessageBoxes.h"
 #include "platform/Services.h"
 #include "support/FakeSocket.h"
 

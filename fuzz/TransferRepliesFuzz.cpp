@@ -4,7 +4,7 @@
 // Nothing may crash, leak, loop or grow without bound, and the engine must
 // come out of every operation with the transfer flag cleared.
 #include "ftp/FTPClient.h"
-#include "platform/RecordingMessageBoxes.h"
+#include "support/RecordingMessageBoxes.h"
 #include "platform/Services.h"
 #include "support/FakeSocket.h"
 

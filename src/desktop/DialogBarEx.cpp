@@ -38,3 +38,27 @@ CDialogBarEx::CDialogBarEx(QWidget* parent)
     connect(m_type, &QComboBox::currentIndexChanged, this, &CDialogBarEx::Changed);
     connect(m_hide, &QPushButton::clicked, this, &CDialogBarEx::HideRequested);
 }
+
+BrowserFilter CDialogBarEx::Filter() const
+{
+    BrowserFilter filter;
+    filter.text = m_text->text().toStdWString();
+    filter.show = m_show->currentIndex() < 0 ? BrowserFilter::FilesAndFolders : m_show->currentIndex();
+    if (m_type->currentIndex() > 0)
+        filter.type = m_type->currentText().toStdWString();
+    return filter;
+}
+
+void CDialogBarEx::SetTypes(const std::vector<std::wstring>& types)
+{
+    if (m_type->currentIndex() > 0)
+        return;
+    const QSignalBlocker quiet(m_type);
+    while (m_type->count() > 1)
+        m_type->removeItem(m_type->count() - 1);
+    QStringList entries;
+    entries.reserve(static_cast<qsizetype>(types.size()));
+    for (const auto& type : types)
+        entries.push_back(QString::fromStdWString(type));
+    m_type->addItems(entries);
+}

@@ -1,5 +1,9 @@
 #pragma once
+#include "files/RemoteBrowser.h"
+
 #include <QToolBar>
+#include <string>
+#include <vector>
 
 class QComboBox;
 class QLineEdit;
@@ -18,6 +22,12 @@ public:
     QComboBox* ShowChoice() const { return m_show; }
     QComboBox* TypeChoice() const { return m_type; }
     QPushButton* HideButton() const { return m_hide; }
+
+    // The choices as the browser takes them.
+    BrowserFilter Filter() const;
+    // While "Show All Types" is chosen, the type list becomes that entry and
+    // these types; while a type is chosen it stays as it is.
+    void SetTypes(const std::vector<std::wstring>& types);
 
 signals:
     // The filter changed: the list is to be filled again from what it holds.

@@ -1,22 +1,25 @@
 #include "MainFrame.h"
 
 #include "DialogBarEx.h"
-#include "ListCtrlEx.h"
 #include "ToolBarEx.h"
 #include "WharfDoc.h"
 #include "WharfView.h"
 #include "WindowPlacement.h"
-#include "files/RemoteBrowser.h"
 #include "platform/Services.h"
+#include "widgets/EngineCall.h"
+#include "widgets/ListCtrlEx.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QToolButton>
 
 using platform::Services;
 
@@ -61,6 +64,8 @@ CMainFrame::CMainFrame(CWharfDoc& doc, QWidget* parent)
 
     CreateMenus();
     CreateBars();
+    CreateWaitIndicator();
+    m_view->SetFilterBar(m_filterBar);
 
     connect(&doc, &CWharfDoc::TitleChanged, this,
             [this](const QString& title) { setWindowTitle(TitleFor(title)); });
@@ -71,6 +76,56 @@ CMainFrame::CMainFrame(CWharfDoc& doc, QWidget* parent)
     connect(&m_idleText, &QTimer::timeout, this, [] { Services::SetStatusText(0, L"Ready"); });
     m_idleText.start();
     setGeometry(DefaultX, DefaultY, DefaultWidth, DefaultHeight);
+}
+
+void CMainFrame::CreateWaitIndicator()
+{
+    // Shown while the window waits for the server: what it waits for, a busy
+    // bar and Stop (Esc does the same).
+    m_waitText = new QLabel(this);
+    m_waitBar = new QProgressBar(this);
+    m_waitBar->setRange(0, 0);
+    m_waitBar->setMaximumWidth(80);
+    m_waitBar->setTextVisible(false);
+    m_stopButton = new QToolButton(this);
+    m_stopButton->setText("Stop");
+    m_stopButton->setToolTip("Stop waiting for the server (Esc)");
+    int place = 0;
+    for (QWidget* part : {static_cast<QWidget*>(m_waitText), static_cast<QWidget*>(m_waitBar),
+                          static_cast<QWidget*>(m_stopButton)})
+    {
+        statusBar()->insertPermanentWidget(place++, part);
+        part->hide();
+    }
+    CEngineCall& call = m_doc.Call();
+    connect(m_stopButton, &QToolButton::clicked, &call, &CEngineCall::Stop);
+    m_stopShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_stopShortcut->setContext(Qt::WindowShortcut);
+    m_stopShortcut->setEnabled(false);
+    connect(m_stopShortcut, &QShortcut::activated, &call, &CEngineCall::Stop);
+    connect(&call, &CEngineCall::WaitShown, this,
+            [this](bool shown, const QString& what)
+            {
+                m_waitText->setText(what + "...");
+                for (QWidget* part : {static_cast<QWidget*>(m_waitText), static_cast<QWidget*>(m_waitBar),
+                                      static_cast<QWidget*>(m_stopButton)})
+                    part->setVisible(shown);
+            });
+    // Esc stops as soon as the work starts, before the indicator shows.
+    connect(&call, &CEngineCall::Started, this, [this] { m_stopShortcut->setEnabled(true); });
+    connect(&call, &CEngineCall::Finished, this,
+            [this]
+            {
+                m_stopShortcut->setEnabled(false);
+                // A close asked for during the wait happens now.
+                if (m_closeWhenIdle)
+                    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+            });
+}
+
+bool CMainFrame::Waiting() const
+{
+    return m_doc.Call().Busy();
 }
 
 void CMainFrame::CreateMenus()
@@ -214,9 +269,6 @@ void CMainFrame::SetShellOpener(platform::IShellOpener* opener)
 
 bool CMainFrame::SaveRestoreLayout(bool save)
 {
-    if (!save)
-        m_doc.Connection().Browser().SetFilterLinks(m_filterBar->FilterText(), m_filterBar->ShowChoice(),
-                                                    m_filterBar->TypeChoice());
     if (!Services::Settings().OpenKey(LayoutKey, true))
         return false;
     if (save)
@@ -270,6 +322,16 @@ void CMainFrame::RestoreLayout()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // The window waits for the server: the wait is stopped, and the window
+    // closes once the work has ended.
+    if (Waiting())
+    {
+        m_closeWhenIdle = true;
+        m_doc.Call().Stop();
+        event->ignore();
+        return;
+    }
+    m_closeWhenIdle = false;
     // The layout is written while every part of the window is still there.
     SaveRestoreLayout(true);
     m_doc.ResetContents();

@@ -1,6 +1,6 @@
 #pragma once
 #include "HelpDocuments.h"
-#include "platform/qt/DesktopShellOpener.h"
+#include "platform/gui/DesktopShellOpener.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -12,6 +12,9 @@ class CToolBarEx;
 class CWharfDoc;
 class CWharfView;
 class QLabel;
+class QProgressBar;
+class QShortcut;
+class QToolButton;
 
 namespace platform
 {
@@ -38,6 +41,11 @@ public:
     QAction* OverviewAction() const { return m_overviewAction; }
     QAction* ManualAction() const { return m_manualAction; }
     QString PaneText(int pane) const;
+    // The indicator of a wait for the server: what is waited for, a busy bar
+    // and Stop; hidden while the window waits for nothing.
+    QLabel* WaitText() const { return m_waitText; }
+    QToolButton* StopButton() const { return m_stopButton; }
+    bool Waiting() const;
 
     static QString TitleFor(const QString& documentTitle);
 
@@ -47,8 +55,7 @@ public:
     static constexpr int DefaultX = 150, DefaultY = 150, DefaultWidth = 580, DefaultHeight = 460;
 
     // Saves (save true) or restores the placement, the three bars and the
-    // list's look. Restoring also links the filter bar into the connection's
-    // browser. False when the layout key cannot be opened.
+    // list's look. False when the layout key cannot be opened.
     bool SaveRestoreLayout(bool save);
 
     // 15 seconds unless a test wants it shorter.
@@ -70,6 +77,7 @@ protected:
 private:
     void CreateMenus();
     void CreateBars();
+    void CreateWaitIndicator();
     void ShowPrompt(const QString& prompt);
     void SaveLayout();
     void RestoreLayout();
@@ -79,6 +87,11 @@ private:
     CToolBarEx* m_toolBar;
     CDialogBarEx* m_filterBar;
     std::array<QLabel*, 4> m_panes{};
+    QLabel* m_waitText = nullptr;
+    QProgressBar* m_waitBar = nullptr;
+    QToolButton* m_stopButton = nullptr;
+    QShortcut* m_stopShortcut = nullptr;
+    bool m_closeWhenIdle = false;
     QTimer m_idleText;
     // While a menu item or button is hovered pane 0 shows its prompt; the
     // text it replaced (or a newer status text) comes back afterwards.

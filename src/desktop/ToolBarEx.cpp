@@ -1,26 +1,12 @@
 #include "ToolBarEx.h"
 
-#include "SvgIcon.h"
+#include "widgets/SvgIcon.h"
 
 #include <QAction>
 #include <QToolButton>
 
-// The images are compiled into the desktop library, a static library, so
-// their registration has to be pulled in by name.
-static void RegisterToolbarImages()
-{
-    Q_INIT_RESOURCE(toolbar);
-}
-
-static void InitToolbarImages()
-{
-    static const bool registered = (RegisterToolbarImages(), true);
-    (void)registered;
-}
-
 CToolBarEx::CToolBarEx(QWidget* parent) : QToolBar("Toolbar", parent)
 {
-    InitToolbarImages();
     setObjectName("ToolBar");
     setIconSize(QSize(ImageSize, ImageSize));
     setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -65,6 +51,5 @@ void CToolBarEx::Label(QAction* action, const QString& label, const QString& ima
 
 QIcon CToolBarEx::Image(const QString& name)
 {
-    InitToolbarImages();
     return CSvgIcon::Render(QString(":/toolbar/%1.svg").arg(name), {ImageSize, 2 * ImageSize});
 }

@@ -1,8 +1,8 @@
 #include "WharfApp.h"
 
-#include "AboutDlg.h"
+#include "widgets/AboutDlg.h"
 #include "MainFrame.h"
-#include "SvgIcon.h"
+#include "widgets/SvgIcon.h"
 #include "WharfDoc.h"
 #include "WharfView.h"
 #include "platform/Services.h"

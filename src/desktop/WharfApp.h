@@ -1,6 +1,6 @@
 #pragma once
 #include "platform/qt/QtActivitySignal.h"
-#include "platform/qt/QtMessageBoxes.h"
+#include "platform/gui/QtMessageBoxes.h"
 #include "platform/qt/QtStatusOutlet.h"
 
 #include <QString>

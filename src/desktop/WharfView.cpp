@@ -1,12 +1,15 @@
 #include "WharfView.h"
 
-#include "ListCtrlEx.h"
+#include "DialogBarEx.h"
 #include "WharfDoc.h"
 #include "files/RemoteBrowser.h"
-#include "files/TextDlg.h"
 #include "platform/Services.h"
 #include "sites/SiteConnection.h"
 #include "sites/TempDirectory.h"
+#include "files/dialogs/UploadDlg.h"
+#include "sites/dialogs/SiteManager.h"
+#include "widgets/ListCtrlEx.h"
+#include "widgets/TextDlg.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -16,8 +19,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "sites/SiteManager.h"
 
 namespace
 {
@@ -33,8 +34,9 @@ void ClearCountPanes()
 CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     : QWidget(parent), m_doc(doc), m_model(this), m_folderLabel(new QLabel("Folder:", this)),
       m_folders(new QComboBox(this)), m_go(new QPushButton("Go", this)), m_up(new QPushButton("Up", this)),
-      m_list(new CListCtrlEx(this)), m_siteManager(RunSiteManager)
+      m_list(new CListCtrlEx(this))
 {
+    SetSiteManagerRunner({});
     QFont bold = m_folderLabel->font();
     bold.setWeight(QFont::Bold);
     m_folderLabel->setFont(bold);
@@ -93,6 +95,19 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     connect(m_detailsAction, &QAction::triggered, this, [this] { SetViewMode(CListCtrlEx::Details); });
     connect(m_tempDirectoryAction, &QAction::triggered, this, &CWharfView::OnSetTempDirectory);
     SetViewMode(CListCtrlEx::Details);
+    Browser().SetChangedHandler([this] { OnBrowserChanged(); });
+    Browser().SetShellOpener(&m_desktopOpener);
+    // Opening a file downloads it behind the job's progress dialog.
+    Browser().SetDownloadRunner(
+        [this](CSiteConnection& connection, const BrowserRow& row, const std::wstring& remotePath,
+               const std::wstring& localFolder)
+        {
+            return CUploadDlg::DownloadOne(connection, remotePath, row.name, row.size, row.modified, localFolder,
+                                           window());
+        });
+    connect(&m_doc.Call(), &CEngineCall::Stopped, this, &CWharfView::OnStopped);
+    connect(&m_doc.Call(), &CEngineCall::WaitShown, this, &CWharfView::UpdateCommands);
+    connect(&m_doc.Call(), &CEngineCall::Finished, this, &CWharfView::UpdateCommands);
     UpdateCommands();
 
     m_keepAlive.setTimerType(Qt::PreciseTimer);
@@ -101,16 +116,32 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     m_keepAlive.start();
 }
 
-CWharfView::~CWharfView() = default;
+CWharfView::~CWharfView()
+{
+    Browser().SetChangedHandler({});
+}
 
 CSiteConnection& CWharfView::Connection()
 {
     return m_doc.Connection();
 }
 
-bool CWharfView::RunSiteManager(CSiteConnection& connection, QWidget* parent, std::wstring& title)
+CRemoteBrowser& CWharfView::Browser()
 {
-    CSiteManager manager(connection, parent);
+    return m_doc.Browser();
+}
+
+void CWharfView::SetSiteManagerRunner(SiteManagerRunner runner)
+{
+    if (!runner)
+        runner = [this](CSiteConnection&, QWidget* parent, std::wstring& title)
+        { return RunSiteManager(parent, title); };
+    m_siteManager = std::move(runner);
+}
+
+bool CWharfView::RunSiteManager(QWidget* parent, std::wstring& title)
+{
+    CSiteManager manager(Connection(), parent, &m_doc.Call());
     if (manager.exec() != QDialog::Accepted)
         return false;
     title = manager.ResultText();
@@ -130,16 +161,28 @@ void CWharfView::RestartKeepAlive()
 
 void CWharfView::OnKeepAlive()
 {
+    // A job or search on the engine, or work of this window, has it: no tick.
     CSiteConnection& connection = Connection();
+    if (m_doc.Call().Busy() || connection.IsBusy())
+        return;
     if (connection.IsConnected() && connection.CurrentSite().KeepAlive() != 0)
-        connection.KeepAliveTick();
+        m_doc.Call().Run(L"", [&connection] { connection.KeepAliveNow(); });
+}
+
+bool CWharfView::EngineReady()
+{
+    return !m_doc.Call().Busy() && Connection().IsConnected();
 }
 
 void CWharfView::UpdateCommands()
 {
-    const bool connected = Connection().IsConnected();
-    m_connectAction->setEnabled(!connected);
+    const bool busy = m_doc.Call().Busy();
+    const bool connected = !busy && Connection().IsConnected();
+    m_connectAction->setEnabled(!busy && !connected);
     m_disconnectAction->setEnabled(connected);
+    for (QWidget* control : {static_cast<QWidget*>(m_folders), static_cast<QWidget*>(m_go),
+                             static_cast<QWidget*>(m_up)})
+        control->setEnabled(!busy);
     m_iconsAction->setChecked(m_list->Mode() == CListCtrlEx::Icons);
     m_listAction->setChecked(m_list->Mode() == CListCtrlEx::List);
     m_detailsAction->setChecked(m_list->Mode() == CListCtrlEx::Details);
@@ -147,77 +190,118 @@ void CWharfView::UpdateCommands()
 
 void CWharfView::OnConnect()
 {
+    if (m_doc.Call().Busy())
+        return;
     if (Connection().IsConnected())
         OnDisconnect();
     ClearCountPanes();
-    Connection().Browser().Refresh(m_folders, &m_model);
     std::wstring title;
     const bool connected = m_siteManager && m_siteManager(Connection(), window(), title);
     if (connected && Connection().IsConnected())
     {
         m_doc.SetTitle(title);
-        Connection().Browser().Refresh(m_folders, &m_model);
         m_list->m_connected = 1;
+        Browser().Refresh();
     }
     UpdateCommands();
 }
 
 void CWharfView::OnDisconnect()
 {
-    {
-        const QSignalBlocker quiet(m_folders);
-        m_folders->clear();
-    }
-    m_model.Clear();
-    // The document's reset logs out and sets "Disconnected".
-    Connection().Disconnect();
-    ClearCountPanes();
+    if (m_doc.Call().Busy())
+        return;
+    // The document's reset logs out (on the worker), empties the rows and
+    // says "Disconnected".
     m_doc.ResetContents();
+    ClearCountPanes();
+    m_list->m_connected = 0;
+    UpdateCommands();
+}
+
+void CWharfView::OnStopped()
+{
+    m_doc.ResetContents();
+    ClearCountPanes();
     m_list->m_connected = 0;
     UpdateCommands();
 }
 
 void CWharfView::OnGo()
 {
-    Connection().Browser().EnterPath(m_folders, &m_model, window());
+    if (!EngineReady())
+        return;
+    CTextDlg prompt(L"Enter Path", Browser().Folder(), window());
+    if (prompt.exec() != QDialog::Accepted || !EngineReady())
+        return;
+    Browser().GoToTypedPath(prompt.m_text);
     UpdateCommands();
 }
 
 void CWharfView::OnUp()
 {
-    Connection().Browser().Up(m_folders, &m_model);
+    if (!EngineReady())
+        return;
+    Browser().Up();
     UpdateCommands();
 }
 
 void CWharfView::OnRefresh()
 {
-    Connection().Browser().Refresh(m_folders, &m_model);
+    if (!EngineReady())
+        return;
+    Browser().Refresh();
     UpdateCommands();
 }
 
 void CWharfView::OnFilterChanged()
 {
     // The rows of a closed connection are stale; the list stays empty.
-    if (!Connection().IsConnected())
+    if (!m_doc.Call().Busy() && !Connection().IsConnected())
         return;
-    Connection().Browser().Fill(nullptr, &m_model);
+    Browser().SetFilter(m_filterBar ? m_filterBar->Filter() : BrowserFilter{});
 }
 
 void CWharfView::OnOpen()
 {
-    if (!Connection().IsConnected())
+    if (!EngineReady())
         return;
     const int listRow = m_list->FirstSelectedListRow();
-    Connection().Browser().OpenRow(m_model.RowIndex(listRow), m_folders, &m_model, window());
+    Browser().OpenRow(m_model.RowIndex(listRow));
     UpdateCommands();
 }
 
 void CWharfView::OnFolderChosen()
 {
-    if (!Connection().IsConnected())
+    if (!EngineReady() || m_folders->currentIndex() < 0)
         return;
-    Connection().Browser().FolderChosen(m_folders, &m_model);
+    // A refused folder leaves the chooser showing where the list still is.
+    if (!Browser().GoTo(m_folders->currentText().toStdWString()))
+        FillFolders();
     UpdateCommands();
+}
+
+void CWharfView::OnBrowserChanged()
+{
+    FillFolders();
+    FillList();
+}
+
+void CWharfView::FillFolders()
+{
+    const QSignalBlocker quiet(m_folders);
+    m_folders->clear();
+    int selected = -1;
+    for (const auto& folder : Browser().FolderChoices(selected))
+        m_folders->addItem(QString::fromStdWString(folder));
+    m_folders->setCurrentIndex(selected);
+}
+
+void CWharfView::FillList()
+{
+    const BrowserShown& shown = Browser().Shown();
+    if (m_filterBar)
+        m_filterBar->SetTypes(shown.types);
+    m_model.SetRows(&Browser().Rows(), shown.visible);
 }
 
 void CWharfView::OnSetTempDirectory()

@@ -1,12 +1,15 @@
 #pragma once
-#include "files/BrowserListModel.h"
+#include "platform/gui/DesktopShellOpener.h"
+#include "widgets/BrowserListModel.h"
 
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <string>
 
+class CDialogBarEx;
 class CListCtrlEx;
+class CRemoteBrowser;
 class CSiteConnection;
 class CWharfDoc;
 class QAction;
@@ -25,10 +28,12 @@ public:
     ~CWharfView() override;
 
     // Opens the Site Manager on the connection; true when it connected, with
-    // the window title text of the site. Tests put their own in.
+    // the window title text of the site. Tests put their own in; an empty one
+    // brings back the Site Manager.
     using SiteManagerRunner = std::function<bool(CSiteConnection&, QWidget* parent, std::wstring& title)>;
-    void SetSiteManagerRunner(SiteManagerRunner runner) { m_siteManager = std::move(runner); }
-    static bool RunSiteManager(CSiteConnection& connection, QWidget* parent, std::wstring& title);
+    void SetSiteManagerRunner(SiteManagerRunner runner);
+    // The filter bar whose choices narrow the list; none shows every row.
+    void SetFilterBar(CDialogBarEx* bar) { m_filterBar = bar; }
 
     // 30 seconds unless a test wants it shorter.
     void SetKeepAlivePeriod(int milliseconds);
@@ -37,6 +42,7 @@ public:
     int KeepAliveRemaining() const { return m_keepAlive.remainingTime(); }
 
     CSiteConnection& Connection();
+    CRemoteBrowser& Browser();
     CListCtrlEx& List() { return *m_list; }
     CBrowserListModel& Model() { return m_model; }
     QComboBox& Folders() { return *m_folders; }
@@ -62,6 +68,8 @@ public:
     QAction* PasteAction() const { return m_pasteAction; }
     QAction* FindAction() const { return m_findAction; }
     QAction* ChmodAction() const { return m_chmodAction; }
+    // Connected and no engine work running: the commands that need the engine may run.
+    bool EngineReady();
     void UpdateCommands();
 
 public slots:
@@ -81,7 +89,14 @@ public slots:
     void RestartKeepAlive();
 
 private:
+    bool RunSiteManager(QWidget* parent, std::wstring& title);
     void OnKeepAlive();
+    // The browser's rows or folder changed: the chooser and the list follow.
+    void OnBrowserChanged();
+    void FillFolders();
+    void FillList();
+    // Stopped engine work closed the connection.
+    void OnStopped();
 
     CWharfDoc& m_doc;
     CBrowserListModel m_model;
@@ -92,6 +107,8 @@ private:
     CListCtrlEx* m_list;
     QTimer m_keepAlive;
     SiteManagerRunner m_siteManager;
+    CDialogBarEx* m_filterBar = nullptr;
+    platform::DesktopShellOpener m_desktopOpener;
     QAction* m_connectAction;
     QAction* m_disconnectAction;
     QAction* m_iconsAction;

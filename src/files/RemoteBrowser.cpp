@@ -1,25 +1,22 @@
 #include "RemoteBrowser.h"
 
-#include "BrowserListModel.h"
 #include "RemotePath.h"
-#include "TextDlg.h"
-#include "UploadDlg.h"
 #include "ftp/FTPFileStatus.h"
+#include "platform/IShellOpener.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
-#include "platform/qt/DesktopShellOpener.h"
+#include "platform/qt/CaseFold.h"
+#include "sites/IEngineRunner.h"
 #include "sites/SiteConnection.h"
 #include "sites/TempDirectory.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
 #include <algorithm>
 #include <cstdio>
-#include <cwctype>
 #include <filesystem>
+#include <numeric>
 #include <set>
 
+using platform::CaseFold;
 using platform::TextCodec;
 
 namespace
@@ -34,72 +31,16 @@ std::wstring Trim(const std::wstring& text)
     return text.substr(first, text.find_last_not_of(WhiteSpace) - first + 1);
 }
 
-QString Lower(const std::wstring& text)
+// The folded type of a shown name: from its last dot on, or empty.
+std::wstring TypeOf(const std::wstring& trimmedName)
 {
-    return QString::fromStdWString(text).toLower();
-}
-
-// Three-way comparison of two names without regard to case.
-int CompareIgnoringCase(const std::wstring& a, const std::wstring& b)
-{
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i)
-    {
-        const wint_t x = std::towlower(static_cast<wint_t>(a[i]));
-        const wint_t y = std::towlower(static_cast<wint_t>(b[i]));
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-class WaitCursor
-{
-public:
-    WaitCursor()
-    {
-        if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            m_set = true;
-        }
-    }
-    ~WaitCursor()
-    {
-        if (m_set)
-            QApplication::restoreOverrideCursor();
-    }
-
-private:
-    bool m_set = false;
-};
-
-platform::DesktopShellOpener g_desktopOpener;
-
-// The download job, behind its progress dialog.
-bool DownloadWithJob(CSiteConnection& connection, const BrowserRow& row, const std::wstring& remotePath,
-                     const std::wstring& localFolder, QWidget* owner)
-{
-    return CUploadDlg::DownloadOne(connection, remotePath, row.name, row.size, row.modified, localFolder,
-                                   owner);
+    const size_t dot = trimmedName.rfind(L'.');
+    return dot == std::wstring::npos ? std::wstring() : CaseFold::Fold(std::wstring_view(trimmedName).substr(dot));
 }
 } // namespace
 
-// The type list's entries, lower-cased and sorted, so "is there an entry that
-// begins with this type" is one lookup instead of a walk of the whole list.
-struct CRemoteBrowser::TypeGathering
-{
-    std::set<QString> known;
-    QStringList added;
-    bool HasEntryStartingWith(const QString& type) const
-    {
-        auto it = known.lower_bound(type);
-        return it != known.end() && it->startsWith(type);
-    }
-};
-
-CRemoteBrowser::CRemoteBrowser(CSiteConnection& connection)
-    : m_connection(connection), m_opener(&g_desktopOpener), m_download(DownloadWithJob)
+CRemoteBrowser::CRemoteBrowser(CSiteConnection& connection, IEngineRunner& runner)
+    : m_connection(connection), m_runner(runner)
 {
 }
 
@@ -123,87 +64,136 @@ bool CRemoteBrowser::MakeRow(const nsFTP::CFTPFileStatus& record, BrowserRow& ro
 
 void CRemoteBrowser::SortRows(std::vector<BrowserRow>& rows)
 {
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const BrowserRow& a, const BrowserRow& b)
+    // Each name is folded once, not at every comparison.
+    std::vector<std::wstring> keys;
+    keys.reserve(rows.size());
+    for (const auto& row : rows)
+        keys.push_back(CaseFold::Fold(row.name));
+    std::vector<size_t> order(rows.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b)
                      {
-                         if (a.isDirectory != b.isDirectory)
-                             return a.isDirectory;
-                         return CompareIgnoringCase(a.name, b.name) < 0;
+                         if (rows[a].isDirectory != rows[b].isDirectory)
+                             return rows[a].isDirectory;
+                         return keys[a] < keys[b];
                      });
+    std::vector<BrowserRow> sorted;
+    sorted.reserve(rows.size());
+    for (const size_t index : order)
+        sorted.push_back(std::move(rows[index]));
+    rows = std::move(sorted);
 }
 
 void CRemoteBrowser::SetRows(const std::vector<BrowserRow>& rows)
 {
     m_rows = rows;
     SortRows(m_rows);
+    Changed();
 }
 
-bool CRemoteBrowser::ReloadRows()
+void CRemoteBrowser::SetFilter(const BrowserFilter& filter)
+{
+    m_filter = filter;
+    Changed();
+}
+
+void CRemoteBrowser::Show(RemoteFolder folder)
+{
+    m_rows = std::move(folder.rows);
+    m_folder = std::move(folder.path);
+    Changed();
+}
+
+void CRemoteBrowser::Clear()
 {
     m_rows.clear();
-    const std::wstring current = m_connection.CurrentDirectory();
+    m_folder.clear();
+    Changed();
+}
+
+void CRemoteBrowser::Changed()
+{
+    m_shown = Filter(m_filter);
+    // Nothing held (after a disconnect): the panes say nothing.
+    if (m_folder.empty() && m_rows.empty())
+        for (int pane = 1; pane <= 3; ++pane)
+            platform::Services::SetStatusText(pane, L"");
+    else
+        PostCounts(m_shown);
+    if (m_changed)
+        m_changed();
+}
+
+RemoteFolder CRemoteBrowser::ReadFolder()
+{
+    RemoteFolder folder;
+    folder.path = m_connection.CurrentDirectory();
     std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> records;
-    if (!m_connection.List(current, records))
-        return false;
-    m_rows.reserve(records.size());
+    if (!m_connection.List(folder.path, records))
+        return folder;
+    folder.listed = true;
+    folder.rows.reserve(records.size());
     BrowserRow row;
     for (const auto& record : records)
         if (record && MakeRow(*record, row))
-            m_rows.push_back(std::move(row));
-    SortRows(m_rows);
-    return !m_rows.empty();
+            folder.rows.push_back(std::move(row));
+    SortRows(folder.rows);
+    return folder;
 }
 
-void CRemoteBrowser::SetFilterLinks(QLineEdit* text, QComboBox* show, QComboBox* type)
+BrowserShown CRemoteBrowser::Filter(const BrowserFilter& filter) const
 {
-    m_filterText = text;
-    m_filterShow = show;
-    m_filterType = type;
-}
-
-bool CRemoteBrowser::Passes(const BrowserRow& row)
-{
-    if (!m_filterText && !m_filterShow && !m_filterType)
-        return true;
-    const QString name = Lower(Trim(row.displayName));
-    if (m_filterType)
+    BrowserShown shown;
+    shown.visible.reserve(m_rows.size());
+    const std::wstring text = CaseFold::Fold(filter.text);
+    const std::wstring type = CaseFold::Fold(filter.type);
+    // An entry is gathered only when no entry gathered so far begins with it.
+    std::set<std::wstring> known;
+    auto knownStartingWith = [&](const std::wstring& candidate)
     {
-        const int dot = name.lastIndexOf(u'.');
-        const QString type = dot >= 0 ? name.mid(dot) : QString();
-        if (m_filterType->currentIndex() > 0)
+        auto it = known.lower_bound(candidate);
+        return it != known.end() && it->compare(0, candidate.size(), candidate) == 0;
+    };
+    for (size_t i = 0; i < m_rows.size(); ++i)
+    {
+        const BrowserRow& row = m_rows[i];
+        const std::wstring name = Trim(row.displayName);
+        const std::wstring rowType = TypeOf(name);
+        if (!type.empty())
         {
-            if (!row.isDirectory && type != m_filterType->currentText())
-                return false;
+            if (!row.isDirectory && rowType != type)
+                continue;
         }
-        else if (m_gathering && !type.isEmpty() && !m_gathering->HasEntryStartingWith(type) &&
-                 static_cast<int>(m_gathering->known.size()) < MaxGatheredTypes)
+        else if (!rowType.empty() && static_cast<int>(known.size()) < MaxGatheredTypes &&
+                 !knownStartingWith(rowType))
         {
-            m_gathering->known.insert(type);
-            m_gathering->added.push_back(type);
+            known.insert(rowType);
+            shown.types.push_back(rowType);
         }
+        if ((filter.show == BrowserFilter::FilesOnly && row.isDirectory) ||
+            (filter.show == BrowserFilter::FoldersOnly && !row.isDirectory))
+            continue;
+        if (!text.empty() && CaseFold::Fold(name).find(text) == std::wstring::npos)
+            continue;
+        shown.visible.push_back(static_cast<int>(i));
+        if (!row.isLink)
+            ++(row.isDirectory ? shown.directories : shown.files);
+        if (row.size > 0)
+            shown.bytes += row.size;
     }
-    if (m_filterShow)
-    {
-        const int show = m_filterShow->currentIndex();
-        if ((show == 1 && row.isDirectory) || (show == 2 && !row.isDirectory))
-            return false;
-    }
-    if (m_filterText)
-    {
-        const QString text = m_filterText->text().toLower();
-        if (!text.isEmpty() && !name.contains(text))
-            return false;
-    }
-    return true;
+    return shown;
 }
 
-void CRemoteBrowser::Refresh(QComboBox* folders, CBrowserListModel* list)
+void CRemoteBrowser::PostCounts(const BrowserShown& shown)
 {
-    if (!m_connection.IsConnected())
-        return;
-    WaitCursor wait;
-    ReloadRows();
-    Fill(folders, list);
+    wchar_t text[64];
+    std::swprintf(text, 64, L"Directories: %lld", shown.directories);
+    platform::Services::SetStatusText(1, text);
+    std::swprintf(text, 64, L"Files: %lld", shown.files);
+    platform::Services::SetStatusText(2, text);
+    std::swprintf(text, 64, L"%lld bytes", shown.bytes);
+    platform::Services::SetStatusText(3, text);
 }
 
 std::vector<std::wstring> CRemoteBrowser::FolderChain(const std::wstring& current, const std::wstring& home,
@@ -245,89 +235,56 @@ std::wstring CRemoteBrowser::ParentFolder(const std::wstring& current)
     return selected > 0 ? chain[selected - 1] : std::wstring();
 }
 
-void CRemoteBrowser::FillFolders(QComboBox* folders)
+std::vector<std::wstring> CRemoteBrowser::FolderChoices(int& selected) const
 {
-    if (!folders)
-        return;
-    const std::wstring current =
-        m_connection.IsConnected() ? m_connection.CurrentDirectory() : std::wstring();
-    const QSignalBlocker quiet(folders);
-    folders->clear();
-    int selected = -1;
-    for (const auto& folder : FolderChain(current, m_connection.HomeDirectory(), selected))
-        folders->addItem(QString::fromStdWString(folder));
-    folders->setCurrentIndex(selected);
+    return FolderChain(m_folder, m_folder.empty() ? std::wstring() : m_connection.HomeDirectory(), selected);
 }
 
-void CRemoteBrowser::Fill(QComboBox* folders, CBrowserListModel* list)
+bool CRemoteBrowser::Refresh()
 {
-    FillFolders(folders);
-
-    TypeGathering gathering;
-    if (m_filterType && m_filterType->currentIndex() == 0)
-    {
-        const QSignalBlocker quiet(m_filterType.data());
-        while (m_filterType->count() > 1)
-            m_filterType->removeItem(m_filterType->count() - 1);
-        m_gathering = &gathering;
-    }
-
-    std::vector<int> visible;
-    visible.reserve(m_rows.size());
-    long long directories = 0, files = 0, bytes = 0;
-    for (size_t i = 0; i < m_rows.size(); ++i)
-    {
-        const BrowserRow& row = m_rows[i];
-        if (!Passes(row))
-            continue;
-        visible.push_back(static_cast<int>(i));
-        if (!row.isLink)
-            ++(row.isDirectory ? directories : files);
-        if (row.size > 0)
-            bytes += row.size;
-    }
-    m_gathering = nullptr;
-    if (m_filterType && !gathering.added.isEmpty())
-    {
-        const QSignalBlocker quiet(m_filterType.data());
-        m_filterType->addItems(gathering.added);
-    }
-    if (list)
-        list->SetRows(&m_rows, std::move(visible));
-
-    wchar_t text[64];
-    std::swprintf(text, 64, L"Directories: %lld", directories);
-    platform::Services::SetStatusText(1, text);
-    std::swprintf(text, 64, L"Files: %lld", files);
-    platform::Services::SetStatusText(2, text);
-    std::swprintf(text, 64, L"%lld bytes", bytes);
-    platform::Services::SetStatusText(3, text);
-}
-
-bool CRemoteBrowser::GoTo(const std::wstring& path, QComboBox* folders, CBrowserListModel* list)
-{
-    if (!m_connection.ChangeDirectory(path))
+    if (!m_connection.IsConnected())
         return false;
-    Refresh(folders, list);
+    RemoteFolder folder;
+    if (!m_runner.Run(L"Listing " + (m_folder.empty() ? std::wstring(L"the folder") : m_folder),
+                      [&] { folder = ReadFolder(); }))
+        return false;
+    const bool listed = folder.listed;
+    Show(std::move(folder));
+    return listed;
+}
+
+bool CRemoteBrowser::GoTo(const std::wstring& path)
+{
+    if (!m_connection.IsConnected())
+        return false;
+    bool entered = false;
+    RemoteFolder folder;
+    const bool ran = m_runner.Run(L"Opening " + path,
+                                  [&]
+                                  {
+                                      entered = m_connection.ChangeDirectory(path);
+                                      // A CWD that lost the connection has nothing to list.
+                                      if (entered && m_connection.IsConnected())
+                                          folder = ReadFolder();
+                                  });
+    if (!ran || !entered)
+        return false;
+    Show(std::move(folder));
     return true;
 }
 
-void CRemoteBrowser::OpenRow(int rowIndex, QComboBox* folders, CBrowserListModel* list, QWidget* owner)
+void CRemoteBrowser::OpenRow(int rowIndex)
 {
-    if (rowIndex < 0 || rowIndex >= static_cast<int>(m_rows.size()))
+    if (rowIndex < 0 || rowIndex >= static_cast<int>(m_rows.size()) || !m_connection.IsConnected())
         return;
-    const BrowserRow row = m_rows[rowIndex]; // the refresh below replaces the rows
+    const BrowserRow row = m_rows[rowIndex]; // entering a folder replaces the rows
     if (row.isDirectory)
-    {
-        GoTo(RemotePath::Join(row.path, row.name, L'/'), folders, list);
-        return;
-    }
-    if (m_connection.CurrentDirectory().empty())
-        return;
-    DownloadAndOpen(row, owner);
+        GoTo(RemotePath::Join(row.path, row.name, L'/'));
+    else
+        DownloadAndOpen(row);
 }
 
-bool CRemoteBrowser::DownloadAndOpen(const BrowserRow& row, QWidget* owner)
+bool CRemoteBrowser::DownloadAndOpen(const BrowserRow& row)
 {
     // The name comes from the server: it must stay one name inside the folder.
     if (!RemotePath::IsSafeLocalName(row.name))
@@ -345,8 +302,7 @@ bool CRemoteBrowser::DownloadAndOpen(const BrowserRow& row, QWidget* owner)
         return false;
     }
     std::filesystem::remove(local, error);
-    if (!m_download ||
-        !m_download(m_connection, row, RemotePath::Join(row.path, row.name, L'/'), folder, owner))
+    if (!m_download || !m_download(m_connection, row, RemotePath::Join(row.path, row.name, L'/'), folder))
         return false;
     if (m_opener && !m_opener->Open(target))
     {
@@ -356,50 +312,29 @@ bool CRemoteBrowser::DownloadAndOpen(const BrowserRow& row, QWidget* owner)
     return true;
 }
 
-void CRemoteBrowser::FolderChosen(QComboBox* folders, CBrowserListModel* list)
-{
-    if (!folders || folders->currentIndex() < 0)
-        return;
-    // A refused folder leaves the chooser showing where the list still is.
-    if (!GoTo(folders->currentText().toStdWString(), folders, list))
-        FillFolders(folders);
-}
-
-void CRemoteBrowser::EnterPath(QComboBox* folders, CBrowserListModel* list, QWidget* owner)
-{
-    if (!m_connection.IsConnected())
-        return;
-    CTextDlg prompt(L"Enter Path", m_connection.CurrentDirectory(), owner);
-    if (prompt.exec() != QDialog::Accepted)
-        return;
-    GoToTypedPath(prompt.m_text, folders, list);
-}
-
-void CRemoteBrowser::GoToTypedPath(std::wstring text, QComboBox* folders, CBrowserListModel* list)
+void CRemoteBrowser::GoToTypedPath(std::wstring text)
 {
     if (text.size() > 1 && (text.back() == L'/' || text.back() == L'\\'))
         text.pop_back();
-    if (text.empty() || text == m_connection.CurrentDirectory())
+    if (text.empty() || text == m_folder)
         return;
-    GoTo(text, folders, list);
+    GoTo(text);
 }
 
-void CRemoteBrowser::Up(QComboBox* folders, CBrowserListModel* list)
+void CRemoteBrowser::Up()
 {
-    if (!m_connection.IsConnected())
-        return;
     // The parent by the path itself, not the chooser's entry above: that may
     // be the home folder put first.
-    const std::wstring parent = ParentFolder(m_connection.CurrentDirectory());
+    const std::wstring parent = ParentFolder(m_folder);
     if (!parent.empty())
-        GoTo(parent, folders, list);
+        GoTo(parent);
 }
 
-std::wstring CRemoteBrowser::SelectedDirectoryOrCurrent(int rowIndex)
+std::wstring CRemoteBrowser::SelectedDirectoryOrCurrent(int rowIndex) const
 {
     if (!m_connection.IsConnected())
         return {};
     if (rowIndex >= 0 && rowIndex < static_cast<int>(m_rows.size()) && m_rows[rowIndex].isDirectory)
         return RemotePath::Join(m_rows[rowIndex].path, m_rows[rowIndex].name, L'/');
-    return m_connection.CurrentDirectory();
+    return m_folder;
 }

@@ -1,16 +1,12 @@
 #pragma once
 #include "BrowserRow.h"
 
-#include <QPointer>
 #include <functional>
 #include <string>
 #include <vector>
 
 class CSiteConnection;
-class CBrowserListModel;
-class QComboBox;
-class QLineEdit;
-class QWidget;
+class IEngineRunner;
 
 namespace nsFTP
 {
@@ -21,43 +17,97 @@ namespace platform
 class IShellOpener;
 }
 
-// The logic behind the remote file list: the rows of the current remote
-// folder, sorted and filtered, the fill of the list and the folder chooser,
-// the count panes, and the navigation commands. Owned by the site connection.
+// The filter bar's choices, as values.
+struct BrowserFilter
+{
+    enum Show
+    {
+        FilesAndFolders = 0,
+        FilesOnly = 1,
+        FoldersOnly = 2
+    };
+    // Shown rows hold this text anywhere in their name, ignoring case.
+    std::wstring text;
+    int show = FilesAndFolders;
+    // An entry of the type list (".txt"); empty for "Show All Types".
+    std::wstring type;
+};
+
+// What the list shows for one filter.
+struct BrowserShown
+{
+    // Indexes into the browser's rows, in list order.
+    std::vector<int> visible;
+    long long directories = 0;
+    long long files = 0;
+    long long bytes = 0;
+    // The type list's entries after "Show All Types", gathered from the rows;
+    // empty while a type is chosen, so the list stays as it is.
+    std::vector<std::wstring> types;
+};
+
+// One remote folder as read from the server.
+struct RemoteFolder
+{
+    bool listed = false;
+    std::wstring path;
+    std::vector<BrowserRow> rows;
+};
+
+// The logic behind a remote file list: the rows of the current remote folder,
+// sorted and filtered, the folder chooser's entries, the count panes and the
+// navigation commands. It holds no widget: views fill theirs from what it
+// returns. Owned by the document, beside the site connection.
+//
+// Engine work goes through the runner (a worker thread in the windows); the
+// rows and the folder change only on the thread that calls the navigation
+// commands, after the work has ended, so a view may paint them meanwhile.
 class CRemoteBrowser
 {
 public:
-    explicit CRemoteBrowser(CSiteConnection& connection);
+    CRemoteBrowser(CSiteConnection& connection, IEngineRunner& runner);
     ~CRemoteBrowser();
     CRemoteBrowser(const CRemoteBrowser&) = delete;
     CRemoteBrowser& operator=(const CRemoteBrowser&) = delete;
 
+    // The rows and the folder they came from (empty when none).
     const std::vector<BrowserRow>& Rows() const { return m_rows; }
-
-    // Lists the current folder into the rows; true when at least one row was added.
-    bool ReloadRows();
-    // Rebuilds the rows from listing records ("." and ".." are left out) and sorts them.
+    const std::wstring& Folder() const { return m_folder; }
+    // The rows the filter lets through, with their counts; kept up to date
+    // with the rows and the filter, and posted to the count panes each time.
+    const BrowserShown& Shown() const { return m_shown; }
+    const BrowserFilter& CurrentFilter() const { return m_filter; }
+    // A new filter: the rows already held are filtered again, without asking
+    // the server.
+    void SetFilter(const BrowserFilter& filter);
+    // Takes rows as they are (sorted); the folder stays.
     void SetRows(const std::vector<BrowserRow>& rows);
+    // Takes a folder read from the server.
+    void Show(RemoteFolder folder);
+    // No rows, no folder: after a disconnect.
+    void Clear();
+
+    // Engine work: the current folder's path and sorted rows. Touches nothing
+    // of the browser, so it may run on a worker while the rows are painted.
+    RemoteFolder ReadFolder();
+    // Rows from listing records ("." and ".." are left out).
     static bool MakeRow(const nsFTP::CFTPFileStatus& record, BrowserRow& row);
-    // Folders first, then names without regard to case; equal rows keep their order.
+    // Folders first, then names ignoring case; equal rows keep their order.
     static void SortRows(std::vector<BrowserRow>& rows);
 
-    // The filter controls of the desktop filter bar; any may be null (no filtering by it).
-    void SetFilterLinks(QLineEdit* text, QComboBox* show, QComboBox* type);
-    // Whether a row passes the filter; while "Show All Types" is selected the
-    // row's type is gathered into the type list.
-    bool Passes(const BrowserRow& row);
+    // The rows that pass a filter, with the counts of what it shows.
+    BrowserShown Filter(const BrowserFilter& filter) const;
+    // "Directories: %d", "Files: %d" and "%d bytes" in status panes 1 to 3.
+    static void PostCounts(const BrowserShown& shown);
+    // The types gathered into the type list stop here, so a hostile listing
+    // cannot grow the list without end.
+    static constexpr int MaxGatheredTypes = 1000;
 
-    // Does nothing unless connected; else reloads and fills.
-    void Refresh(QComboBox* folders, CBrowserListModel* list);
-    // Fills the controls from the rows without asking the server. Either may be null.
-    void Fill(QComboBox* folders, CBrowserListModel* list);
-    // Only the folder chooser, from the current folder.
-    void FillFolders(QComboBox* folders);
-
-    // The folder chooser's entries for a current folder: the chain of folders
-    // from the root down, with the home folder first when it is none of them.
-    // selected is the index of the current folder (-1 when it is empty).
+    // The folder chooser's entries for the current folder; selected is the
+    // index of the current folder (-1 when there is none).
+    std::vector<std::wstring> FolderChoices(int& selected) const;
+    // The chain of folders from the root down to current, with the home
+    // folder first when it is none of them.
     static std::vector<std::wstring> FolderChain(const std::wstring& current, const std::wstring& home,
                                                  int& selected);
     // The folder above the current one in the chain; empty at the top.
@@ -66,46 +116,45 @@ public:
     static constexpr size_t MaxChainPath = 8192;
     static constexpr size_t MaxChainLevels = 256;
 
-    // The double-click and Enter action on the row with this index (-1: none).
-    void OpenRow(int rowIndex, QComboBox* folders, CBrowserListModel* list, QWidget* owner);
-    // The folder chooser's selection change: go to its selected text.
-    void FolderChosen(QComboBox* folders, CBrowserListModel* list);
-    // The "Go" action: prompts for a path and goes there.
-    void EnterPath(QComboBox* folders, CBrowserListModel* list, QWidget* owner);
-    // What the prompt does with its text after OK.
-    void GoToTypedPath(std::wstring text, QComboBox* folders, CBrowserListModel* list);
-    // Backspace and the Up button: to the parent folder; nothing at the top.
-    void Up(QComboBox* folders, CBrowserListModel* list);
-    // CWD, and on success refresh; false when the server refused.
-    bool GoTo(const std::wstring& path, QComboBox* folders, CBrowserListModel* list);
+    // Navigation. Each does nothing unless connected; the handler set with
+    // SetChangedHandler is called whenever the rows or the folder changed.
+    // Reads the current folder again; false when it could not be read.
+    bool Refresh();
+    // CWD, then the new folder's rows; false (nothing changed) when refused.
+    bool GoTo(const std::wstring& path);
+    // The double-click and Enter action on the row with this index (-1: none):
+    // a folder is entered, a file is downloaded into the temporary folder and
+    // handed to the shell opener.
+    void OpenRow(int rowIndex);
+    // What the Go prompt does with its text after OK.
+    void GoToTypedPath(std::wstring text);
+    // Backspace and the Up button: the parent by path; nothing at the top.
+    void Up();
+    // A selected folder row's full path, else the current folder; empty when
+    // not connected.
+    std::wstring SelectedDirectoryOrCurrent(int rowIndex) const;
 
-    // A selected folder row's full path, else the current folder; empty when not connected.
-    std::wstring SelectedDirectoryOrCurrent(int rowIndex);
-
-    // Opens downloaded files; the desktop's opener unless one is set (tests record).
+    void SetChangedHandler(std::function<void()> changed) { m_changed = std::move(changed); }
+    // Opens downloaded files; nothing is opened until one is set.
     void SetShellOpener(platform::IShellOpener* opener) { m_opener = opener; }
     // Downloads one row into a local folder before it is opened; true when the
-    // file arrived whole. Replaceable so the job dialog can run it.
-    using DownloadRunner =
-        std::function<bool(CSiteConnection& connection, const BrowserRow& row, const std::wstring& remotePath,
-                           const std::wstring& localFolder, QWidget* owner)>;
+    // file arrived whole. The windows run it behind the job's progress dialog.
+    using DownloadRunner = std::function<bool(CSiteConnection& connection, const BrowserRow& row,
+                                              const std::wstring& remotePath, const std::wstring& localFolder)>;
     void SetDownloadRunner(DownloadRunner runner) { m_download = std::move(runner); }
 
-    // The types gathered into the type list stop here, so a hostile listing
-    // cannot grow the list without end.
-    static constexpr int MaxGatheredTypes = 1000;
-
 private:
-    bool DownloadAndOpen(const BrowserRow& row, QWidget* owner);
+    bool DownloadAndOpen(const BrowserRow& row);
+    // Filters again, posts the counts and tells the view.
+    void Changed();
 
     CSiteConnection& m_connection;
+    IEngineRunner& m_runner;
     std::vector<BrowserRow> m_rows;
-    QPointer<QLineEdit> m_filterText;
-    QPointer<QComboBox> m_filterShow;
-    QPointer<QComboBox> m_filterType;
-    // Lower-cased entries of the type list while a fill gathers them.
-    struct TypeGathering;
-    TypeGathering* m_gathering = nullptr;
+    std::wstring m_folder;
+    BrowserFilter m_filter;
+    BrowserShown m_shown;
+    std::function<void()> m_changed;
     platform::IShellOpener* m_opener = nullptr;
     DownloadRunner m_download;
 };

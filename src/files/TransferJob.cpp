@@ -3,11 +3,10 @@
 #include "RemotePath.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
+#include "platform/qt/CaseFold.h"
 #include "sites/SiteConnection.h"
 #include "sites/SizeText.h"
 #include "sites/SystemErrorBox.h"
-
-#include <QString>
 
 #include <algorithm>
 #include <cerrno>
@@ -54,12 +53,8 @@ bool IsValidUtf8(const std::string& bytes)
 bool SameNameIgnoringCase(const std::string& a, const std::string& b)
 {
     if (IsValidUtf8(a) && IsValidUtf8(b))
-        return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
-                   .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())),
-                            Qt::CaseInsensitive) == 0;
-    return QString::fromLatin1(a.data(), static_cast<qsizetype>(a.size()))
-               .compare(QString::fromLatin1(b.data(), static_cast<qsizetype>(b.size())),
-                        Qt::CaseInsensitive) == 0;
+        return platform::CaseFold::Equal(TextCodec::FromUtf8(a), TextCodec::FromUtf8(b));
+    return platform::CaseFold::Equal(TextCodec::FromLatin1(a), TextCodec::FromLatin1(b));
 }
 
 // A name from a server shown in a box: control characters would garble it.

@@ -1,10 +1,9 @@
 #include "SiteConnection.h"
 
-#include "files/RemoteBrowser.h"
 #include "platform/Services.h"
+#include "platform/qt/CaseFold.h"
 #include "socket/BlockingSocket.h"
 
-#include <cwctype>
 
 namespace
 {
@@ -20,12 +19,9 @@ std::wstring Trim(const std::wstring& text)
 
 bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix)
 {
-    if (prefix.empty() || text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::towlower(text[i]) != std::towlower(prefix[i]))
-            return false;
-    return true;
+    // Same length compared, so the prefix removed is exactly as long as the home.
+    return !prefix.empty() && text.size() >= prefix.size() &&
+           platform::CaseFold::Equal(std::wstring_view(text).substr(0, prefix.size()), prefix);
 }
 
 void ClearCountPanes()
@@ -39,8 +35,7 @@ void ClearCountPanes()
 const std::wstring CSiteConnection::AnonymousPassword = L"guest@tessel.local";
 
 CSiteConnection::CSiteConnection()
-    : m_engine(std::make_unique<nsFTP::CFTPClient>(std::make_unique<nsSocket::CBlockingSocket>())),
-      m_browser(std::make_unique<CRemoteBrowser>(*this))
+    : m_engine(std::make_unique<nsFTP::CFTPClient>(std::make_unique<nsSocket::CBlockingSocket>()))
 {
     m_currentSite.Clear();
 }
@@ -178,6 +173,17 @@ void CSiteConnection::Disconnect()
     ClearCountPanes();
 }
 
+void CSiteConnection::Stop()
+{
+    m_engine->RequestStop();
+}
+
+void CSiteConnection::CloseAfterStop()
+{
+    m_engine->CloseControlConnection();
+    ClearCountPanes();
+}
+
 void CSiteConnection::KeepAliveTick()
 {
     // A job taking the engine waits on this lock, so it never meets a PWD
@@ -185,6 +191,11 @@ void CSiteConnection::KeepAliveTick()
     std::unique_lock lock(m_keepAliveMutex, std::try_to_lock);
     if (!lock.owns_lock() || IsBusy())
         return;
+    KeepAliveNow();
+}
+
+void CSiteConnection::KeepAliveNow()
+{
     if (IsConnected() && m_currentSite.KeepAlive() != 0)
         m_engine->KeepAlive();
 }

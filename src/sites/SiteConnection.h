@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-class CRemoteBrowser;
-
 // Ties a saved site to the FTP engine. Each program's document owns one for the
 // life of the process. "Connected" is the engine's control socket being open;
 // there is no flag of its own.
@@ -35,9 +33,18 @@ public:
     // its directory. False (after an error box) for an unknown label or a group.
     bool ConnectStoredSite(const std::wstring& label);
     void Disconnect();
+    // Any thread: makes every socket wait of the engine give up at once, so
+    // the work that drives it ends (quietly) soon after.
+    void Stop();
+    // After stopped work has ended: the connection is closed without QUIT,
+    // since the server may not be answering.
+    void CloseAfterStop();
     // Sends PWD quietly when connected, the site asks for keep-alives and no
     // job or search is using the engine.
     void KeepAliveTick();
+    // The same PWD for a caller that already holds the engine (a worker of the
+    // window), so it does not look at the busy marker.
+    void KeepAliveNow();
     bool IsConnected() const;
 
     // What a connect hands to the engine for the site.
@@ -71,8 +78,6 @@ public:
     const nsFTP::CLogonRecord& Logon() const { return m_logon; }
     nsFTP::CFTPClient& Engine() { return *m_engine; }
     CSiteList& Sites() { return m_sites; }
-    // The rows of the current remote folder, the filter links and navigation.
-    CRemoteBrowser& Browser() { return *m_browser; }
 
     // The engine's current directory (cache or PWD); empty when that fails.
     std::wstring CurrentDirectory();
@@ -96,5 +101,4 @@ private:
     CSiteList m_sites;
     std::wstring m_homeDirectory;
     std::atomic<int> m_busy{0};
-    std::unique_ptr<CRemoteBrowser> m_browser;
 };

@@ -2,15 +2,15 @@
 
 #include "platform/ISettingsStore.h"
 #include "platform/Services.h"
+#include "platform/qt/CaseFold.h"
 
-#include <QString>
 #include <algorithm>
 #include <climits>
 #include <set>
 
 bool CSiteList::SameLabel(const std::wstring& a, const std::wstring& b)
 {
-    return QString::fromStdWString(a).compare(QString::fromStdWString(b), Qt::CaseInsensitive) == 0;
+    return platform::CaseFold::Equal(a, b);
 }
 
 platform::ISettingsStore& CSiteList::Store() const

@@ -1,16 +1,16 @@
 #include "desktop/WharfView.h"
-#include "desktop/ListCtrlEx.h"
+#include "widgets/ListCtrlEx.h"
 #include "desktop/MainFrame.h"
 #include "desktop/WharfApp.h"
 #include "desktop/WharfDoc.h"
 #include "files/RemoteBrowser.h"
-#include "files/TextDlg.h"
-#include "platform/RecordingShellOpener.h"
+#include "widgets/TextDlg.h"
+#include "support/RecordingShellOpener.h"
 #include "platform/Services.h"
 #include "platform/qt/QtActivitySignal.h"
 #include "platform/qt/QtStatusOutlet.h"
 #include "sites/SiteList.h"
-#include "sites/SiteManager.h"
+#include "sites/dialogs/SiteManager.h"
 #include "sites/TempDirectory.h"
 #include "sites/dialogs/DialogDriver.h"
 #include "support/FixtureSite.h"
@@ -71,7 +71,7 @@ protected:
         m_temp = fs::path(m_server.Root()).parent_path() / "local-temp";
         fs::create_directories(m_temp);
         SetTemporaryDirectory(m_temp.wstring());
-        View().Connection().Browser().SetShellOpener(&m_opener);
+        View().Browser().SetShellOpener(&m_opener);
         View().SetSiteManagerRunner(
             [this](CSiteConnection& connection, QWidget*, std::wstring& title)
             {
@@ -87,7 +87,7 @@ protected:
                 return true;
             });
     }
-    void TearDown() override { m_frame.View().Connection().Browser().SetShellOpener(nullptr); }
+    void TearDown() override { m_frame.View().Browser().SetShellOpener(nullptr); }
 
     CWharfView& View() { return m_frame.View(); }
     void File(const std::string& relative, const std::string& content)
@@ -446,7 +446,7 @@ TEST_F(WharfWindow, ConnectOpensTheSiteManagerAndListsTheChosenSite)
     CSiteList stored;
     ASSERT_GE(stored.AddSite(site), 0);
 
-    View().SetSiteManagerRunner(CWharfView::RunSiteManager);
+    View().SetSiteManagerRunner({});
     testing_support::WhenShown<CSiteManager>(
         [](CSiteManager& manager)
         {

@@ -1,4 +1,4 @@
-#include "platform/FakeSystemErrors.h"
+#include "support/FakeSystemErrors.h"
 #include "platform/Services.h"
 #include "sites/SizeText.h"
 #include "sites/SystemErrorBox.h"

@@ -1,8 +1,8 @@
 #pragma once
-#include "platform/CountingActivitySignal.h"
+#include "support/CountingActivitySignal.h"
 #include "platform/MemorySettingsStore.h"
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingStatusOutlet.h"
+#include "support/RecordingMessageBoxes.h"
+#include "support/RecordingStatusOutlet.h"
 
 namespace testing_support
 {

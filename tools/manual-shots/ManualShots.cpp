@@ -2,17 +2,17 @@
 
 #include "ShotServer.h"
 #include "desktop/DialogBarEx.h"
-#include "desktop/ListCtrlEx.h"
+#include "widgets/ListCtrlEx.h"
 #include "desktop/MainFrame.h"
 #include "desktop/WharfDoc.h"
 #include "desktop/WharfView.h"
-#include "files/BrowserListModel.h"
+#include "widgets/BrowserListModel.h"
 #include "files/RemoteBrowser.h"
 #include "platform/Services.h"
-#include "sites/ProxyDlg.h"
+#include "sites/dialogs/ProxyDlg.h"
 #include "sites/SiteConnection.h"
-#include "sites/SiteManager.h"
-#include "sites/SiteProp.h"
+#include "sites/dialogs/SiteManager.h"
+#include "sites/dialogs/SiteProp.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -181,7 +181,7 @@ bool CManualShots::ShootFilter()
     CMainFrame& frame = *m_app.Frame();
     CWharfView& view = frame.View();
     QLineEdit* text = frame.FilterBar().FilterText();
-    if (!view.Connection().Browser().GoTo(L"/docs", &view.Folders(), &view.Model()))
+    if (!view.Browser().GoTo(L"/docs"))
         return Fail("cannot open the folder /docs of the demo server");
 
     // Typed as a user types, so the bar reacts as it does to keys.

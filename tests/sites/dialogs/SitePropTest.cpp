@@ -1,6 +1,6 @@
-#include "sites/SiteProp.h"
+#include "sites/dialogs/SiteProp.h"
 #include "DialogDriver.h"
-#include "sites/ProxyDlg.h"
+#include "sites/dialogs/ProxyDlg.h"
 #include "sites/SiteConnection.h"
 #include "support/TestServices.h"
 

@@ -1,9 +1,9 @@
 #include "SiteProp.h"
 
 #include "ProxyDlg.h"
-#include "SiteConnection.h"
-#include "SiteList.h"
-#include "SiteRecord.h"
+#include "sites/SiteConnection.h"
+#include "sites/SiteList.h"
+#include "sites/SiteRecord.h"
 
 #include "platform/Services.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "IActivitySignal.h"
+#include "platform/IActivitySignal.h"
 
 #include <atomic>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "ISystemErrors.h"
+#include "platform/ISystemErrors.h"
 
 #include <map>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "TransferJob.h"
+#include "files/TransferJob.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "ProxyDlg.h"
 
 #include "SiteProp.h"
-#include "SiteRecord.h"
+#include "sites/SiteRecord.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

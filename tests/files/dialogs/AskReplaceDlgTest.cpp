@@ -1,5 +1,5 @@
-#include "files/AskReplaceDlg.h"
-#include "files/StaticEx.h"
+#include "files/dialogs/AskReplaceDlg.h"
+#include "widgets/StaticEx.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "UploadDlg.h"
 
 #include "AskReplaceDlg.h"
-#include "TransferList.h"
+#include "files/TransferList.h"
 
 #include <QEventLoop>
 #include <QFontMetrics>

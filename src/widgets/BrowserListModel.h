@@ -1,10 +1,8 @@
 #pragma once
-#include "BrowserRow.h"
+#include "files/BrowserRow.h"
 
 #include <QAbstractTableModel>
 #include <vector>
-
-class QAbstractItemView;
 
 // The rows the browser list shows, over the browser's row array: one entry per
 // visible row, holding that row's index. Texts and icons are made only when a
@@ -35,9 +33,6 @@ public:
     int RowIndex(int listRow) const;
     int VisibleCount() const { return static_cast<int>(m_visible.size()); }
     const BrowserRow* Row(int listRow) const;
-
-    // The first selected item of a view over this model, in list order; -1 when none.
-    static int FirstSelectedListRow(const QAbstractItemView& view);
 
     static QString TimeText(std::int64_t modified);
     static int DefaultWidth(int column);

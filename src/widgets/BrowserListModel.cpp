@@ -1,12 +1,11 @@
 #include "BrowserListModel.h"
 
-#include "platform/qt/FileIcons.h"
+#include "platform/gui/FileIcons.h"
 #include "sites/SizeText.h"
 
-#include <QAbstractItemView>
 #include <QDateTime>
-#include <QItemSelectionModel>
 #include <QLocale>
+#include <QSize>
 
 CBrowserListModel::CBrowserListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -36,18 +35,6 @@ const BrowserRow* CBrowserListModel::Row(int listRow) const
     if (index < 0 || !m_rows || index >= static_cast<int>(m_rows->size()))
         return nullptr;
     return &(*m_rows)[index];
-}
-
-int CBrowserListModel::FirstSelectedListRow(const QAbstractItemView& view)
-{
-    const QItemSelectionModel* selection = view.selectionModel();
-    if (!selection)
-        return -1;
-    int first = -1;
-    for (const QModelIndex& index : selection->selectedIndexes())
-        if (first < 0 || index.row() < first)
-            first = index.row();
-    return first;
 }
 
 QString CBrowserListModel::TimeText(std::int64_t modified)
@@ -124,5 +111,8 @@ QVariant CBrowserListModel::headerData(int section, Qt::Orientation orientation,
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue((section >= SizeColumn ? Qt::AlignRight : Qt::AlignLeft) |
                                    Qt::AlignVCenter);
+    // The list control takes its first column widths from here.
+    if (role == Qt::SizeHintRole && section >= 0 && section < ColumnCount)
+        return QSize(DefaultWidth(section), 0);
     return {};
 }

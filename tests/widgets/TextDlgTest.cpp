@@ -1,5 +1,5 @@
-#include "files/TextDlg.h"
-#include "files/StaticEx.h"
+#include "widgets/TextDlg.h"
+#include "widgets/StaticEx.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,5 +1,5 @@
 #pragma once
-#include "IStatusOutlet.h"
+#include "platform/IStatusOutlet.h"
 
 #include <mutex>
 #include <string>

@@ -1,5 +1,5 @@
 #pragma once
-#include "IShellOpener.h"
+#include "platform/IShellOpener.h"
 
 #include <mutex>
 #include <vector>

@@ -1,5 +1,5 @@
 #pragma once
-#include "IMessageBoxes.h"
+#include "platform/IMessageBoxes.h"
 
 #include <deque>
 #include <mutex>

@@ -1,7 +1,7 @@
 #include "AskReplaceDlg.h"
 
-#include "StaticEx.h"
-#include "platform/qt/FileIcons.h"
+#include "widgets/StaticEx.h"
+#include "platform/gui/FileIcons.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

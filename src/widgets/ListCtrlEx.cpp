@@ -1,6 +1,5 @@
 #include "ListCtrlEx.h"
 
-#include "files/BrowserListModel.h"
 #include "platform/ISettingsStore.h"
 
 #include <QActionGroup>
@@ -55,10 +54,16 @@ void CListCtrlEx::SetModel(QAbstractItemModel* model)
     QItemSelectionModel* old = m_list->selectionModel();
     m_list->setSelectionModel(m_details->selectionModel());
     delete old;
-    m_list->setModelColumn(CBrowserListModel::NameColumn);
-    for (int column = 0; column < CBrowserListModel::ColumnCount; ++column)
-        m_details->setColumnWidth(column, CBrowserListModel::DefaultWidth(column));
-    m_columnCount = CBrowserListModel::ColumnCount;
+    // The columns, their first widths and the one the icon modes show come
+    // from the model.
+    m_list->setModelColumn(0);
+    m_columnCount = model ? model->columnCount() : 0;
+    for (int column = 0; column < m_columnCount; ++column)
+    {
+        const QSize hint = model->headerData(column, Qt::Horizontal, Qt::SizeHintRole).toSize();
+        if (hint.width() > 0)
+            m_details->setColumnWidth(column, hint.width());
+    }
 }
 
 void CListCtrlEx::SetViewMode(int mode)
@@ -105,7 +110,14 @@ QItemSelectionModel* CListCtrlEx::Selection() const
 
 int CListCtrlEx::FirstSelectedListRow() const
 {
-    return CBrowserListModel::FirstSelectedListRow(*m_details);
+    const QItemSelectionModel* selection = Selection();
+    if (!selection)
+        return -1;
+    int first = -1;
+    for (const QModelIndex& index : selection->selectedIndexes())
+        if (first < 0 || index.row() < first)
+            first = index.row();
+    return first;
 }
 
 int CListCtrlEx::SelectedCount() const

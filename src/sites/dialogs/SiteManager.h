@@ -1,9 +1,13 @@
 #pragma once
 #include <QDialog>
 #include <QIcon>
+#include <memory>
 #include <string>
 
+class CEngineCall;
 class CSiteConnection;
+class QLabel;
+class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -13,12 +17,17 @@ class SiteRecord;
 // change stored at once, and connects the chosen site. Ends Accepted only after
 // a successful connect, with the title text "label (host:port)"; OK, Cancel,
 // Esc and the close box all end it Rejected.
+//
+// The logon runs on a worker (through the window's engine call, or one of its
+// own): the dialog stays usable, shows what it waits for, and Stop or Esc
+// ends the wait and leaves the dialog open.
 class CSiteManager : public QDialog
 {
     Q_OBJECT
 public:
     // Loads the site list of the connection from the settings and fills the tree.
-    explicit CSiteManager(CSiteConnection& connection, QWidget* parent = nullptr);
+    explicit CSiteManager(CSiteConnection& connection, QWidget* parent = nullptr, CEngineCall* call = nullptr);
+    ~CSiteManager() override;
 
     const std::wstring& ResultText() const { return m_resultText; }
 
@@ -27,6 +36,8 @@ public:
     QPushButton* NewButton() const { return m_newButton; }
     QPushButton* EditButton() const { return m_editButton; }
     QPushButton* DeleteButton() const { return m_deleteButton; }
+    QPushButton* StopButton() const { return m_stopButton; }
+    QLabel* WaitText() const { return m_waitText; }
 
     static QIcon GroupIcon();
     static QIcon SiteIcon();
@@ -42,6 +53,8 @@ public:
     void OnDelete();
 
     void accept() override;
+    // Esc and the close box: while a logon runs they stop it instead.
+    void reject() override;
 
 private:
     void FillTree();
@@ -57,11 +70,18 @@ private:
     void EditSite(QTreeWidgetItem* item, SiteRecord& record);
     void EditGroup(QTreeWidgetItem* item, SiteRecord& record);
 
+    void ShowWait(bool shown, const QString& what);
+
     CSiteConnection& m_connection;
+    std::unique_ptr<CEngineCall> m_ownCall;
+    CEngineCall* m_call;
     QTreeWidget* m_tree;
     QPushButton* m_connectButton;
     QPushButton* m_newButton;
     QPushButton* m_editButton;
     QPushButton* m_deleteButton;
+    QLabel* m_waitText;
+    QProgressBar* m_waitBar;
+    QPushButton* m_stopButton;
     std::wstring m_resultText;
 };

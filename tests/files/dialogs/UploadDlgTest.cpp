@@ -1,5 +1,5 @@
-#include "files/UploadDlg.h"
-#include "files/AskReplaceDlg.h"
+#include "files/dialogs/UploadDlg.h"
+#include "files/dialogs/AskReplaceDlg.h"
 #include "files/TransferList.h"
 #include "platform/TextCodec.h"
 #include "sites/SiteConnection.h"

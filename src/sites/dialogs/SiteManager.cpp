@@ -1,16 +1,19 @@
 #include "SiteManager.h"
 
-#include "SiteConnection.h"
-#include "SiteList.h"
+#include "sites/SiteConnection.h"
+#include "sites/SiteList.h"
 #include "SiteProp.h"
-#include "SiteRecord.h"
+#include "sites/SiteRecord.h"
 
-#include "files/TextDlg.h"
 #include "platform/Services.h"
+#include "widgets/EngineCall.h"
+#include "widgets/TextDlg.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
@@ -21,16 +24,6 @@
 namespace
 {
 const std::wstring DuplicateLabel = L"A site or group with this label already exists.";
-
-// Restores the cursor on every way out, the engine's error boxes included.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QPushButton* Button(QWidget* parent, const char* caption, const char* name)
 {
@@ -51,10 +44,13 @@ QIcon CSiteManager::SiteIcon()
     return QApplication::style()->standardIcon(QStyle::SP_DriveNetIcon);
 }
 
-CSiteManager::CSiteManager(CSiteConnection& connection, QWidget* parent)
-    : QDialog(parent), m_connection(connection), m_tree(new QTreeWidget(this)),
-      m_connectButton(Button(this, "Connect", "connect")), m_newButton(Button(this, "New", "new")),
-      m_editButton(Button(this, "Edit", "edit")), m_deleteButton(Button(this, "Delete", "delete"))
+CSiteManager::CSiteManager(CSiteConnection& connection, QWidget* parent, CEngineCall* call)
+    : QDialog(parent), m_connection(connection),
+      m_ownCall(call ? nullptr : std::make_unique<CEngineCall>(connection)), m_call(call ? call : m_ownCall.get()),
+      m_tree(new QTreeWidget(this)), m_connectButton(Button(this, "Connect", "connect")),
+      m_newButton(Button(this, "New", "new")), m_editButton(Button(this, "Edit", "edit")),
+      m_deleteButton(Button(this, "Delete", "delete")), m_waitText(new QLabel(this)),
+      m_waitBar(new QProgressBar(this)), m_stopButton(Button(this, "Stop", "stop"))
 {
     setWindowTitle(QStringLiteral("Site Manager"));
 
@@ -80,19 +76,54 @@ CSiteManager::CSiteManager(CSiteConnection& connection, QWidget* parent)
     buttons->addWidget(m_editButton);
     buttons->addWidget(m_deleteButton);
     buttons->addStretch();
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(m_tree, 1);
-    layout->addLayout(buttons);
+    auto* sites = new QHBoxLayout;
+    sites->addWidget(m_tree, 1);
+    sites->addLayout(buttons);
+    // What the logon waits for, with Stop; hidden otherwise.
+    m_waitText->setTextFormat(Qt::PlainText);
+    m_waitBar->setRange(0, 0);
+    m_waitBar->setTextVisible(false);
+    m_waitBar->setMaximumWidth(80);
+    connect(m_stopButton, &QPushButton::clicked, m_call, &CEngineCall::Stop);
+    auto* wait = new QHBoxLayout;
+    wait->addWidget(m_waitText, 1);
+    wait->addWidget(m_waitBar);
+    wait->addWidget(m_stopButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(sites, 1);
+    layout->addLayout(wait);
+    ShowWait(false, {});
+    connect(m_call, &CEngineCall::WaitShown, this, &CSiteManager::ShowWait);
     resize(420, 300);
 
     m_connection.Sites().LoadSites();
     FillTree();
 }
 
+CSiteManager::~CSiteManager() = default;
+
 void CSiteManager::accept()
 {
     // Only a successful connect ends the dialog with OK.
     reject();
+}
+
+void CSiteManager::reject()
+{
+    if (m_call->Busy())
+    {
+        m_call->Stop();
+        return;
+    }
+    QDialog::reject();
+}
+
+void CSiteManager::ShowWait(bool shown, const QString& what)
+{
+    m_waitText->setText(shown ? what + "..." : QString());
+    for (QWidget* part : {static_cast<QWidget*>(m_waitText), static_cast<QWidget*>(m_waitBar),
+                          static_cast<QWidget*>(m_stopButton)})
+        part->setVisible(shown);
 }
 
 const SiteRecord* CSiteManager::RecordOf(const QTreeWidgetItem* item) const
@@ -198,18 +229,24 @@ void CSiteManager::RenumberAfterRemoval(int removedIndex)
 void CSiteManager::OnConnect()
 {
     QTreeWidgetItem* item = SelectedItem();
-    if (!item)
+    if (!item || m_call->Busy())
         return;
     const SiteRecord* found = m_connection.Sites().FindSite(item->text(0).toStdWString());
     if (!found || found->IsGroup())
         return;
     const SiteRecord site = *found;
-    {
-        WaitCursor wait;
-        if (!m_connection.Connect(site))
-            return;
-        m_connection.GoToInitialDirectory(site.Directory());
-    }
+    bool connected = false;
+    m_connectButton->setEnabled(false);
+    const bool ran = m_call->Run(L"Connecting to " + site.Host(),
+                                 [&]
+                                 {
+                                     connected = m_connection.Connect(site);
+                                     if (connected)
+                                         m_connection.GoToInitialDirectory(site.Directory());
+                                 });
+    m_connectButton->setEnabled(true);
+    if (!ran || !connected)
+        return;
     m_resultText = site.Label() + L" (" + site.Host() + L":" + std::to_wstring(site.Port()) + L")";
     done(Accepted);
 }

@@ -1,1 +1,0 @@
-// Keeps a library that holds only headers (or nothing yet) buildable.
