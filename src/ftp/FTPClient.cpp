@@ -1,8 +1,6 @@
 #include "FTPClient.h"
 
-#include "ListingLines.h"
-#include "ListingParser.h"
-#include "OutputStream.h"
+#include "ListingSink.h"
 
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
@@ -983,21 +981,13 @@ bool CFTPClient::TransferData(ITransferNotification& notification, DataCommand k
 bool CFTPClient::ListDirectory(const std::wstring& path, std::vector<nsSP::RCIPtr<CFTPFileStatus>>& entries,
                                bool passive)
 {
-    COutputStream stream(m_endOfLine);
-    if (!TransferData(stream, LIST, path, {Representation::ASCII, Representation::NonPrint}, passive))
+    // Lines are parsed as they arrive; bare LF line ends and an unterminated
+    // last line are entries too.
+    CListingSink sink(path);
+    if (!TransferData(sink, LIST, path, {Representation::ASCII, Representation::NonPrint}, passive))
         return false;
-    entries.clear();
-    CListingParser parser; // the current year, taken once
-    // Bare LF line ends and an unterminated last line are entries too.
-    CListingLines::ForEachLine(stream.Text(),
-                               [&](std::wstring_view line)
-                               {
-                                   auto record = std::make_unique<CFTPFileStatus>();
-                                   if (!parser.Parse(line, *record))
-                                       return;
-                                   record->Path = path;
-                                   entries.emplace_back(record.release());
-                               });
+    sink.Finish();
+    entries = std::move(sink.Entries());
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Data connections against the scripted server: representation cache, PASV
 // and PORT, engine-driven listings and caller-driven file transfers.
 #include "ftp/FTPClient.h"
+#include "ftp/ListingLines.h"
 #include "ftp/OutputStream.h"
 #include "platform/TextCodec.h"
 #include "socket/BlockingSocket.h"
@@ -277,9 +278,15 @@ TEST_F(TransferTest, AbortOutsideATransferReadsBothRepliesOfABor)
 
 TEST_F(TransferTest, ListDirectoryParsesEveryLineAndKeepsThePath)
 {
+    // A well-formed line too long to be an entry is dropped whole; the lines
+    // around it survive.
+    const std::string overlong =
+        "-rw-r--r-- 1 u g 1 Jan  1  2024 " + std::string(nsFTP::CListingLines::DefaultMaxLineLength, 'n');
     server.Passive().On("LIST /pub", "150 ok\r\n");
     server.DataSend("-rw-r--r-- 1 u g 5 Jan  1  2024 a.txt\r\n"
-                    "total 12\r\n"
+                    "total 12\r\n" +
+                    overlong +
+                    "\r\n"
                     "drwxr-xr-x 2 u g 4096 Feb  2  2023 bare lf dir\n"
                     "-rw-r--r-- 1 u g 7 Mar  3  2022 last\xE9");
     server.Send("226 ok\r\n");
