@@ -5,6 +5,7 @@
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
 #include "socket/BlockingSocketException.h"
+#include "socket/StopSignal.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -71,8 +72,27 @@ std::string HostBytes(const std::wstring& host)
 } // namespace
 
 CFTPClient::CFTPClient(std::unique_ptr<nsSocket::IBlockingSocket> controlSocket)
-    : m_controlSocket(std::move(controlSocket))
+    : m_controlSocket(std::move(controlSocket)), m_stopSignal(std::make_shared<nsSocket::CStopSignal>())
 {
+    m_controlSocket->SetStopSignal(m_stopSignal);
+}
+
+CFTPClient::ErrorCapture::ErrorCapture(CFTPClient& client) : m_client(client), m_outer(client.m_capture)
+{
+    m_client.m_capture = this;
+}
+
+CFTPClient::ErrorCapture::~ErrorCapture()
+{
+    m_client.m_capture = m_outer;
+}
+
+std::wstring CFTPClient::ErrorCapture::Joined() const
+{
+    std::wstring joined;
+    for (size_t i = 0; i < m_texts.size(); ++i)
+        joined += (i > 0 ? L"\n" : L"") + m_texts[i];
+    return joined;
 }
 
 CFTPClient::~CFTPClient()
@@ -95,21 +115,55 @@ void CFTPClient::ForgetPendingInput()
     m_partialLine.shrink_to_fit();
 }
 
+void CFTPClient::ForceCloseControl()
+{
+    m_controlSocket->ForceClose();
+    ForgetPendingInput();
+}
+
 void CFTPClient::DropControlConnection(const CBlockingSocketException& failure, bool show)
 {
     if (show)
-        Services::ShowError(failure.GetText());
-    m_controlSocket->ForceClose();
-    ForgetPendingInput();
+        ShowFailure(failure.GetText());
+    ForceCloseControl();
+}
+
+void CFTPClient::RequestStop() noexcept
+{
+    m_stopSignal->Raise();
+}
+
+bool CFTPClient::StopRequested() const noexcept
+{
+    return m_stopSignal->Raised();
+}
+
+void CFTPClient::ShowFailure(const std::wstring& text) const
+{
+    // Whoever stopped the operation knows why it failed.
+    if (StopRequested())
+        return;
+    if (m_capture)
+        m_capture->m_texts.push_back(text);
+    else
+        Services::ShowError(text);
+}
+
+void CFTPClient::ShowReplyText(const Reply& reply) const
+{
+    if (!reply.text.empty())
+        ShowFailure(reply.text);
 }
 
 bool CFTPClient::OpenControlConnection(const std::wstring& host, unsigned short port)
 {
     CloseControlConnection();
+    // A stop belongs to the operation it ended; the new connection starts afresh.
+    m_stopSignal->Clear();
     // A zero would cut the name short and connect somewhere else.
     if (host.empty() || HoldsLineBreakOrZero(host))
     {
-        Services::ShowError(L"The host name '" + platform::TextCodec::FromLatin1(HostBytes(host).c_str()) +
+        ShowFailure(L"The host name '" + platform::TextCodec::FromLatin1(HostBytes(host).c_str()) +
                             L"' is not valid.");
         return false;
     }
@@ -159,7 +213,7 @@ bool CFTPClient::SendCommand(const std::wstring& command, bool show)
     if (HoldsLineBreakOrZero(command))
     {
         if (show)
-            Services::ShowError(CommandRefusedText);
+            ShowFailure(CommandRefusedText);
         return false;
     }
     // One byte per character; a command holding characters beyond Latin-1
@@ -170,7 +224,7 @@ bool CFTPClient::SendCommand(const std::wstring& command, bool show)
     if (bytes.size() > static_cast<size_t>(INT_MAX))
     {
         if (show)
-            Services::ShowError(L"The command is too long to be sent.");
+            ShowFailure(L"The command is too long to be sent.");
         return false;
     }
     try
@@ -243,9 +297,8 @@ bool CFTPClient::ReadReplyLine(std::wstring& line, bool show)
             if (!FillPendingLines())
             {
                 if (show)
-                    Services::ShowError(L"The server closed the connection.");
-                m_controlSocket->ForceClose();
-                ForgetPendingInput();
+                    ShowFailure(L"The server closed the connection.");
+                ForceCloseControl();
                 return false;
             }
         }
@@ -327,12 +380,6 @@ int CFTPClient::Classify(const Reply& reply, bool show) const
     return result;
 }
 
-void CFTPClient::ShowReplyText(const Reply& reply)
-{
-    if (!reply.text.empty())
-        Services::ShowError(reply.text);
-}
-
 int CFTPClient::ExecuteShown(const std::wstring& command)
 {
     Reply reply;
@@ -395,7 +442,7 @@ bool CFTPClient::LogOn(const CLogonRecord& record, unsigned timeout)
     m_timeout = timeout;
     if (record.FirewallType < 0 || record.FirewallType > 8)
     {
-        Services::ShowError(L"Unknown proxy logon type " + std::to_wstring(record.FirewallType) + L".");
+        ShowFailure(L"Unknown proxy logon type " + std::to_wstring(record.FirewallType) + L".");
         return false;
     }
     const bool direct = record.FirewallType == 0;
@@ -446,7 +493,7 @@ bool CFTPClient::LogOn(const CLogonRecord& record, unsigned timeout)
             break;
         step = next;
     }
-    Services::ShowError(L"Logon failed.");
+    ShowFailure(L"Logon failed.");
     return false;
 }
 
@@ -559,7 +606,7 @@ int CFTPClient::RenameFile(const std::wstring& from, const std::wstring& to)
     // Refuse a bad target before RNFR, so no half-done rename is left pending.
     if (IsConnected() && HoldsLineBreakOrZero(to))
     {
-        Services::ShowError(CommandRefusedText);
+        ShowFailure(CommandRefusedText);
         return -1;
     }
     Reply reply;
@@ -784,8 +831,7 @@ bool CFTPClient::OpenDataConnection(nsSocket::IBlockingSocket& dataSocket, DataC
         }
         catch (const CBlockingSocketException& failure)
         {
-            Services::ShowError(failure.GetText());
-            dataSocket.ForceClose();
+            FailDataSocket(dataSocket, failure.GetText());
             return false;
         }
         commandAccepted = SendDataCommand(kind, path);
@@ -814,8 +860,7 @@ bool CFTPClient::OpenDataConnection(nsSocket::IBlockingSocket& dataSocket, DataC
     }
     catch (const CBlockingSocketException& failure)
     {
-        Services::ShowError(failure.GetText());
-        listener->ForceClose();
+        FailDataSocket(*listener, failure.GetText());
         return false;
     }
     if (SendPort(addressText, port) != 0 || !SendDataCommand(kind, path))
@@ -839,18 +884,16 @@ bool CFTPClient::OpenDataConnection(nsSocket::IBlockingSocket& dataSocket, DataC
         m_controlSocket->PeerAddress(server);
         if (peer.sin_addr.s_addr != server.sin_addr.s_addr)
         {
-            dataSocket.ForceClose();
-            Services::ShowError(
-                L"The data connection came from another host than the server; it was refused.");
+            FailDataSocket(dataSocket,
+                           L"The data connection came from another host than the server; it was refused.");
             return false;
         }
         return true;
     }
     catch (const CBlockingSocketException& failure)
     {
-        Services::ShowError(failure.GetText());
         listener->ForceClose();
-        dataSocket.ForceClose();
+        FailDataSocket(dataSocket, failure.GetText());
         return false;
     }
 }
@@ -858,8 +901,11 @@ bool CFTPClient::OpenDataConnection(nsSocket::IBlockingSocket& dataSocket, DataC
 void CFTPClient::FailDataSocket(nsSocket::IBlockingSocket& dataSocket, const std::wstring& text)
 {
     m_transferInProgress = false;
-    Services::ShowError(text);
+    ShowFailure(text);
     dataSocket.ForceClose();
+    // After a stop the server's state is unknown: the control connection goes too.
+    if (StopRequested())
+        ForceCloseControl();
 }
 
 CFTPClient::LoopEnd CFTPClient::ReceiveLoop(ITransferNotification& notification,
@@ -960,8 +1006,7 @@ bool CFTPClient::TransferData(ITransferNotification& notification, DataCommand k
     }
     catch (const CBlockingSocketException& failure)
     {
-        Services::ShowError(failure.GetText());
-        dataSocket->ForceClose();
+        FailDataSocket(*dataSocket, failure.GetText());
         if (end == LoopEnd::Done)
             end = LoopEnd::Failed;
     }
@@ -1055,7 +1100,7 @@ bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSo
     catch (const CBlockingSocketException& failure)
     {
         if (show)
-            Services::ShowError(failure.GetText());
+            ShowFailure(failure.GetText());
         dataSocket->ForceClose();
     }
     dataSocket.reset();

@@ -20,7 +20,8 @@
 namespace nsSocket
 {
 class CBlockingSocketException;
-}
+class CStopSignal;
+} // namespace nsSocket
 
 namespace nsFTP
 {
@@ -39,11 +40,13 @@ enum DataCommand : int
 
 // The FTP protocol engine: the control connection, its replies, logon and
 // the one-line commands. No socket exception leaves it: failures are shown in
-// an error box (unless the caller asked for quiet), the socket is force-closed
-// and the operation returns failure.
+// an error box (unless the caller asked for quiet, or an ErrorCapture keeps
+// them), the socket is force-closed and the operation returns failure.
 //
 // One-reply operations return 0 for a 2xx reply, 1 for 4xx/5xx and -1 for
-// anything else or a failed exchange. Used by one thread at a time.
+// anything else or a failed exchange. Used by one thread at a time; only
+// RequestStop, StopRequested, Abort and TransferInProgress may be called from
+// another.
 class CFTPClient
 {
 public:
@@ -57,6 +60,37 @@ public:
 
     CFTPClient(const CFTPClient&) = delete;
     CFTPClient& operator=(const CFTPClient&) = delete;
+
+    // While it lives, the engine keeps the texts it would show, in order,
+    // instead of showing them, so that a caller can show one box for a failed
+    // item. Captures nest: an inner one takes the texts until it ends, then
+    // the outer one takes over again. The engine is used by one thread at a
+    // time, so a capture needs no lock.
+    class ErrorCapture
+    {
+    public:
+        explicit ErrorCapture(CFTPClient& client);
+        ~ErrorCapture();
+        ErrorCapture(const ErrorCapture&) = delete;
+        ErrorCapture& operator=(const ErrorCapture&) = delete;
+
+        const std::vector<std::wstring>& Texts() const { return m_texts; }
+        // The texts joined with "\n".
+        std::wstring Joined() const;
+
+    private:
+        friend class CFTPClient;
+        CFTPClient& m_client;
+        ErrorCapture* m_outer;
+        std::vector<std::wstring> m_texts;
+    };
+
+    // From any thread: ends the engine's current wait at once (connect,
+    // accept, send, receive on the control or a data connection). Until the
+    // next OpenControlConnection every wait ends at once, nothing is shown or
+    // captured, and a failed operation leaves the engine disconnected.
+    void RequestStop() noexcept;
+    bool StopRequested() const noexcept;
 
     // Logon
     bool LogOn(const CLogonRecord& record, unsigned timeout);
@@ -123,8 +157,13 @@ public:
 
 private:
     int SocketTimeout() const;
-    // Shows the failure (when asked), force-closes the control socket and
-    // drops whatever was pending on it.
+    // Every text the engine would show goes through here: nothing while a
+    // stop is requested, into the innermost capture, or into an error box.
+    void ShowFailure(const std::wstring& text) const;
+    void ShowReplyText(const Reply& reply) const;
+    // Force-closes the control socket and drops whatever was pending on it.
+    void ForceCloseControl();
+    // Shows the failure (when asked) and force-closes the control socket.
     void DropControlConnection(const nsSocket::CBlockingSocketException& failure, bool show);
     void ForgetPendingInput();
     // Receives until at least one complete line is queued; false when the
@@ -132,7 +171,6 @@ private:
     bool FillPendingLines();
     // Execute shown and classify shown; -1 (with the text, if any) on a failed exchange.
     int ExecuteShown(const std::wstring& command);
-    static void ShowReplyText(const Reply& reply);
     static std::wstring BuildLogonCommand(int command, const CLogonRecord& record,
                                           const std::wstring& remoteHost);
     static std::wstring ParseDirectory(const std::wstring& replyText);
@@ -151,6 +189,8 @@ private:
     bool SendDataCommand(DataCommand kind, const std::wstring& path);
     LoopEnd ReceiveLoop(ITransferNotification& notification, nsSocket::IBlockingSocket& dataSocket);
     LoopEnd SendLoop(ITransferNotification& notification, nsSocket::IBlockingSocket& dataSocket);
+    // Shows the text and force-closes the data socket; after a stop the
+    // control connection too.
     void FailDataSocket(nsSocket::IBlockingSocket& dataSocket, const std::wstring& text);
     // One receive or send of a caller-driven transfer: count is what moved; a
     // socket failure is shown, ends the transfer and gives false.
@@ -175,6 +215,9 @@ private:
     // The TYPE last set on this connection; null until a transfer needs it.
     std::unique_ptr<Representation> m_representation;
     std::unique_ptr<nsSocket::IBlockingSocket> m_controlSocket;
+    // Shared with the control socket and every socket made from it.
+    std::shared_ptr<nsSocket::CStopSignal> m_stopSignal;
+    ErrorCapture* m_capture = nullptr;
     // Written by the thread that runs a transfer, read by one that aborts it.
     std::atomic<bool> m_transferInProgress{false};
     std::atomic<bool> m_abortRequested{false};
