@@ -97,8 +97,6 @@ std::wstring CFTPClient::ErrorCapture::Joined() const
 
 CFTPClient::~CFTPClient()
 {
-    if (m_transferInProgress)
-        m_abortRequested = true;
     if (IsConnected())
         Quit();
 }
@@ -160,6 +158,7 @@ bool CFTPClient::OpenControlConnection(const std::wstring& host, unsigned short 
     CloseControlConnection();
     // A stop belongs to the operation it ended; the new connection starts afresh.
     m_stopSignal->Clear();
+    m_userThread.store(std::this_thread::get_id());
     // A zero would cut the name short and connect somewhere else.
     if (host.empty() || HoldsLineBreakOrZero(host))
     {
@@ -209,6 +208,7 @@ bool CFTPClient::SendCommand(const std::wstring& command, bool show)
 {
     if (!IsConnected())
         return false;
+    m_userThread.store(std::this_thread::get_id());
     // A line break would let a name smuggle a second command to the server.
     if (HoldsLineBreakOrZero(command))
     {
@@ -629,7 +629,7 @@ int CFTPClient::SiteCommand(const std::wstring& argument)
 int CFTPClient::KeepAlive()
 {
     // While a transfer owns the control connection a PWD would take its reply.
-    if (m_transferInProgress)
+    if (TransferInProgress())
         return -1;
     Reply reply;
     if (!SendCommand(L"PWD", false) || !ReadReply(reply, false))
@@ -900,7 +900,6 @@ bool CFTPClient::OpenDataConnection(nsSocket::IBlockingSocket& dataSocket, DataC
 
 void CFTPClient::FailDataSocket(nsSocket::IBlockingSocket& dataSocket, const std::wstring& text)
 {
-    m_transferInProgress = false;
     ShowFailure(text);
     dataSocket.ForceClose();
     // After a stop the server's state is unknown: the control connection goes too.
@@ -908,50 +907,64 @@ void CFTPClient::FailDataSocket(nsSocket::IBlockingSocket& dataSocket, const std
         ForceCloseControl();
 }
 
+void CFTPClient::BeginTransfer()
+{
+    // A request left from before this transfer does not count.
+    m_transferState.store(TransferState::Running);
+}
+
+CFTPClient::LoopEnd CFTPClient::EndLoop(LoopEnd end)
+{
+    // One atomic step: an abort that comes later finds no transfer, and one
+    // that came too late to stop this loop is dropped with it.
+    m_transferState.store(TransferState::Idle);
+    if (end == LoopEnd::Aborted)
+        SendAbort();
+    return end;
+}
+
 CFTPClient::LoopEnd CFTPClient::ReceiveLoop(ITransferNotification& notification,
                                             nsSocket::IBlockingSocket& dataSocket)
 {
-    m_transferInProgress = true;
+    BeginTransfer();
     try
     {
         int count = dataSocket.Receive(m_buffer.data(), BufferSize, SocketTimeout());
-        while (!m_abortRequested && count != 0)
+        while (count != 0)
         {
             notification.OnBytesReceived(m_buffer.data(), count);
             if (notification.IsFull())
             {
                 FailDataSocket(dataSocket,
                                L"The transfer was stopped: the server sent more data than can be kept.");
-                return LoopEnd::Failed;
+                return EndLoop(LoopEnd::Failed);
             }
+            if (m_transferState.load() == TransferState::AbortRequested)
+                return EndLoop(LoopEnd::Aborted);
             count = dataSocket.Receive(m_buffer.data(), BufferSize, SocketTimeout());
         }
     }
     catch (const CBlockingSocketException& failure)
     {
         FailDataSocket(dataSocket, failure.GetText());
-        return LoopEnd::Failed;
+        return EndLoop(LoopEnd::Failed);
     }
-    m_transferInProgress = false;
-    if (m_abortRequested)
-    {
-        Abort();
-        return LoopEnd::Aborted;
-    }
-    return LoopEnd::Done;
+    return EndLoop(LoopEnd::Done);
 }
 
 CFTPClient::LoopEnd CFTPClient::SendLoop(ITransferNotification& notification,
                                          nsSocket::IBlockingSocket& dataSocket)
 {
-    m_transferInProgress = true;
+    BeginTransfer();
     try
     {
         for (;;)
         {
             std::uint32_t count = 0;
             notification.OnPreBytesSend(m_buffer.data(), BufferSize, count);
-            if (m_abortRequested || count == 0)
+            if (m_transferState.load() == TransferState::AbortRequested)
+                return EndLoop(LoopEnd::Aborted);
+            if (count == 0)
                 break;
             if (count > BufferSize)
                 count = BufferSize;
@@ -961,15 +974,9 @@ CFTPClient::LoopEnd CFTPClient::SendLoop(ITransferNotification& notification,
     catch (const CBlockingSocketException& failure)
     {
         FailDataSocket(dataSocket, failure.GetText());
-        return LoopEnd::Failed;
+        return EndLoop(LoopEnd::Failed);
     }
-    m_transferInProgress = false;
-    if (m_abortRequested)
-    {
-        Abort();
-        return LoopEnd::Aborted;
-    }
-    return LoopEnd::Done;
+    return EndLoop(LoopEnd::Done);
 }
 
 void CFTPClient::DrainFinalReply()
@@ -981,7 +988,7 @@ void CFTPClient::DrainFinalReply()
 bool CFTPClient::TransferData(ITransferNotification& notification, DataCommand kind, const std::wstring& path,
                               const Representation& representation, bool passive)
 {
-    if (m_transferInProgress || !IsConnected())
+    if (TransferInProgress() || !IsConnected())
         return false;
     if (!EnsureRepresentation(representation))
         return false;
@@ -1039,7 +1046,7 @@ bool CFTPClient::ListDirectory(const std::wstring& path, std::vector<nsSP::RCIPt
 std::unique_ptr<nsSocket::IBlockingSocket> CFTPClient::OpenTransfer(const std::wstring& path, bool passive,
                                                                     bool upload)
 {
-    if (m_transferInProgress || !IsConnected())
+    if (TransferInProgress() || !IsConnected())
         return nullptr;
     auto dataSocket = m_controlSocket->NewSocket();
     if (!EnsureRepresentation({Representation::Image, Representation::NonPrint}))
@@ -1052,7 +1059,7 @@ std::unique_ptr<nsSocket::IBlockingSocket> CFTPClient::OpenTransfer(const std::w
             DrainFinalReply();
         return nullptr;
     }
-    m_transferInProgress = true;
+    BeginTransfer();
     return dataSocket;
 }
 
@@ -1069,6 +1076,7 @@ bool CFTPClient::MoveChunk(nsSocket::IBlockingSocket& dataSocket, int length, in
     }
     catch (const CBlockingSocketException& failure)
     {
+        m_transferState.store(TransferState::Idle);
         FailDataSocket(dataSocket, failure.GetText());
         return false;
     }
@@ -1092,7 +1100,8 @@ bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSo
 {
     if (!dataSocket)
         return true;
-    m_transferInProgress = false;
+    // An abort asked for during a caller-driven transfer ends with it.
+    m_transferState.store(TransferState::Idle);
     try
     {
         dataSocket->Close();
@@ -1114,12 +1123,20 @@ bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSo
 
 int CFTPClient::Abort()
 {
-    if (m_transferInProgress)
-    {
-        m_abortRequested = true;
+    // During a transfer only its loop may talk to the server: ask it to stop.
+    TransferState seen = TransferState::Running;
+    if (m_transferState.compare_exchange_strong(seen, TransferState::AbortRequested) ||
+        seen == TransferState::AbortRequested)
         return 0;
-    }
-    m_abortRequested = false;
+    // No transfer runs. Another thread must not use the control connection
+    // (nor leave a request behind for the next transfer): nothing to stop.
+    if (std::this_thread::get_id() != m_userThread.load())
+        return 0;
+    return SendAbort();
+}
+
+int CFTPClient::SendAbort()
+{
     Reply reply;
     if (!Execute(L"ABOR", reply, true))
     {

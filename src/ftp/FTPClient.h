@@ -15,6 +15,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace nsSocket
@@ -139,7 +140,10 @@ public:
     bool WriteTransferChunk(nsSocket::IBlockingSocket& dataSocket, const char* bytes, int length, int& count);
     // show false: a transfer the caller gave up on; its refusal (426) is expected, not shown.
     bool CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket, bool show = true);
-    // During a transfer only asks the transfer loop to stop; otherwise sends ABOR.
+    // From any thread. During a transfer only asks the engine's transfer loop
+    // to stop (it then sends ABOR itself); otherwise sends ABOR when called by
+    // the thread that uses the engine, and does nothing (returns 0) when
+    // called by another. A request never outlives the transfer it was for.
     int Abort();
 
     static std::wstring DataCommandText(DataCommand kind, const std::wstring& path);
@@ -153,7 +157,7 @@ public:
 
     bool RestartAllowed() const { return m_restartAllowed; }
     void SetRestartAllowed(bool allowed) { m_restartAllowed = allowed; }
-    bool TransferInProgress() const { return m_transferInProgress; }
+    bool TransferInProgress() const { return m_transferState.load() != TransferState::Idle; }
 
 private:
     int SocketTimeout() const;
@@ -179,8 +183,13 @@ private:
     {
         Done,
         Failed,
-        Aborted
+        Aborted // stopped by an abort request
     };
+    // Marks a transfer running, dropping any earlier abort request.
+    void BeginTransfer();
+    // Marks the loop's transfer ended; an aborted one sends ABOR.
+    LoopEnd EndLoop(LoopEnd end);
+    int SendAbort();
     bool EnsureRepresentation(const Representation& wanted);
     // Opens the data connection and sends the data command. commandAccepted
     // tells whether the server answered the data command with 1xx.
@@ -218,9 +227,19 @@ private:
     // Shared with the control socket and every socket made from it.
     std::shared_ptr<nsSocket::CStopSignal> m_stopSignal;
     ErrorCapture* m_capture = nullptr;
-    // Written by the thread that runs a transfer, read by one that aborts it.
-    std::atomic<bool> m_transferInProgress{false};
-    std::atomic<bool> m_abortRequested{false};
+    // Moved to Running and back to Idle by the thread that runs a transfer;
+    // Abort moves Running to AbortRequested from any thread, so checking for
+    // a transfer and asking it to stop is one atomic step.
+    enum class TransferState
+    {
+        Idle,
+        Running,
+        AbortRequested
+    };
+    std::atomic<TransferState> m_transferState{TransferState::Idle};
+    // The thread that last used the control connection: the only one that
+    // may send ABOR outside a transfer.
+    std::atomic<std::thread::id> m_userThread{};
     bool m_restartAllowed = true;
     CLogonRecord m_logonRecord;
 };
