@@ -159,6 +159,8 @@ bool CFTPClient::OpenControlConnection(const std::wstring& host, unsigned short 
     // A stop belongs to the operation it ended; the new connection starts afresh.
     m_stopSignal->Clear();
     m_userThread.store(std::this_thread::get_id());
+    // A new connection starts wherever the server puts it.
+    m_currentDirectory.clear();
     // A zero would cut the name short and connect somewhere else.
     if (host.empty() || HoldsLineBreakOrZero(host))
     {
@@ -1076,7 +1078,7 @@ bool CFTPClient::MoveChunk(nsSocket::IBlockingSocket& dataSocket, int length, in
     }
     catch (const CBlockingSocketException& failure)
     {
-        m_transferState.store(TransferState::Idle);
+        // The transfer stays open: its final reply is CloseTransfer's to read.
         FailDataSocket(dataSocket, failure.GetText());
         return false;
     }

@@ -136,6 +136,8 @@ public:
     // socket to the caller, who ends it with CloseTransfer. Null on failure.
     std::unique_ptr<nsSocket::IBlockingSocket> OpenTransfer(const std::wstring& path, bool passive,
                                                             bool upload);
+    // A failed chunk closes the data socket and shows why; the transfer stays
+    // in progress until CloseTransfer has read its final reply.
     bool ReadTransferChunk(nsSocket::IBlockingSocket& dataSocket, char* buffer, int capacity, int& count);
     bool WriteTransferChunk(nsSocket::IBlockingSocket& dataSocket, const char* bytes, int length, int& count);
     // show false: a transfer the caller gave up on; its refusal (426) is expected, not shown.

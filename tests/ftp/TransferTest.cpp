@@ -250,6 +250,29 @@ TEST_F(TransferTest, DownloadAndUploadAreDrivenByTheCaller)
     EXPECT_EQ(Boxes().Count(), 0u);
 }
 
+TEST_F(TransferTest, AFailedChunkLeavesTheTransferOpenUntilCloseTransferReadsItsReply)
+{
+    server.On("TYPE I", "200 ok\r\n").Passive().On("RETR f", "150 ok\r\n");
+    server.Pause(std::chrono::milliseconds(1500)).Send("426 Cut\r\n").On("NOOP", "200 ok\r\n");
+    Connect();
+    auto data = client.OpenTransfer(L"f", true, false);
+    ASSERT_TRUE(data);
+    char buffer[64];
+    int count = 0;
+    EXPECT_FALSE(client.ReadTransferChunk(*data, buffer, sizeof buffer, count));
+    // The transfer's final reply is still to come: no other command may take it.
+    EXPECT_TRUE(client.TransferInProgress());
+    EXPECT_EQ(client.KeepAlive(), -1);
+    std::wstring text;
+    EXPECT_FALSE(List(L"", text));
+    EXPECT_FALSE(client.CloseTransfer(std::move(data)));
+    EXPECT_FALSE(client.TransferInProgress());
+    nsFTP::Reply reply;
+    ASSERT_TRUE(client.Execute(L"NOOP", reply, true));
+    EXPECT_EQ(reply.text, L"200 ok");
+    EXPECT_THAT(Boxes().Texts(), ElementsAre(HasSubstr(L"receive timeout"), L"426 Cut"));
+}
+
 TEST_F(TransferTest, ListingAfterAFileTransferSetsTheTypeAgainButNotAfterReconnecting)
 {
     server.On("TYPE I", "200 ok\r\n").Passive().On("RETR f", "150 ok\r\n").DataSend("x").Send("226 ok\r\n");
