@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     {
         // A record must be usable: a name, the listed path, and a size that is
         // either unknown or a real count.
-        if (record->Name.empty() || record->Path != L"/pub" || (record->SizeType != 0 && record->SizeType != 1) ||
-            (record->SizeType == 1 && record->Size < 0))
+        if (record->Name.empty() || record->Path != L"/pub" ||
+            (record->SizeType != 0 && record->SizeType != 1) || (record->SizeType == 1 && record->Size < 0))
             __builtin_trap();
     }
     return 0;

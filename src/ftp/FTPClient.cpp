@@ -165,7 +165,7 @@ bool CFTPClient::OpenControlConnection(const std::wstring& host, unsigned short 
     if (host.empty() || HoldsLineBreakOrZero(host))
     {
         ShowFailure(L"The host name '" + platform::TextCodec::FromLatin1(HostBytes(host).c_str()) +
-                            L"' is not valid.");
+                    L"' is not valid.");
         return false;
     }
     try
@@ -917,8 +917,8 @@ void CFTPClient::BeginTransfer()
 
 CFTPClient::LoopEnd CFTPClient::EndLoop(LoopEnd end)
 {
-    // One atomic step: an abort that comes later finds no transfer, and one
-    // that came too late to stop this loop is dropped with it.
+    // From here an abort finds no transfer; one that came too late to stop
+    // this loop is dropped with it rather than left for the next transfer.
     m_transferState.store(TransferState::Idle);
     if (end == LoopEnd::Aborted)
         SendAbort();
