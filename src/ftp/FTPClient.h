@@ -204,7 +204,7 @@ private:
     // control connection too.
     void FailDataSocket(nsSocket::IBlockingSocket& dataSocket, const std::wstring& text);
     // One receive or send of a caller-driven transfer: count is what moved; a
-    // socket failure is shown, ends the transfer and gives false.
+    // socket failure is shown, closes the data socket and gives false.
     template <typename SocketCall>
     bool MoveChunk(nsSocket::IBlockingSocket& dataSocket, int length, int& count, SocketCall call);
     // Reads the final reply of a transfer that went wrong, quietly, so the
