@@ -1,12 +1,11 @@
 #include "FTPClient.h"
 
-#include "ListingLines.h"
-#include "ListingParser.h"
-#include "OutputStream.h"
+#include "ListingSink.h"
 
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
 #include "socket/BlockingSocketException.h"
+#include "socket/StopSignal.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -73,14 +72,31 @@ std::string HostBytes(const std::wstring& host)
 } // namespace
 
 CFTPClient::CFTPClient(std::unique_ptr<nsSocket::IBlockingSocket> controlSocket)
-    : m_controlSocket(std::move(controlSocket))
+    : m_controlSocket(std::move(controlSocket)), m_stopSignal(std::make_shared<nsSocket::CStopSignal>())
 {
+    m_controlSocket->SetStopSignal(m_stopSignal);
+}
+
+CFTPClient::ErrorCapture::ErrorCapture(CFTPClient& client) : m_client(client), m_outer(client.m_capture)
+{
+    m_client.m_capture = this;
+}
+
+CFTPClient::ErrorCapture::~ErrorCapture()
+{
+    m_client.m_capture = m_outer;
+}
+
+std::wstring CFTPClient::ErrorCapture::Joined() const
+{
+    std::wstring joined;
+    for (size_t i = 0; i < m_texts.size(); ++i)
+        joined += (i > 0 ? L"\n" : L"") + m_texts[i];
+    return joined;
 }
 
 CFTPClient::~CFTPClient()
 {
-    if (m_transferInProgress)
-        m_abortRequested = true;
     if (IsConnected())
         Quit();
 }
@@ -97,22 +113,59 @@ void CFTPClient::ForgetPendingInput()
     m_partialLine.shrink_to_fit();
 }
 
+void CFTPClient::ForceCloseControl()
+{
+    m_controlSocket->ForceClose();
+    ForgetPendingInput();
+}
+
 void CFTPClient::DropControlConnection(const CBlockingSocketException& failure, bool show)
 {
     if (show)
-        Services::ShowError(failure.GetText());
-    m_controlSocket->ForceClose();
-    ForgetPendingInput();
+        ShowFailure(failure.GetText());
+    ForceCloseControl();
+}
+
+void CFTPClient::RequestStop() noexcept
+{
+    m_stopSignal->Raise();
+}
+
+bool CFTPClient::StopRequested() const noexcept
+{
+    return m_stopSignal->Raised();
+}
+
+void CFTPClient::ShowFailure(const std::wstring& text) const
+{
+    // Whoever stopped the operation knows why it failed.
+    if (StopRequested())
+        return;
+    if (m_capture)
+        m_capture->m_texts.push_back(text);
+    else
+        Services::ShowError(text);
+}
+
+void CFTPClient::ShowReplyText(const Reply& reply) const
+{
+    if (!reply.text.empty())
+        ShowFailure(reply.text);
 }
 
 bool CFTPClient::OpenControlConnection(const std::wstring& host, unsigned short port)
 {
     CloseControlConnection();
+    // A stop belongs to the operation it ended; the new connection starts afresh.
+    m_stopSignal->Clear();
+    m_userThread.store(std::this_thread::get_id());
+    // A new connection starts wherever the server puts it.
+    m_currentDirectory.clear();
     // A zero would cut the name short and connect somewhere else.
     if (host.empty() || HoldsLineBreakOrZero(host))
     {
-        Services::ShowError(L"The host name '" + platform::TextCodec::FromLatin1(HostBytes(host).c_str()) +
-                            L"' is not valid.");
+        ShowFailure(L"The host name '" + platform::TextCodec::FromLatin1(HostBytes(host).c_str()) +
+                    L"' is not valid.");
         return false;
     }
     try
@@ -157,11 +210,12 @@ bool CFTPClient::SendCommand(const std::wstring& command, bool show)
 {
     if (!IsConnected())
         return false;
+    m_userThread.store(std::this_thread::get_id());
     // A line break would let a name smuggle a second command to the server.
     if (HoldsLineBreakOrZero(command))
     {
         if (show)
-            Services::ShowError(CommandRefusedText);
+            ShowFailure(CommandRefusedText);
         return false;
     }
     // One byte per character; a command holding characters beyond Latin-1
@@ -172,7 +226,7 @@ bool CFTPClient::SendCommand(const std::wstring& command, bool show)
     if (bytes.size() > static_cast<size_t>(INT_MAX))
     {
         if (show)
-            Services::ShowError(L"The command is too long to be sent.");
+            ShowFailure(L"The command is too long to be sent.");
         return false;
     }
     try
@@ -245,9 +299,8 @@ bool CFTPClient::ReadReplyLine(std::wstring& line, bool show)
             if (!FillPendingLines())
             {
                 if (show)
-                    Services::ShowError(L"The server closed the connection.");
-                m_controlSocket->ForceClose();
-                ForgetPendingInput();
+                    ShowFailure(L"The server closed the connection.");
+                ForceCloseControl();
                 return false;
             }
         }
@@ -329,12 +382,6 @@ int CFTPClient::Classify(const Reply& reply, bool show) const
     return result;
 }
 
-void CFTPClient::ShowReplyText(const Reply& reply)
-{
-    if (!reply.text.empty())
-        Services::ShowError(reply.text);
-}
-
 int CFTPClient::ExecuteShown(const std::wstring& command)
 {
     Reply reply;
@@ -397,7 +444,7 @@ bool CFTPClient::LogOn(const CLogonRecord& record, unsigned timeout)
     m_timeout = timeout;
     if (record.FirewallType < 0 || record.FirewallType > 8)
     {
-        Services::ShowError(L"Unknown proxy logon type " + std::to_wstring(record.FirewallType) + L".");
+        ShowFailure(L"Unknown proxy logon type " + std::to_wstring(record.FirewallType) + L".");
         return false;
     }
     const bool direct = record.FirewallType == 0;
@@ -448,7 +495,7 @@ bool CFTPClient::LogOn(const CLogonRecord& record, unsigned timeout)
             break;
         step = next;
     }
-    Services::ShowError(L"Logon failed.");
+    ShowFailure(L"Logon failed.");
     return false;
 }
 
@@ -561,7 +608,7 @@ int CFTPClient::RenameFile(const std::wstring& from, const std::wstring& to)
     // Refuse a bad target before RNFR, so no half-done rename is left pending.
     if (IsConnected() && HoldsLineBreakOrZero(to))
     {
-        Services::ShowError(CommandRefusedText);
+        ShowFailure(CommandRefusedText);
         return -1;
     }
     Reply reply;
@@ -584,7 +631,7 @@ int CFTPClient::SiteCommand(const std::wstring& argument)
 int CFTPClient::KeepAlive()
 {
     // While a transfer owns the control connection a PWD would take its reply.
-    if (m_transferInProgress)
+    if (TransferInProgress())
         return -1;
     Reply reply;
     if (!SendCommand(L"PWD", false) || !ReadReply(reply, false))
@@ -786,8 +833,7 @@ bool CFTPClient::OpenDataConnection(nsSocket::IBlockingSocket& dataSocket, DataC
         }
         catch (const CBlockingSocketException& failure)
         {
-            Services::ShowError(failure.GetText());
-            dataSocket.ForceClose();
+            FailDataSocket(dataSocket, failure.GetText());
             return false;
         }
         commandAccepted = SendDataCommand(kind, path);
@@ -816,8 +862,7 @@ bool CFTPClient::OpenDataConnection(nsSocket::IBlockingSocket& dataSocket, DataC
     }
     catch (const CBlockingSocketException& failure)
     {
-        Services::ShowError(failure.GetText());
-        listener->ForceClose();
+        FailDataSocket(*listener, failure.GetText());
         return false;
     }
     if (SendPort(addressText, port) != 0 || !SendDataCommand(kind, path))
@@ -841,73 +886,87 @@ bool CFTPClient::OpenDataConnection(nsSocket::IBlockingSocket& dataSocket, DataC
         m_controlSocket->PeerAddress(server);
         if (peer.sin_addr.s_addr != server.sin_addr.s_addr)
         {
-            dataSocket.ForceClose();
-            Services::ShowError(
-                L"The data connection came from another host than the server; it was refused.");
+            FailDataSocket(dataSocket,
+                           L"The data connection came from another host than the server; it was refused.");
             return false;
         }
         return true;
     }
     catch (const CBlockingSocketException& failure)
     {
-        Services::ShowError(failure.GetText());
         listener->ForceClose();
-        dataSocket.ForceClose();
+        FailDataSocket(dataSocket, failure.GetText());
         return false;
     }
 }
 
 void CFTPClient::FailDataSocket(nsSocket::IBlockingSocket& dataSocket, const std::wstring& text)
 {
-    m_transferInProgress = false;
-    Services::ShowError(text);
+    ShowFailure(text);
     dataSocket.ForceClose();
+    // After a stop the server's state is unknown: the control connection goes too.
+    if (StopRequested())
+        ForceCloseControl();
+}
+
+void CFTPClient::BeginTransfer()
+{
+    // A request left from before this transfer does not count.
+    m_transferState.store(TransferState::Running);
+}
+
+CFTPClient::LoopEnd CFTPClient::EndLoop(LoopEnd end)
+{
+    // From here an abort finds no transfer; one that came too late to stop
+    // this loop is dropped with it rather than left for the next transfer.
+    m_transferState.store(TransferState::Idle);
+    if (end == LoopEnd::Aborted)
+        SendAbort();
+    return end;
 }
 
 CFTPClient::LoopEnd CFTPClient::ReceiveLoop(ITransferNotification& notification,
                                             nsSocket::IBlockingSocket& dataSocket)
 {
-    m_transferInProgress = true;
+    BeginTransfer();
     try
     {
         int count = dataSocket.Receive(m_buffer.data(), BufferSize, SocketTimeout());
-        while (!m_abortRequested && count != 0)
+        while (count != 0)
         {
             notification.OnBytesReceived(m_buffer.data(), count);
             if (notification.IsFull())
             {
                 FailDataSocket(dataSocket,
                                L"The transfer was stopped: the server sent more data than can be kept.");
-                return LoopEnd::Failed;
+                return EndLoop(LoopEnd::Failed);
             }
+            if (m_transferState.load() == TransferState::AbortRequested)
+                return EndLoop(LoopEnd::Aborted);
             count = dataSocket.Receive(m_buffer.data(), BufferSize, SocketTimeout());
         }
     }
     catch (const CBlockingSocketException& failure)
     {
         FailDataSocket(dataSocket, failure.GetText());
-        return LoopEnd::Failed;
+        return EndLoop(LoopEnd::Failed);
     }
-    m_transferInProgress = false;
-    if (m_abortRequested)
-    {
-        Abort();
-        return LoopEnd::Aborted;
-    }
-    return LoopEnd::Done;
+    return EndLoop(LoopEnd::Done);
 }
 
 CFTPClient::LoopEnd CFTPClient::SendLoop(ITransferNotification& notification,
                                          nsSocket::IBlockingSocket& dataSocket)
 {
-    m_transferInProgress = true;
+    BeginTransfer();
     try
     {
         for (;;)
         {
             std::uint32_t count = 0;
             notification.OnPreBytesSend(m_buffer.data(), BufferSize, count);
-            if (m_abortRequested || count == 0)
+            if (m_transferState.load() == TransferState::AbortRequested)
+                return EndLoop(LoopEnd::Aborted);
+            if (count == 0)
                 break;
             if (count > BufferSize)
                 count = BufferSize;
@@ -917,15 +976,9 @@ CFTPClient::LoopEnd CFTPClient::SendLoop(ITransferNotification& notification,
     catch (const CBlockingSocketException& failure)
     {
         FailDataSocket(dataSocket, failure.GetText());
-        return LoopEnd::Failed;
+        return EndLoop(LoopEnd::Failed);
     }
-    m_transferInProgress = false;
-    if (m_abortRequested)
-    {
-        Abort();
-        return LoopEnd::Aborted;
-    }
-    return LoopEnd::Done;
+    return EndLoop(LoopEnd::Done);
 }
 
 void CFTPClient::DrainFinalReply()
@@ -937,7 +990,7 @@ void CFTPClient::DrainFinalReply()
 bool CFTPClient::TransferData(ITransferNotification& notification, DataCommand kind, const std::wstring& path,
                               const Representation& representation, bool passive)
 {
-    if (m_transferInProgress || !IsConnected())
+    if (TransferInProgress() || !IsConnected())
         return false;
     if (!EnsureRepresentation(representation))
         return false;
@@ -962,8 +1015,7 @@ bool CFTPClient::TransferData(ITransferNotification& notification, DataCommand k
     }
     catch (const CBlockingSocketException& failure)
     {
-        Services::ShowError(failure.GetText());
-        dataSocket->ForceClose();
+        FailDataSocket(*dataSocket, failure.GetText());
         if (end == LoopEnd::Done)
             end = LoopEnd::Failed;
     }
@@ -983,28 +1035,20 @@ bool CFTPClient::TransferData(ITransferNotification& notification, DataCommand k
 bool CFTPClient::ListDirectory(const std::wstring& path, std::vector<nsSP::RCIPtr<CFTPFileStatus>>& entries,
                                bool passive)
 {
-    COutputStream stream(m_endOfLine);
-    if (!TransferData(stream, LIST, path, {Representation::ASCII, Representation::NonPrint}, passive))
+    // Lines are parsed as they arrive; bare LF line ends and an unterminated
+    // last line are entries too.
+    CListingSink sink(path);
+    if (!TransferData(sink, LIST, path, {Representation::ASCII, Representation::NonPrint}, passive))
         return false;
-    entries.clear();
-    CListingParser parser; // the current year, taken once
-    // Bare LF line ends and an unterminated last line are entries too.
-    CListingLines::ForEachLine(stream.Text(),
-                               [&](std::wstring_view line)
-                               {
-                                   auto record = std::make_unique<CFTPFileStatus>();
-                                   if (!parser.Parse(line, *record))
-                                       return;
-                                   record->Path = path;
-                                   entries.emplace_back(record.release());
-                               });
+    sink.Finish();
+    entries = std::move(sink.Entries());
     return true;
 }
 
 std::unique_ptr<nsSocket::IBlockingSocket> CFTPClient::OpenTransfer(const std::wstring& path, bool passive,
                                                                     bool upload)
 {
-    if (m_transferInProgress || !IsConnected())
+    if (TransferInProgress() || !IsConnected())
         return nullptr;
     auto dataSocket = m_controlSocket->NewSocket();
     if (!EnsureRepresentation({Representation::Image, Representation::NonPrint}))
@@ -1017,7 +1061,7 @@ std::unique_ptr<nsSocket::IBlockingSocket> CFTPClient::OpenTransfer(const std::w
             DrainFinalReply();
         return nullptr;
     }
-    m_transferInProgress = true;
+    BeginTransfer();
     return dataSocket;
 }
 
@@ -1034,6 +1078,7 @@ bool CFTPClient::MoveChunk(nsSocket::IBlockingSocket& dataSocket, int length, in
     }
     catch (const CBlockingSocketException& failure)
     {
+        // The transfer stays open: its final reply is CloseTransfer's to read.
         FailDataSocket(dataSocket, failure.GetText());
         return false;
     }
@@ -1057,7 +1102,8 @@ bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSo
 {
     if (!dataSocket)
         return true;
-    m_transferInProgress = false;
+    // An abort asked for during a caller-driven transfer ends with it.
+    m_transferState.store(TransferState::Idle);
     try
     {
         dataSocket->Close();
@@ -1065,7 +1111,7 @@ bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSo
     catch (const CBlockingSocketException& failure)
     {
         if (show)
-            Services::ShowError(failure.GetText());
+            ShowFailure(failure.GetText());
         dataSocket->ForceClose();
     }
     dataSocket.reset();
@@ -1079,12 +1125,20 @@ bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSo
 
 int CFTPClient::Abort()
 {
-    if (m_transferInProgress)
-    {
-        m_abortRequested = true;
+    // During a transfer only its loop may talk to the server: ask it to stop.
+    TransferState seen = TransferState::Running;
+    if (m_transferState.compare_exchange_strong(seen, TransferState::AbortRequested) ||
+        seen == TransferState::AbortRequested)
         return 0;
-    }
-    m_abortRequested = false;
+    // No transfer runs. Another thread must not use the control connection
+    // (nor leave a request behind for the next transfer): nothing to stop.
+    if (std::this_thread::get_id() != m_userThread.load())
+        return 0;
+    return SendAbort();
+}
+
+int CFTPClient::SendAbort()
+{
     Reply reply;
     if (!Execute(L"ABOR", reply, true))
     {

@@ -15,12 +15,14 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace nsSocket
 {
 class CBlockingSocketException;
-}
+class CStopSignal;
+} // namespace nsSocket
 
 namespace nsFTP
 {
@@ -39,11 +41,13 @@ enum DataCommand : int
 
 // The FTP protocol engine: the control connection, its replies, logon and
 // the one-line commands. No socket exception leaves it: failures are shown in
-// an error box (unless the caller asked for quiet), the socket is force-closed
-// and the operation returns failure.
+// an error box (unless the caller asked for quiet, or an ErrorCapture keeps
+// them), the socket is force-closed and the operation returns failure.
 //
 // One-reply operations return 0 for a 2xx reply, 1 for 4xx/5xx and -1 for
-// anything else or a failed exchange. Used by one thread at a time.
+// anything else or a failed exchange. Used by one thread at a time; only
+// RequestStop, StopRequested, Abort and TransferInProgress may be called from
+// another.
 class CFTPClient
 {
 public:
@@ -57,6 +61,37 @@ public:
 
     CFTPClient(const CFTPClient&) = delete;
     CFTPClient& operator=(const CFTPClient&) = delete;
+
+    // While it lives, the engine keeps the texts it would show, in order,
+    // instead of showing them, so that a caller can show one box for a failed
+    // item. Captures nest: an inner one takes the texts until it ends, then
+    // the outer one takes over again. The engine is used by one thread at a
+    // time, so a capture needs no lock.
+    class ErrorCapture
+    {
+    public:
+        explicit ErrorCapture(CFTPClient& client);
+        ~ErrorCapture();
+        ErrorCapture(const ErrorCapture&) = delete;
+        ErrorCapture& operator=(const ErrorCapture&) = delete;
+
+        const std::vector<std::wstring>& Texts() const { return m_texts; }
+        // The texts joined with "\n".
+        std::wstring Joined() const;
+
+    private:
+        friend class CFTPClient;
+        CFTPClient& m_client;
+        ErrorCapture* m_outer;
+        std::vector<std::wstring> m_texts;
+    };
+
+    // From any thread: ends the engine's current wait at once (connect,
+    // accept, send, receive on the control or a data connection). Until the
+    // next OpenControlConnection every wait ends at once, nothing is shown or
+    // captured, and a failed operation leaves the engine disconnected.
+    void RequestStop() noexcept;
+    bool StopRequested() const noexcept;
 
     // Logon
     bool LogOn(const CLogonRecord& record, unsigned timeout);
@@ -101,11 +136,16 @@ public:
     // socket to the caller, who ends it with CloseTransfer. Null on failure.
     std::unique_ptr<nsSocket::IBlockingSocket> OpenTransfer(const std::wstring& path, bool passive,
                                                             bool upload);
+    // A failed chunk closes the data socket and shows why; the transfer stays
+    // in progress until CloseTransfer has read its final reply.
     bool ReadTransferChunk(nsSocket::IBlockingSocket& dataSocket, char* buffer, int capacity, int& count);
     bool WriteTransferChunk(nsSocket::IBlockingSocket& dataSocket, const char* bytes, int length, int& count);
     // show false: a transfer the caller gave up on; its refusal (426) is expected, not shown.
     bool CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSocket, bool show = true);
-    // During a transfer only asks the transfer loop to stop; otherwise sends ABOR.
+    // From any thread. During a transfer only asks the engine's transfer loop
+    // to stop (it then sends ABOR itself); otherwise sends ABOR when called by
+    // the thread that uses the engine, and does nothing (returns 0) when
+    // called by another. A request never outlives the transfer it was for.
     int Abort();
 
     static std::wstring DataCommandText(DataCommand kind, const std::wstring& path);
@@ -119,12 +159,17 @@ public:
 
     bool RestartAllowed() const { return m_restartAllowed; }
     void SetRestartAllowed(bool allowed) { m_restartAllowed = allowed; }
-    bool TransferInProgress() const { return m_transferInProgress; }
+    bool TransferInProgress() const { return m_transferState.load() != TransferState::Idle; }
 
 private:
     int SocketTimeout() const;
-    // Shows the failure (when asked), force-closes the control socket and
-    // drops whatever was pending on it.
+    // Every text the engine would show goes through here: nothing while a
+    // stop is requested, into the innermost capture, or into an error box.
+    void ShowFailure(const std::wstring& text) const;
+    void ShowReplyText(const Reply& reply) const;
+    // Force-closes the control socket and drops whatever was pending on it.
+    void ForceCloseControl();
+    // Shows the failure (when asked) and force-closes the control socket.
     void DropControlConnection(const nsSocket::CBlockingSocketException& failure, bool show);
     void ForgetPendingInput();
     // Receives until at least one complete line is queued; false when the
@@ -132,7 +177,6 @@ private:
     bool FillPendingLines();
     // Execute shown and classify shown; -1 (with the text, if any) on a failed exchange.
     int ExecuteShown(const std::wstring& command);
-    static void ShowReplyText(const Reply& reply);
     static std::wstring BuildLogonCommand(int command, const CLogonRecord& record,
                                           const std::wstring& remoteHost);
     static std::wstring ParseDirectory(const std::wstring& replyText);
@@ -141,8 +185,13 @@ private:
     {
         Done,
         Failed,
-        Aborted
+        Aborted // stopped by an abort request
     };
+    // Marks a transfer running, dropping any earlier abort request.
+    void BeginTransfer();
+    // Marks the loop's transfer ended; an aborted one sends ABOR.
+    LoopEnd EndLoop(LoopEnd end);
+    int SendAbort();
     bool EnsureRepresentation(const Representation& wanted);
     // Opens the data connection and sends the data command. commandAccepted
     // tells whether the server answered the data command with 1xx.
@@ -151,9 +200,11 @@ private:
     bool SendDataCommand(DataCommand kind, const std::wstring& path);
     LoopEnd ReceiveLoop(ITransferNotification& notification, nsSocket::IBlockingSocket& dataSocket);
     LoopEnd SendLoop(ITransferNotification& notification, nsSocket::IBlockingSocket& dataSocket);
+    // Shows the text and force-closes the data socket; after a stop the
+    // control connection too.
     void FailDataSocket(nsSocket::IBlockingSocket& dataSocket, const std::wstring& text);
     // One receive or send of a caller-driven transfer: count is what moved; a
-    // socket failure is shown, ends the transfer and gives false.
+    // socket failure is shown, closes the data socket and gives false.
     template <typename SocketCall>
     bool MoveChunk(nsSocket::IBlockingSocket& dataSocket, int length, int& count, SocketCall call);
     // Reads the final reply of a transfer that went wrong, quietly, so the
@@ -175,9 +226,22 @@ private:
     // The TYPE last set on this connection; null until a transfer needs it.
     std::unique_ptr<Representation> m_representation;
     std::unique_ptr<nsSocket::IBlockingSocket> m_controlSocket;
-    // Written by the thread that runs a transfer, read by one that aborts it.
-    std::atomic<bool> m_transferInProgress{false};
-    std::atomic<bool> m_abortRequested{false};
+    // Shared with the control socket and every socket made from it.
+    std::shared_ptr<nsSocket::CStopSignal> m_stopSignal;
+    ErrorCapture* m_capture = nullptr;
+    // Moved to Running and back to Idle by the thread that runs a transfer;
+    // Abort moves Running to AbortRequested from any thread, so checking for
+    // a transfer and asking it to stop is one atomic step.
+    enum class TransferState
+    {
+        Idle,
+        Running,
+        AbortRequested
+    };
+    std::atomic<TransferState> m_transferState{TransferState::Idle};
+    // The thread that last used the control connection: the only one that
+    // may send ABOR outside a transfer.
+    std::atomic<std::thread::id> m_userThread{};
     bool m_restartAllowed = true;
     CLogonRecord m_logonRecord;
 };

@@ -31,23 +31,6 @@ public:
     // ready (before Finish) or none is left (after it).
     bool NextLine(std::wstring& line);
 
-    // Splits a whole listing at once.
-    template <class Visitor> static void ForEachLine(std::wstring_view text, Visitor&& visit)
-    {
-        size_t start = 0;
-        while (start < text.size())
-        {
-            size_t end = text.find(L'\n', start);
-            const size_t next = end == std::wstring_view::npos ? text.size() : end + 1;
-            if (end == std::wstring_view::npos)
-                end = text.size();
-            else if (end > start && text[end - 1] == L'\r')
-                --end;
-            visit(text.substr(start, end - start));
-            start = next;
-        }
-    }
-
 private:
     void Compact();
 

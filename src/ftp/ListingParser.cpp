@@ -403,8 +403,12 @@ bool CListingParser::ParseUnix(const wchar_t* line, size_t length, CFTPFileStatu
     }
     if (state != 8)
         return false;
-    record.Size = size;
-    record.SizeType = 1;
+    // A line without a readable size column leaves the size unknown.
+    if (size >= 0)
+    {
+        record.Size = size;
+        record.SizeType = 1;
+    }
     // Servers that pad the name after a bracketed rights column.
     if ((line[1] == Blank || line[1] == L'[') && record.Name.size() > 3 &&
         record.Name.compare(0, 3, L"   ") == 0)

@@ -1,6 +1,7 @@
 #include "BlockingSocket.h"
 
 #include "BlockingSocketException.h"
+#include "StopSignal.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
 
@@ -31,15 +32,25 @@ namespace
     throw CBlockingSocketException(std::move(message), code);
 }
 
+[[noreturn]] void RaiseStopped()
+{
+    throw CBlockingSocketException(L"The wait for the server was stopped.", ECANCELED);
+}
+
 sockaddr* AsAddress(sockaddr_in& address)
 {
     return reinterpret_cast<sockaddr*>(&address);
 }
 
-// Waits at most timeoutSeconds (negative counts as 0) for events on fd.
-// Returns > 0 when ready, 0 on timeout, -1 with errno set on failure. A signal
-// restarts the wait with the time left unless interruptible is set.
-int WaitFor(int fd, short events, int timeoutSeconds, bool interruptible)
+// What WaitFor returns when the stop signal ended the wait.
+constexpr int Stopped = -2;
+
+// Waits at most timeoutSeconds (negative counts as 0) for events on fd, or
+// until stopFd (the stop signal, if not negative) becomes readable. Returns
+// > 0 when ready, 0 on timeout, Stopped, or -1 with errno set on failure. A
+// raised stop wins over readiness. A signal restarts the wait with the time
+// left unless interruptible is set.
+int WaitFor(int fd, short events, int timeoutSeconds, bool interruptible, int stopFd)
 {
     if (fd < 0)
     {
@@ -48,11 +59,14 @@ int WaitFor(int fd, short events, int timeoutSeconds, bool interruptible)
     }
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::seconds(std::max(timeoutSeconds, 0));
-    pollfd entry{fd, events, 0};
+    // poll skips an entry with a negative descriptor, so no signal costs nothing.
+    pollfd entries[2] = {{fd, events, 0}, {stopFd, POLLIN, 0}};
     for (;;)
     {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        const int result = ::poll(&entry, 1, static_cast<int>(std::clamp<long long>(left, 0, INT_MAX)));
+        const int result = ::poll(entries, 2, static_cast<int>(std::clamp<long long>(left, 0, INT_MAX)));
+        if (result > 0 && entries[1].revents != 0)
+            return Stopped;
         if (result >= 0 || errno != EINTR || interruptible)
             return result;
     }
@@ -67,7 +81,14 @@ CBlockingSocket::~CBlockingSocket()
 
 std::unique_ptr<IBlockingSocket> CBlockingSocket::NewSocket() const
 {
-    return std::make_unique<CBlockingSocket>();
+    auto socket = std::make_unique<CBlockingSocket>();
+    socket->SetStopSignal(m_stopSignal);
+    return socket;
+}
+
+int CBlockingSocket::StopHandle() const
+{
+    return m_stopSignal ? m_stopSignal->Handle() : NoHandle;
 }
 
 void CBlockingSocket::Create(int type)
@@ -88,13 +109,17 @@ void CBlockingSocket::Connect(const sockaddr_in& address, int timeoutSeconds)
     if (flags < 0 || ::fcntl(m_handle, F_SETFL, flags | O_NONBLOCK) < 0)
         Raise(failed, errno);
     int error = 0;
+    bool stopped = false;
     if (::connect(m_handle, reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0)
     {
         error = errno;
         if (error == EINPROGRESS)
         {
-            const int ready = WaitFor(m_handle, POLLOUT, timeoutSeconds, false);
-            if (ready == 0)
+            const int ready = WaitFor(m_handle, POLLOUT, timeoutSeconds, false, StopHandle());
+            stopped = ready == Stopped;
+            if (stopped)
+                error = ECANCELED;
+            else if (ready == 0)
                 error = ETIMEDOUT;
             else if (ready < 0)
                 error = errno;
@@ -107,6 +132,8 @@ void CBlockingSocket::Connect(const sockaddr_in& address, int timeoutSeconds)
         }
     }
     ::fcntl(m_handle, F_SETFL, flags);
+    if (stopped)
+        RaiseStopped();
     if (error != 0)
         Raise(failed, error);
 }
@@ -135,7 +162,12 @@ bool CBlockingSocket::Accept(IBlockingSocket& target, sockaddr_in& address, int 
     platform::Services::Activity().Post();
     int handle = NoHandle;
     int error = 0;
-    const int ready = WaitFor(m_handle, POLLIN, timeoutSeconds, true);
+    const int ready = WaitFor(m_handle, POLLIN, timeoutSeconds, true, StopHandle());
+    if (ready == Stopped)
+    {
+        AdoptHandleOf(target, NoHandle);
+        RaiseStopped();
+    }
     if (ready == 0)
         error = ETIMEDOUT;
     else if (ready < 0)
@@ -183,7 +215,9 @@ int CBlockingSocket::SendSome(const char* bytes, int length, int timeoutSeconds)
     platform::Services::Activity().Post();
     if (length < 0)
         Raise(failed, EINVAL);
-    const int ready = WaitFor(m_handle, POLLOUT, timeoutSeconds, false);
+    const int ready = WaitFor(m_handle, POLLOUT, timeoutSeconds, false, StopHandle());
+    if (ready == Stopped)
+        RaiseStopped();
     if (ready == 0)
         Raise(L"Unable to send data (send timeout).", ETIMEDOUT);
     if (ready < 0)
@@ -207,7 +241,9 @@ int CBlockingSocket::Receive(char* buffer, int capacity, int timeoutSeconds)
     platform::Services::Activity().Post();
     if (capacity < 0)
         Raise(failed, EINVAL);
-    const int ready = WaitFor(m_handle, POLLIN, timeoutSeconds, false);
+    const int ready = WaitFor(m_handle, POLLIN, timeoutSeconds, false, StopHandle());
+    if (ready == Stopped)
+        RaiseStopped();
     if (ready == 0)
         Raise(L"Unable to receive data (receive timeout).", ETIMEDOUT);
     if (ready < 0)
@@ -234,7 +270,8 @@ void CBlockingSocket::PeerAddress(sockaddr_in& address)
 
 bool CBlockingSocket::IsReadable()
 {
-    const int ready = WaitFor(m_handle, POLLIN, 0, false);
+    // Never waits, so the stop signal has nothing to end here.
+    const int ready = WaitFor(m_handle, POLLIN, 0, false, NoHandle);
     if (ready < 0)
         Raise(L"select() failed.", errno);
     return ready > 0;
@@ -246,6 +283,8 @@ sockaddr_in CBlockingSocket::ResolveHost(const std::string& name, unsigned short
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
+    // getaddrinfo cannot be interrupted: the stop signal does not end a slow
+    // name lookup, only the waits that follow it.
     // A name with an embedded NUL would otherwise be looked up cut short.
     const int result = name.find('\0') != std::string::npos
                            ? EAI_NONAME

@@ -7,6 +7,8 @@ namespace nsSocket
 // IBlockingSocket over POSIX sockets. Waits use poll, so any descriptor
 // number works; sends never raise SIGPIPE. The descriptor is close-on-exec so
 // programs started to open downloaded files do not inherit connections.
+// A wait ends with ECANCELED ("The wait for the server was stopped.") as soon
+// as the stop signal is raised.
 class CBlockingSocket : public IBlockingSocket
 {
 public:
@@ -17,6 +19,7 @@ public:
     CBlockingSocket& operator=(const CBlockingSocket&) = delete;
 
     std::unique_ptr<IBlockingSocket> NewSocket() const override;
+    void SetStopSignal(std::shared_ptr<CStopSignal> signal) override { m_stopSignal = std::move(signal); }
     void Create(int type) override;
     void Connect(const sockaddr_in& address, int timeoutSeconds) override;
     void Bind(const sockaddr_in& address) override;
@@ -40,7 +43,10 @@ protected:
     void AdoptHandle(int handle) override;
 
 private:
+    int StopHandle() const;
+
     int m_handle = NoHandle;
+    std::shared_ptr<CStopSignal> m_stopSignal;
 };
 
 } // namespace nsSocket

@@ -6,9 +6,13 @@
 namespace nsSocket
 {
 
+class CStopSignal;
+
 // A blocking IPv4 TCP socket whose waits are bounded by a timeout in whole
 // seconds. Every failure is raised as CBlockingSocketException. Accept, SendAll
-// and Receive post the activity signal before they wait.
+// and Receive post the activity signal before they wait. A socket that honours
+// a stop signal ends any wait of Connect, Accept, SendAll and Receive as soon
+// as the signal is raised.
 class IBlockingSocket
 {
 public:
@@ -17,8 +21,11 @@ public:
 
     virtual ~IBlockingSocket() = default;
 
-    // A new socket object of the same concrete kind, holding no descriptor.
+    // A new socket object of the same concrete kind, holding no descriptor
+    // (and the same stop signal).
     virtual std::unique_ptr<IBlockingSocket> NewSocket() const = 0;
+    // Sockets that cannot be stopped (test doubles) ignore the signal.
+    virtual void SetStopSignal(std::shared_ptr<CStopSignal>) {}
     virtual void Create(int type) = 0;
     // Bounded by the timeout (non-blocking connect underneath).
     virtual void Connect(const sockaddr_in& address, int timeoutSeconds) = 0;

@@ -50,9 +50,10 @@ TEST_F(FileCommandsTest, CurrentDirectoryParsesTheQuotedPathOfPwd)
     EXPECT_THAT(server.Mismatches(), IsEmpty());
 }
 
-TEST_F(FileCommandsTest, AbsoluteCwdIsRememberedWithoutAskingPwd)
+TEST_F(FileCommandsTest, AbsoluteCwdIsRememberedWithoutAskingPwdUntilTheConnectionEnds)
 {
     server.On("CWD /srv/ftp", "250 ok\r\n").On("CWD /nope", "550 No such directory.\r\n");
+    server.Greet("220 Again\r\n").On("PWD", "257 \"/home/u\"\r\n");
     Connect();
     std::wstring directory;
     EXPECT_EQ(client.ChangeDirectory(L"/srv/ftp"), 0);
@@ -62,7 +63,13 @@ TEST_F(FileCommandsTest, AbsoluteCwdIsRememberedWithoutAskingPwd)
     EXPECT_THAT(Boxes().Texts(), ElementsAre(L"550 No such directory."));
     EXPECT_EQ(client.CurrentDirectory(directory), 0);
     EXPECT_EQ(directory, L"/srv/ftp");
-    EXPECT_THAT(Commands(), ElementsAre("CWD /srv/ftp\r\n", "CWD /nope\r\n"));
+    // A new connection starts wherever the server puts it.
+    ASSERT_TRUE(client.OpenControlConnection(L"127.0.0.1", server.Port()));
+    nsFTP::Reply greeting;
+    ASSERT_TRUE(client.ReadReply(greeting, true));
+    EXPECT_EQ(client.CurrentDirectory(directory), 0);
+    EXPECT_EQ(directory, L"/home/u");
+    EXPECT_THAT(Commands(), ElementsAre("CWD /srv/ftp\r\n", "CWD /nope\r\n", "PWD\r\n"));
 }
 
 TEST_F(FileCommandsTest, PwdWithoutADirectoryOrRefusedLeavesTheCacheEmpty)

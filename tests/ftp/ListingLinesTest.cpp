@@ -22,9 +22,10 @@ std::vector<std::wstring> Drain(CListingLines& lines)
 
 std::vector<std::wstring> SplitWhole(std::wstring_view text)
 {
-    std::vector<std::wstring> out;
-    CListingLines::ForEachLine(text, [&](std::wstring_view line) { out.emplace_back(line); });
-    return out;
+    CListingLines lines;
+    lines.Append(text);
+    lines.Finish();
+    return Drain(lines);
 }
 
 using Lines = std::vector<std::wstring>;

@@ -152,20 +152,30 @@ TEST_F(ListingParserTest, UnixShapesOfRealServers)
     EXPECT_EQ(record.ModificationTime, Utc(2024, 2, 2, 9, 5));
 }
 
-TEST_F(ListingParserTest, UnixSizesAreSixtyFourBit)
+TEST_F(ListingParserTest, UnixSizesAreSixtyFourBitAndKnownOnlyWhenRead)
 {
-    ASSERT_TRUE(Parse(L"-rw-r--r-- 1 ftp ftp 5368709120 Mar  1  2023 disk.img"));
-    EXPECT_EQ(record.Size, 5368709120LL);
-    ASSERT_TRUE(Parse(L"-rw-r--r-- 1 ftp ftp 3000000000 Mar  1  2023 three.img"));
-    EXPECT_EQ(record.Size, 3000000000LL);
-    ASSERT_TRUE(Parse(L"-rw-r--r-- 1 ftp ftp 99999999999999999999999 Mar  1  2023 huge"));
-    EXPECT_EQ(record.Size, INT64_MAX);
-    // No numeric size anywhere: -1, still a size type of 1.
+    struct Case
+    {
+        const wchar_t* line;
+        int32_t sizeType;
+        int64_t size;
+    };
+    for (const Case& c : {
+             Case{L"-rw-r--r-- 1 ftp ftp 5368709120 Mar  1  2023 disk.img", 1, 5368709120LL},
+             Case{L"-rw-r--r-- 1 ftp ftp 3000000000 Mar  1  2023 three.img", 1, 3000000000LL},
+             Case{L"-rw-r--r-- 1 ftp ftp 99999999999999999999999 Mar  1  2023 huge", 1, INT64_MAX},
+             Case{L"-rw-r--r-- 1 ftp ftp 0 Mar  1  2023 empty", 1, 0},
+             // No numeric size anywhere: the size is unknown, never "known to be -1".
+             Case{L"-rw-r--r-- 1 ftp ftp Mar  1  2023 nosize", 0, 0},
+             Case{L"-rw-r--r-- 1 ftp ftp -5 Mar  1  2023 negative", 0, 0},
+         })
+    {
+        ASSERT_TRUE(Parse(c.line)) << testing::PrintToString(std::wstring(c.line));
+        EXPECT_EQ(record.SizeType, c.sizeType) << testing::PrintToString(std::wstring(c.line));
+        EXPECT_EQ(record.Size, c.size) << testing::PrintToString(std::wstring(c.line));
+    }
     ASSERT_TRUE(Parse(L"-rw-r--r-- 1 ftp ftp Mar  1  2023 nosize"));
-    EXPECT_EQ(record.Size, -1);
     EXPECT_EQ(record.Group, L"ftp");
-    ASSERT_TRUE(Parse(L"-rw-r--r-- 1 ftp ftp -5 Mar  1  2023 negative"));
-    EXPECT_EQ(record.Size, -1);
 }
 
 TEST_F(ListingParserTest, UnixLinesThatEndEarlyOrHaveShortTimesFail)

@@ -1,14 +1,20 @@
 // Data connections against the scripted server: representation cache, PASV
 // and PORT, engine-driven listings and caller-driven file transfers.
 #include "ftp/FTPClient.h"
+#include "ftp/ListingLines.h"
 #include "ftp/OutputStream.h"
 #include "platform/TextCodec.h"
 #include "socket/BlockingSocket.h"
+#include "socket/BlockingSocketException.h"
 #include "support/ScriptedFtpServer.h"
 #include "support/ScriptedSessionTest.h"
 #include "support/TestServices.h"
 
 #include <gmock/gmock.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <thread>
 
 using nsFTP::CFTPClient;
 using nsFTP::COutputStream;
@@ -244,6 +250,29 @@ TEST_F(TransferTest, DownloadAndUploadAreDrivenByTheCaller)
     EXPECT_EQ(Boxes().Count(), 0u);
 }
 
+TEST_F(TransferTest, AFailedChunkLeavesTheTransferOpenUntilCloseTransferReadsItsReply)
+{
+    server.On("TYPE I", "200 ok\r\n").Passive().On("RETR f", "150 ok\r\n");
+    server.Pause(std::chrono::milliseconds(1500)).Send("426 Cut\r\n").On("NOOP", "200 ok\r\n");
+    Connect();
+    auto data = client.OpenTransfer(L"f", true, false);
+    ASSERT_TRUE(data);
+    char buffer[64];
+    int count = 0;
+    EXPECT_FALSE(client.ReadTransferChunk(*data, buffer, sizeof buffer, count));
+    // The transfer's final reply is still to come: no other command may take it.
+    EXPECT_TRUE(client.TransferInProgress());
+    EXPECT_EQ(client.KeepAlive(), -1);
+    std::wstring text;
+    EXPECT_FALSE(List(L"", text));
+    EXPECT_FALSE(client.CloseTransfer(std::move(data)));
+    EXPECT_FALSE(client.TransferInProgress());
+    nsFTP::Reply reply;
+    ASSERT_TRUE(client.Execute(L"NOOP", reply, true));
+    EXPECT_EQ(reply.text, L"200 ok");
+    EXPECT_THAT(Boxes().Texts(), ElementsAre(HasSubstr(L"receive timeout"), L"426 Cut"));
+}
+
 TEST_F(TransferTest, ListingAfterAFileTransferSetsTheTypeAgainButNotAfterReconnecting)
 {
     server.On("TYPE I", "200 ok\r\n").Passive().On("RETR f", "150 ok\r\n").DataSend("x").Send("226 ok\r\n");
@@ -277,9 +306,15 @@ TEST_F(TransferTest, AbortOutsideATransferReadsBothRepliesOfABor)
 
 TEST_F(TransferTest, ListDirectoryParsesEveryLineAndKeepsThePath)
 {
+    // A well-formed line too long to be an entry is dropped whole; the lines
+    // around it survive.
+    const std::string overlong =
+        "-rw-r--r-- 1 u g 1 Jan  1  2024 " + std::string(nsFTP::CListingLines::DefaultMaxLineLength, 'n');
     server.Passive().On("LIST /pub", "150 ok\r\n");
     server.DataSend("-rw-r--r-- 1 u g 5 Jan  1  2024 a.txt\r\n"
-                    "total 12\r\n"
+                    "total 12\r\n" +
+                    overlong +
+                    "\r\n"
                     "drwxr-xr-x 2 u g 4096 Feb  2  2023 bare lf dir\n"
                     "-rw-r--r-- 1 u g 7 Mar  3  2022 last\xE9");
     server.Send("226 ok\r\n");
@@ -334,6 +369,112 @@ TEST_F(TransferTest, AbortDuringAListingStopsItAndSendsAbor)
     ASSERT_TRUE(client.Execute(L"NOOP", reply, true));
     EXPECT_EQ(reply.text, L"200 ok");
     EXPECT_EQ(Boxes().Count(), 0u);
+}
+
+TEST_F(TransferTest, ALateAbortNeverCutsTheNextTransferShort)
+{
+    const std::string listing(20000, 'q');
+    server.On("TYPE I", "200 ok\r\n").Passive().On("RETR f", "150 ok\r\n").DataSend("x").Send("226 ok\r\n");
+    for (int i = 0; i < 2; ++i)
+    {
+        if (i == 0)
+            server.On("TYPE A", "200 ok\r\n");
+        server.Passive().On("LIST", "150 ok\r\n").DataSend(listing).Send("226 ok\r\n");
+    }
+    Connect();
+    std::wstring text;
+
+    // Asked for during a transfer the caller finished anyway.
+    auto data = client.OpenTransfer(L"f", true, false);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(client.Abort(), 0);
+    EXPECT_TRUE(client.CloseTransfer(std::move(data)));
+    EXPECT_TRUE(List(L"", text));
+    EXPECT_EQ(text.size(), listing.size());
+
+    // Asked for by another thread when no transfer runs: ignored, not sent.
+    std::thread([&] { EXPECT_EQ(client.Abort(), 0); }).join();
+    EXPECT_TRUE(List(L"", text));
+    EXPECT_EQ(text.size(), listing.size());
+    for (const auto& command : Commands())
+        EXPECT_NE(command, "ABOR\r\n");
+    EXPECT_EQ(Boxes().Count(), 0u);
+}
+
+// Serves a data connection on its own port, a little at a time, until the
+// client closes it: a transfer that goes on for as long as a test needs.
+class TricklingDataServer
+{
+public:
+    TricklingDataServer()
+    {
+        m_listener.Create(SOCK_STREAM);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_listener.Bind(address);
+        m_listener.Listen();
+        m_listener.LocalAddress(address);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread(
+            [this]
+            {
+                nsSocket::CBlockingSocket data;
+                sockaddr_in peer{};
+                if (!m_listener.Accept(data, peer, 10))
+                    return;
+                const std::string piece(512, 'd');
+                try
+                {
+                    for (int i = 0; i < 1000; ++i)
+                    {
+                        data.SendAll(piece.data(), static_cast<int>(piece.size()), 10);
+                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                    }
+                }
+                catch (const nsSocket::CBlockingSocketException&)
+                {
+                }
+            });
+    }
+    ~TricklingDataServer() { m_thread.join(); }
+
+    std::string PassiveReply() const
+    {
+        return "227 Entering Passive Mode (127,0,0,1," + std::to_string(m_port / 256) + "," +
+               std::to_string(m_port % 256) + ")\r\n";
+    }
+
+private:
+    nsSocket::CBlockingSocket m_listener;
+    unsigned short m_port = 0;
+    std::thread m_thread;
+};
+
+TEST_F(TransferTest, AbortFromAnotherThreadEndsALongReceive)
+{
+    TricklingDataServer data;
+    server.On("PASV", data.PassiveReply()).On("LIST", "150 ok\r\n");
+    server.On("ABOR", "426 Transfer aborted\r\n226 ABOR successful\r\n").On("NOOP", "200 ok\r\n");
+    Connect();
+    client.SetTimeout(10);
+    std::thread aborter(
+        [&]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_EQ(client.Abort(), 0);
+        });
+    const auto start = std::chrono::steady_clock::now();
+    std::wstring text;
+    EXPECT_FALSE(List(L"", text));
+    aborter.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_FALSE(text.empty());
+    EXPECT_FALSE(client.TransferInProgress());
+    nsFTP::Reply reply;
+    ASSERT_TRUE(client.Execute(L"NOOP", reply, true));
+    EXPECT_EQ(reply.text, L"200 ok");
+    EXPECT_EQ(Boxes().Count(), 0u) << testing::PrintToString(Boxes().Texts());
 }
 
 TEST_F(TransferTest, NothingStartsWithoutAConnection)

@@ -1,6 +1,7 @@
 #include "socket/BlockingSocket.h"
 #include "platform/TextCodec.h"
 #include "socket/BlockingSocketException.h"
+#include "socket/StopSignal.h"
 #include "support/TestServices.h"
 
 #include <gmock/gmock.h>
@@ -468,4 +469,139 @@ TEST(BlockingSocket, ResolveHostFindsLocalhostAndNamesAHostItCannotFind)
     EXPECT_THAT(cut.Message(), HasSubstr(L"could not be found"));
 
     EXPECT_EQ(socket.ResolveAddress(Loopback(21)), "localhost");
+}
+
+namespace
+{
+
+// Runs wait on a thread, raises the signal once it has surely started waiting,
+// and tells how long the wait went on after the raise and how it ended.
+struct StopOutcome
+{
+    double secondsAfterRaise = 0;
+    int code = 0;
+    std::wstring message;
+};
+
+StopOutcome StopDuring(nsSocket::CStopSignal& signal, const std::function<void()>& wait)
+{
+    auto ended = std::async(std::launch::async,
+                            [&]
+                            {
+                                try
+                                {
+                                    wait();
+                                }
+                                catch (const CBlockingSocketException& e)
+                                {
+                                    return e;
+                                }
+                                return CBlockingSocketException(L"returned", 0);
+                            });
+    EXPECT_EQ(ended.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout) << "not waiting";
+    const auto raised = Clock::now();
+    signal.Raise();
+    const CBlockingSocketException e = ended.get();
+    return {SecondsSince(raised), e.ErrorCode(), e.Message()};
+}
+
+// The address of a listener that answers no further connection: it never
+// accepts, and connections are made until one times out (its queue is full).
+sockaddr_in UnansweringAddress(int& listener, std::vector<std::unique_ptr<CBlockingSocket>>& queued)
+{
+    listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = Loopback(0);
+    EXPECT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::listen(listener, 0), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    for (int i = 0; i < 16; ++i)
+    {
+        auto& client = queued.emplace_back(std::make_unique<CBlockingSocket>());
+        client->Create(SOCK_STREAM);
+        try
+        {
+            client->Connect(address, 1);
+        }
+        catch (const CBlockingSocketException&)
+        {
+            break;
+        }
+    }
+    return address;
+}
+
+} // namespace
+
+TEST(BlockingSocketStop, RaisingTheSignalFromAnotherThreadEndsEveryKindOfWait)
+{
+    auto signal = std::make_shared<nsSocket::CStopSignal>();
+    Connection c;
+    c.client.SetStopSignal(signal);
+    Listener listener;
+    listener.socket.SetStopSignal(signal);
+    int fullListener = -1;
+    std::vector<std::unique_ptr<CBlockingSocket>> queued;
+    const sockaddr_in unanswering = UnansweringAddress(fullListener, queued);
+    const std::string lots(32 * 1024 * 1024, 'x'); // more than a peer that never reads takes
+    char buffer[16];
+
+    const std::vector<std::pair<std::string, std::function<void()>>> waits = {
+        {"Receive", [&] { c.client.Receive(buffer, sizeof buffer, 30); }},
+        {"SendAll", [&] { c.client.SendAll(lots.data(), static_cast<int>(lots.size()), 30); }},
+        {"Accept",
+         [&]
+         {
+             auto target = listener.socket.NewSocket();
+             sockaddr_in peer{};
+             listener.socket.Accept(*target, peer, 30);
+         }},
+        {"Connect",
+         [&]
+         {
+             CBlockingSocket socket;
+             socket.SetStopSignal(signal);
+             socket.Create(SOCK_STREAM);
+             socket.Connect(unanswering, 30);
+         }},
+    };
+    for (const auto& [name, wait] : waits)
+    {
+        signal->Clear();
+        const StopOutcome outcome = StopDuring(*signal, wait);
+        EXPECT_EQ(outcome.code, ECANCELED) << name;
+        EXPECT_EQ(outcome.message, L"The wait for the server was stopped.") << name;
+        EXPECT_LT(outcome.secondsAfterRaise, 1.0) << name;
+    }
+    ::close(fullListener);
+}
+
+TEST(BlockingSocketStop, ARaisedSignalEndsWaitsUntilClearedAndReachesNewSockets)
+{
+    auto signal = std::make_shared<nsSocket::CStopSignal>();
+    EXPECT_FALSE(signal->Raised());
+    Connection c;
+    c.client.SetStopSignal(signal);
+    c.server.SendAll("x", 1, 5);
+    signal->Raise();
+    signal->Raise();
+    EXPECT_TRUE(signal->Raised());
+    char buffer[4];
+    // Even waiting data does not outrank a stop; IsReadable never waits, so it is not stopped.
+    EXPECT_EQ(Raised([&] { c.client.Receive(buffer, sizeof buffer, 5); }).ErrorCode(), ECANCELED);
+    EXPECT_TRUE(c.client.IsReadable());
+
+    // A socket made by NewSocket (a data connection, a listener) stops too.
+    auto fresh = c.client.NewSocket();
+    fresh->Create(SOCK_STREAM);
+    fresh->Bind(Loopback(0));
+    fresh->Listen();
+    auto target = fresh->NewSocket();
+    sockaddr_in peer{};
+    EXPECT_EQ(Raised([&] { fresh->Accept(*target, peer, 5); }).ErrorCode(), ECANCELED);
+    EXPECT_FALSE(target->HasHandle());
+
+    signal->Clear();
+    EXPECT_FALSE(signal->Raised());
+    EXPECT_EQ(c.client.Receive(buffer, sizeof buffer, 5), 1);
 }
