@@ -136,6 +136,11 @@ bool CFTPClient::StopRequested() const noexcept
     return m_stopSignal->Raised();
 }
 
+void CFTPClient::ClearStop() noexcept
+{
+    m_stopSignal->Clear();
+}
+
 void CFTPClient::ShowFailure(const std::wstring& text) const
 {
     // Whoever stopped the operation knows why it failed.
@@ -156,8 +161,6 @@ void CFTPClient::ShowReplyText(const Reply& reply) const
 bool CFTPClient::OpenControlConnection(const std::wstring& host, unsigned short port)
 {
     CloseControlConnection();
-    // A stop belongs to the operation it ended; the new connection starts afresh.
-    m_stopSignal->Clear();
     m_userThread.store(std::this_thread::get_id());
     // A new connection starts wherever the server puts it.
     m_currentDirectory.clear();

@@ -87,11 +87,14 @@ public:
     };
 
     // From any thread: ends the engine's current wait at once (connect,
-    // accept, send, receive on the control or a data connection). Until the
-    // next OpenControlConnection every wait ends at once, nothing is shown or
-    // captured, and a failed operation leaves the engine disconnected.
+    // accept, send, receive on the control or a data connection). Until
+    // ClearStop every wait ends at once, nothing is shown or captured, and a
+    // failed operation leaves the engine disconnected.
     void RequestStop() noexcept;
     bool StopRequested() const noexcept;
+    // Called by whoever starts the next piece of work, before it starts: a
+    // stop that comes between that and the work's first wait still counts.
+    void ClearStop() noexcept;
 
     // Logon
     bool LogOn(const CLogonRecord& record, unsigned timeout);

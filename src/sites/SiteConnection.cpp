@@ -178,6 +178,11 @@ void CSiteConnection::Stop()
     m_engine->RequestStop();
 }
 
+void CSiteConnection::ClearStop()
+{
+    m_engine->ClearStop();
+}
+
 void CSiteConnection::CloseAfterStop()
 {
     m_engine->CloseControlConnection();

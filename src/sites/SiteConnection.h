@@ -36,6 +36,8 @@ public:
     // Any thread: makes every socket wait of the engine give up at once, so
     // the work that drives it ends (quietly) soon after.
     void Stop();
+    // Before new work starts: a stop of earlier work no longer holds.
+    void ClearStop();
     // After stopped work has ended: the connection is closed without QUIT,
     // since the server may not be answering.
     void CloseAfterStop();

@@ -39,6 +39,7 @@ bool CEngineCall::Run(const std::wstring& what, const std::function<void()>& wor
     // Taken here, on the interface thread, so a keep-alive tick that comes
     // while the worker starts already finds the engine in use.
     std::optional<CSiteConnection::BusyScope> busy(std::in_place, m_connection);
+    m_connection.ClearStop();
     std::atomic<bool> finished{false};
     QEventLoop loop;
     std::thread worker(
