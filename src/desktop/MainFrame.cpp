@@ -90,7 +90,8 @@ void CMainFrame::CreateWaitIndicator()
     m_stopButton = new QToolButton(this);
     m_stopButton->setText("Stop");
     m_stopButton->setToolTip("Stop waiting for the server (Esc)");
-    int place = 0;
+    // Before the count panes, after pane 0 (the only widget that is not permanent).
+    int place = 1;
     for (QWidget* part : {static_cast<QWidget*>(m_waitText), static_cast<QWidget*>(m_waitBar),
                           static_cast<QWidget*>(m_stopButton)})
     {
