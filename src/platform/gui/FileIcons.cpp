@@ -1,5 +1,7 @@
 #include "FileIcons.h"
 
+#include "platform/qt/CaseFold.h"
+
 #include <QApplication>
 #include <QHash>
 #include <QMimeDatabase>
@@ -22,7 +24,7 @@ QIcon FileIcons::ForFileName(const QString& name)
     const int dot = name.lastIndexOf(u'.');
     if (dot < 0)
         return generic;
-    const QString suffix = name.mid(dot).toLower();
+    const QString suffix = QString::fromStdWString(platform::CaseFold::Fold(name.mid(dot).toStdWString()));
     auto it = byType.constFind(suffix);
     if (it != byType.constEnd())
         return *it;

@@ -6,6 +6,7 @@
 #include "sites/SiteRecord.h"
 
 #include "platform/Services.h"
+#include "platform/qt/CaseFold.h"
 #include "widgets/EngineCall.h"
 #include "widgets/TextDlg.h"
 
@@ -209,9 +210,7 @@ void CSiteManager::SortChildren(QTreeWidgetItem* parent)
                              return !first && second;
                          if (first->IsGroup() != second->IsGroup())
                              return first->IsGroup();
-                         return QString::fromStdWString(first->Label())
-                                    .compare(QString::fromStdWString(second->Label()), Qt::CaseInsensitive) <
-                                0;
+                         return platform::CaseFold::Compare(first->Label(), second->Label()) < 0;
                      });
     parent->addChildren(children);
 }

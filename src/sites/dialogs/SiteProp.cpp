@@ -6,6 +6,7 @@
 #include "sites/SiteRecord.h"
 
 #include "platform/Services.h"
+#include "platform/qt/CaseFold.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -208,7 +209,7 @@ void CSiteProp::accept()
     }
 
     QString host = m_hostEdit->text();
-    if (host.startsWith(FtpPrefix, Qt::CaseInsensitive))
+    if (platform::CaseFold::StartsWith(host.toStdWString(), FtpPrefix.toStdWString()))
     {
         host.remove(0, FtpPrefix.size());
         m_hostEdit->setText(host);
