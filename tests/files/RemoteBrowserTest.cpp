@@ -5,6 +5,7 @@
 #include "sites/DirectEngineRunner.h"
 #include "sites/SiteConnection.h"
 #include "sites/TempDirectory.h"
+#include "support/BrowserRows.h"
 #include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
 #include "support/RecordingShellOpener.h"
@@ -21,18 +22,10 @@
 namespace fs = std::filesystem;
 using platform::Services;
 
+using testing_support::Row;
+
 namespace
 {
-BrowserRow Row(const std::wstring& name, bool directory, std::int64_t size = 0)
-{
-    BrowserRow row;
-    row.isDirectory = directory;
-    row.name = row.displayName = name;
-    row.path = L"/";
-    row.size = size;
-    return row;
-}
-
 std::vector<std::wstring> Names(const std::vector<BrowserRow>& rows)
 {
     std::vector<std::wstring> names;

@@ -1,6 +1,7 @@
 #include "files/RemoteBrowser.h"
 #include "sites/DirectEngineRunner.h"
 #include "sites/SiteConnection.h"
+#include "support/BrowserRows.h"
 #include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
 #include "widgets/BrowserListModel.h"
@@ -17,18 +18,10 @@
 
 namespace fs = std::filesystem;
 
+using testing_support::Row;
+
 namespace
 {
-BrowserRow Row(const std::wstring& name, bool directory, std::int64_t size = 0)
-{
-    BrowserRow row;
-    row.isDirectory = directory;
-    row.name = row.displayName = name;
-    row.path = L"/";
-    row.size = size;
-    return row;
-}
-
 // The model over a browser's rows, as the window fills it.
 class BrowserModel : public testing::Test
 {
