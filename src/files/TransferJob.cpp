@@ -1,9 +1,9 @@
 #include "TransferJob.h"
 
+#include "FoldedNames.h"
 #include "RemotePath.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
-#include "platform/qt/CaseFold.h"
 #include "sites/SiteConnection.h"
 #include "sites/SizeText.h"
 #include "sites/SystemErrorBox.h"
@@ -41,20 +41,6 @@ std::string RealPath(const std::string& path)
     std::string result(resolved);
     std::free(resolved);
     return result;
-}
-
-bool IsValidUtf8(const std::string& bytes)
-{
-    return TextCodec::ToUtf8(TextCodec::FromUtf8(bytes)) == bytes;
-}
-
-// Two names given as the bytes they have on disk or on the server, compared
-// as the user reads them: without regard to case.
-bool SameNameIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (IsValidUtf8(a) && IsValidUtf8(b))
-        return platform::CaseFold::Equal(TextCodec::FromUtf8(a), TextCodec::FromUtf8(b));
-    return platform::CaseFold::Equal(TextCodec::FromLatin1(a), TextCodec::FromLatin1(b));
 }
 
 // A name from a server shown in a box: control characters would garble it.
@@ -350,7 +336,8 @@ bool CTransferJob::Prepare()
 }
 
 // Every conflict is asked, even after a refusal, and the job goes on only when
-// every answer was yes. Only the picked items are compared.
+// every answer was yes. Only the picked items are compared, each listed name
+// in listing order with the picked ones it matches in picked order.
 bool CTransferJob::AskUploadConflicts()
 {
     // A destination that does not exist yet is made first (quietly), so that
@@ -359,23 +346,24 @@ bool CTransferJob::AskUploadConflicts()
     std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> records;
     if (!m_connection->List(m_destination, records))
         return true;
-    const size_t picked = m_list->Items().size();
+    CFoldedNames picked;
+    for (const auto& item : m_list->Items())
+        picked.Add(TextCodec::ToUtf8(item.relativePath));
     bool goOn = true;
     for (const auto& record : records)
     {
-        const std::string recordName = TextCodec::ToLatin1(record->Name);
-        for (size_t i = 0; i < picked; ++i)
+        if (m_cancel.load())
+            return false;
+        for (const size_t i : picked.Find(TextCodec::ToLatin1(record->Name)))
         {
-            if (m_cancel.load())
-                return false;
             const TransferItem& item = m_list->Items()[i];
-            if (!SameNameIgnoringCase(recordName, TextCodec::ToUtf8(item.relativePath)))
-                continue;
             const std::int64_t size = record->SizeType == 1 ? record->Size : -1;
             if (!m_host.AskReplace(record->TryCwd, LocalFromRemote(record->Name),
                                    DescribeFile(size, record->ModificationTime),
                                    DescribeFile(item.size, item.modified)))
                 goOn = false;
+            if (m_cancel.load())
+                return false;
         }
     }
     return goOn;
@@ -397,17 +385,17 @@ bool CTransferJob::AskDownloadConflicts()
     closedir(dir);
     std::sort(names.begin(), names.end());
 
-    const size_t picked = m_list->Items().size();
+    CFoldedNames picked;
+    for (const auto& item : m_list->Items())
+        picked.Add(TextCodec::ToLatin1(item.relativePath));
     bool goOn = true;
     for (const auto& name : names)
     {
-        for (size_t i = 0; i < picked; ++i)
+        if (m_cancel.load())
+            return false;
+        for (const size_t i : picked.Find(name))
         {
-            if (m_cancel.load())
-                return false;
             const TransferItem& item = m_list->Items()[i];
-            if (!SameNameIgnoringCase(name, TextCodec::ToLatin1(item.relativePath)))
-                continue;
             struct stat info
             {
             };
@@ -419,6 +407,8 @@ bool CTransferJob::AskDownloadConflicts()
                                    DescribeFile(static_cast<std::int64_t>(info.st_size),
                                                 static_cast<std::int64_t>(info.st_mtime), true)))
                 goOn = false;
+            if (m_cancel.load())
+                return false;
         }
     }
     return goOn;
