@@ -479,8 +479,8 @@ void CTransferJob::Upload()
     {
         if (m_cancel.load())
             break;
-        std::wstring target = RemotePath::Join(m_destination, RemoteFromLocal(item->relativePath));
-        std::replace(target.begin(), target.end(), L'\\', L'/');
+        // A "\\" in a local name is an ordinary character on Linux, and goes as it is.
+        const std::wstring target = RemotePath::Join(m_destination, RemoteFromLocal(item->relativePath));
         if (item->isDirectory)
         {
             // Folders are made even when they hold no files, so the copy is the same tree.

@@ -163,6 +163,13 @@ std::string RealPath(const std::string& path)
     return resolved ? std::string(resolved.get()) : std::string();
 }
 
+// A local name below a local folder. Unlike RemotePath::Join, a folder that
+// ends in "\" gets its separator: on Linux that is an ordinary name character.
+std::wstring LocalJoin(const std::wstring& folder, const std::wstring& name)
+{
+    return folder.empty() || folder.back() == L'/' ? folder + name : folder + L'/' + name;
+}
+
 bool IsSelfOrAncestor(const std::string& ancestor, const std::string& path)
 {
     if (ancestor.empty())
@@ -197,7 +204,7 @@ bool CTransferList::ExpandLocalFolder(size_t index)
     for (const auto& name : names)
     {
         const std::wstring wideName = TextCodec::FromUtf8(name);
-        const std::wstring source = RemotePath::Join(folder, wideName);
+        const std::wstring source = LocalJoin(folder, wideName);
         const std::string sourceBytes = TextCodec::ToUtf8(source);
         struct stat info
         {
@@ -206,7 +213,7 @@ bool CTransferList::ExpandLocalFolder(size_t index)
             continue;
         const bool isDirectory = S_ISDIR(info.st_mode);
         Add(isDirectory ? 0 : static_cast<std::int64_t>(info.st_size), isDirectory,
-            RemotePath::Join(relative, wideName), source, static_cast<std::int64_t>(info.st_mtime));
+            LocalJoin(relative, wideName), source, static_cast<std::int64_t>(info.st_mtime));
         struct stat own
         {
         };

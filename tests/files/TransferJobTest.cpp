@@ -613,3 +613,19 @@ TEST_F(TransferJobTest, ProgressComesAtMostTwentyTimesASecondAndAtTheEndOfEachFi
     EXPECT_EQ(host.progress.back(), big + 1);
     EXPECT_EQ(fs::file_size(Remote("big.bin")), static_cast<std::uintmax_t>(big));
 }
+
+// On Linux "\" is an ordinary name character, in a file's name and in a folder's.
+TEST_F(TransferJobTest, UploadedNamesKeepTheirBackslashes)
+{
+    WriteFile(m_local / "up" / "a\\b.txt", "back");
+    WriteFile(m_local / "up" / "dir\\" / "f.txt", "inside");
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    PickLocal(*list, m_local / "up" / "a\\b.txt");
+    PickLocal(*list, m_local / "up" / "dir\\");
+    EXPECT_EQ(Run(std::move(list), L"/dst", JobKind::Upload, host), JobResult::Ok);
+    EXPECT_EQ(m_failures, 0);
+    EXPECT_EQ(ReadFile(Remote("dst/a\\b.txt")), "back");
+    EXPECT_EQ(ReadFile(Remote("dst/dir\\/f.txt")), "inside");
+    EXPECT_FALSE(fs::exists(Remote("dst/a")));
+}
