@@ -4,6 +4,7 @@
 #include "LocalFile.h"
 
 #include "platform/TextCodec.h"
+#include "sites/SiteConnection.h"
 
 #include <cerrno>
 #include <csignal>
@@ -58,10 +59,11 @@ struct PartFileWatch
 
 bool CGetCommand::Download(const NetworkCall& call, CLocalFile& local, CommandIo& io) const
 {
-    auto client = LogOn(call.target);
-    if (!client)
+    auto connection = LogOn(call.target);
+    if (!connection)
         return false;
-    auto data = client->OpenTransfer(call.target.path, call.target.passive, false);
+    auto* client = &connection->Engine();
+    auto data = connection->OpenTransfer(call.target.path, false);
     if (!data)
         return false;
     auto buffer = std::make_unique_for_overwrite<char[]>(ChunkSize);

@@ -89,42 +89,14 @@ bool CJobCommand::TakeRecursive(std::vector<std::string>& args)
     return recursive;
 }
 
-bool CJobCommand::Connect(CSiteConnection& connection, const CLogonTarget& target, CommandIo& io)
-{
-    const auto& logon = target.record;
-    SiteRecord site;
-    site.Initialise();
-    site.SetHost(logon.host);
-    site.SetPort(logon.port);
-    site.SetAnonymous(0);
-    site.SetLogin(logon.user);
-    site.SetPassword(logon.password);
-    site.SetPassive(target.passive ? 1 : 0);
-    site.SetTimeout(static_cast<int>(target.timeout));
-    site.SetKeepAlive(0);
-    site.SetProxyMode(logon.FirewallType);
-    if (logon.FirewallType != 0)
-    {
-        site.SetProxyHost(logon.firewallHost);
-        site.SetProxyPort(logon.firewallPort);
-        site.SetProxyUser(logon.firewallUser);
-        site.SetProxyPassword(logon.firewallPassword);
-    }
-    if (connection.Connect(site))
-        return true;
-    std::fprintf(io.err, "tessel-cli: could not log on to %s:%d\n", TextCodec::ToUtf8(logon.host).c_str(),
-                 static_cast<int>(logon.port));
-    return false;
-}
-
 std::wstring CJobCommand::Absolute(CSiteConnection& connection, const std::wstring& path)
 {
     if (!path.empty() && path[0] == L'/')
         return path;
-    const std::wstring home = connection.HomeDirectory();
-    if (home.empty())
+    const std::wstring start = connection.CurrentDirectory();
+    if (start.empty())
         return path;
-    return path.empty() ? RemotePath::Join(home, L"") : RemotePath::Join(home, path);
+    return RemotePath::Join(start, path);
 }
 
 bool CJobCommand::PickRemote(CSiteConnection& connection, const std::wstring& path, CTransferList& list,

@@ -13,9 +13,8 @@ class CTransferList;
 namespace nsCli
 {
 
-// What the commands that run transfer jobs share: logging on through a site
-// connection, picking the items a job starts from, and running the job with a
-// console host.
+// What the commands that run transfer jobs share: picking the items a job
+// starts from, and running the job with a console host.
 class CJobCommand : public CNetworkCommand
 {
 public:
@@ -25,8 +24,8 @@ public:
     static bool TakeRecursive(std::vector<std::string>& args);
 
 protected:
-    static bool Connect(CSiteConnection& connection, const CLogonTarget& target, CommandIo& io);
-    // A URL path as an absolute one: relative paths start at the logon folder.
+    // A URL path as an absolute one: relative paths start in the folder the
+    // logon led to.
     static std::wstring Absolute(CSiteConnection& connection, const std::wstring& path);
     // A path ending in "/" picks what the folder holds; otherwise the named
     // file or folder itself.

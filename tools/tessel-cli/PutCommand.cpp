@@ -3,6 +3,7 @@
 #include "CommandRegistry.h"
 #include "FtpUrl.h"
 #include "LocalFile.h"
+#include "sites/SiteConnection.h"
 
 #include <memory>
 
@@ -16,10 +17,11 @@ CommandRegistration<CPutCommand> registration;
 
 bool CPutCommand::Upload(const NetworkCall& call, CLocalFile& local, CommandIo& io) const
 {
-    auto client = LogOn(call.target);
-    if (!client)
+    auto connection = LogOn(call.target);
+    if (!connection)
         return false;
-    auto data = client->OpenTransfer(call.target.path, call.target.passive, true);
+    auto* client = &connection->Engine();
+    auto data = connection->OpenTransfer(call.target.path, true);
     if (!data)
         return false;
     auto buffer = std::make_unique_for_overwrite<char[]>(ChunkSize);
