@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -320,6 +321,11 @@ bool CTransferJob::UsesConnection() const
            m_kind == JobKind::RemoteMove;
 }
 
+std::wstring CTransferJob::RemoteRelative(const TransferItem& item)
+{
+    return item.remoteName.empty() ? RemoteFromLocal(item.relativePath) : item.remoteName;
+}
+
 void CTransferJob::NoteSystemError(const std::wstring& about)
 {
     m_why.push_back(SystemErrorText(about));
@@ -373,10 +379,15 @@ void CTransferJob::ShowSummary()
 
 bool CTransferJob::Prepare()
 {
+    // A destination used as it is counts as made: it is never made.
+    if (!m_makeDestination && m_kind == JobKind::Upload)
+        m_made->remote.insert(Trimmed(m_destination));
+    if (!m_makeDestination && m_kind == JobKind::Download)
+        m_made->local.insert(Trimmed(LocalDestination()));
     bool goOn = true;
-    if (m_kind == JobKind::Upload)
+    if (m_askReplace && m_kind == JobKind::Upload)
         goOn = AskUploadConflicts();
-    else if (m_kind == JobKind::Download)
+    else if (m_askReplace && m_kind == JobKind::Download)
         goOn = AskDownloadConflicts();
     if (!goOn || m_cancel.load())
         return false;
@@ -446,7 +457,7 @@ bool CTransferJob::AskUploadConflicts()
     }
     CFoldedNames picked;
     for (const auto& item : m_list->Items())
-        picked.Add(TextCodec::ToUtf8(item.relativePath));
+        picked.Add(TextCodec::ToLatin1(RemoteRelative(item)));
     bool goOn = true;
     for (const auto& record : records)
     {
@@ -573,7 +584,7 @@ void CTransferJob::Upload()
     {
         ItemWork work(*this);
         // A "\" in a local name is an ordinary character on Linux, and goes as it is.
-        const std::wstring target = RemotePath::Join(m_destination, RemoteFromLocal(item->relativePath));
+        const std::wstring target = RemotePath::Join(m_destination, RemoteRelative(*item));
         if (item->isDirectory)
         {
             // Folders are made even when they hold no files, so the copy is the same tree.
@@ -749,6 +760,21 @@ void CTransferJob::Download()
     }
 }
 
+void CTransferJob::SetPartialFile(const std::string& path) noexcept
+{
+    m_partialSet.store(false);
+    if (path.size() >= sizeof m_partialPath)
+        return;
+    std::memcpy(m_partialPath, path.c_str(), path.size() + 1);
+    m_partialSet.store(true);
+}
+
+void CTransferJob::RemovePartialFile() const noexcept
+{
+    if (m_partialSet.load())
+        unlink(m_partialPath);
+}
+
 // The bytes go to a new file beside the target, which replaces the target
 // only once the whole file has arrived: a failed or cancelled download leaves
 // no partial file behind and any older file as it was.
@@ -773,6 +799,8 @@ void CTransferJob::DownloadFile(const TransferItem& item, const std::string& tar
     {
         partial = folder + ".tessel-" + std::to_string(getpid()) + "-" + std::to_string(serial.fetch_add(1)) +
                   ".part";
+        // Known before it exists, so a signal that ends the process cannot miss it.
+        SetPartialFile(partial);
         fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             break;
@@ -780,6 +808,7 @@ void CTransferJob::DownloadFile(const TransferItem& item, const std::string& tar
     if (fd < 0)
     {
         NoteSystemError();
+        ClearPartialFile();
         engine.CloseTransfer(std::move(dataSocket), false);
         ItemFailed(line, target, moreToDo);
         return;
@@ -831,10 +860,11 @@ void CTransferJob::DownloadFile(const TransferItem& item, const std::string& tar
         NoteSystemError();
         ok = false;
     }
-    if (ok)
-        return;
-    unlink(partial.c_str());
-    ItemFailed(line, target, moreToDo);
+    if (!ok)
+        unlink(partial.c_str());
+    ClearPartialFile();
+    if (!ok)
+        ItemFailed(line, target, moreToDo);
 }
 
 void CTransferJob::Delete(bool remote)

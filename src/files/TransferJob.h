@@ -84,6 +84,13 @@ public:
     // Later failures listed by path in the box at the end, at most.
     static constexpr int SummaryPaths = 20;
 
+    // false: what is at the destination is replaced without a question (and
+    // without looking), as cp does.
+    void SetAskReplace(bool ask) { m_askReplace = ask; }
+    // false: the destination folder is used as it is; when it is missing the
+    // items fail instead of it being made.
+    void SetMakeDestination(bool make) { m_makeDestination = make; }
+
     JobResult Run();
     void Cancel() { m_cancel.store(true); }
     bool Cancelled() const { return m_cancel.load(); }
@@ -93,6 +100,10 @@ public:
     bool HadFailures() const { return m_failures > 0; }
     int Failures() const { return m_failures; }
     std::int64_t Total() const { return m_total; }
+    // For a signal handler that ends the process: removes the partial file of
+    // the download under way, which the job would otherwise leave behind.
+    // Async-signal-safe.
+    void RemovePartialFile() const noexcept;
 
     // "%s (%d bytes)\r\n%s" (no blank before the parenthesis when tight is
     // set): size text, bytes and the time shown as local time with "%x %X".
@@ -127,6 +138,8 @@ private:
     std::string LocalTarget(const TransferItem& item) const;
     bool InsideDestination(const std::string& folder);
     std::string LocalDestination() const;
+    // The item's path below the destination as the engine sends it.
+    static std::wstring RemoteRelative(const TransferItem& item);
     bool UsesConnection() const;
     bool Stopping() const { return m_cancel.load() || m_stopped; }
 
@@ -139,6 +152,8 @@ private:
     void ItemFailed(const std::wstring& line, const std::wstring& path, bool moreToDo);
     void ShowSummary();
     void Fail() { ++m_failures; }
+    void SetPartialFile(const std::string& path) noexcept;
+    void ClearPartialFile() noexcept { m_partialSet.store(false); }
 
     CSiteConnection* m_connection;
     std::unique_ptr<CTransferList> m_list;
@@ -149,6 +164,8 @@ private:
     std::int64_t m_total = 0;
     std::int64_t m_done = 0;
     int m_failures = 0;
+    bool m_askReplace = true;
+    bool m_makeDestination = true;
     // The connection was lost: nothing else can be done.
     bool m_stopped = false;
     // The first failure was shown or asked about.
@@ -160,6 +177,9 @@ private:
     ItemWork* m_item = nullptr;
     // Folders a delete could not list, with why.
     std::map<std::wstring, std::wstring> m_unlisted;
+    // The partial file of the download under way, readable from a signal handler.
+    char m_partialPath[4096] = {};
+    std::atomic<bool> m_partialSet{false};
     std::chrono::steady_clock::time_point m_lastReport{};
     std::string m_destinationReal;
     std::unique_ptr<char[]> m_buffer;

@@ -33,6 +33,16 @@ extern "C" void CancelRunningJob(int)
         job->Cancel();
 }
 
+// A signal that ends the process at once must not leave the partial file of
+// a download behind.
+extern "C" void RemovePartialFileAndEnd(int signalNumber)
+{
+    if (CTransferJob* job = g_runningJob.load())
+        job->RemovePartialFile();
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
 void AddRecord(CTransferList& list, const nsFTP::CFTPFileStatus& record, const std::wstring& folder)
 {
     const bool isLink = !record.Attributes.empty() && record.Attributes[0] == L'l';
@@ -167,27 +177,39 @@ bool CJobCommand::PickLocal(const std::string& path, CTransferList& list, Comman
 
 int CJobCommand::RunJob(CSiteConnection* connection, std::unique_ptr<CTransferList> list,
                         const std::wstring& destination, JobKind kind, CConsoleJobHost::Replace replace,
-                        CommandIo& io) const
+                        CommandIo& io, bool copyOneFile) const
 {
     // Times in the replace questions read as the user's locale writes them.
     std::setlocale(LC_TIME, "");
     CConsoleJobHost host(kind, replace, io.in, io.err, isatty(fileno(io.err)) != 0);
     CTransferJob job(connection, std::move(list), destination, kind, host);
+    if (copyOneFile)
+    {
+        job.SetAskReplace(false);
+        job.SetMakeDestination(false);
+    }
     g_runningJob.store(&job);
-    struct sigaction action
+    // One file ends at Ctrl+C at once, as cp does; a tree stops after the current block.
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction previous[3] = {};
+    for (int i = 0; i < 3; ++i)
     {
-    };
-    struct sigaction previous
-    {
-    };
-    action.sa_handler = CancelRunningJob;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous);
+        struct sigaction action
+        {
+        };
+        action.sa_handler = signals[i] == SIGINT && !copyOneFile ? CancelRunningJob : RemovePartialFileAndEnd;
+        sigemptyset(&action.sa_mask);
+        sigaction(signals[i], &action, &previous[i]);
+    }
     platform::Services::SetMessageBoxes(&host);
     const JobResult result = job.Run();
     platform::Services::SetMessageBoxes(&host.PreviousBoxes());
-    sigaction(SIGINT, &previous, nullptr);
+    for (int i = 0; i < 3; ++i)
+        sigaction(signals[i], &previous[i], nullptr);
     g_runningJob.store(nullptr);
+    // The one file's failure has said all there is to say.
+    if (copyOneFile)
+        return result == JobResult::Ok && !job.Cancelled() && !job.HadFailures() ? 0 : 1;
     if (result == JobResult::Cancel)
     {
         std::fprintf(io.err, "tessel-cli: nothing done\n");

@@ -32,10 +32,13 @@ protected:
     bool PickRemote(CSiteConnection& connection, const std::wstring& path, CTransferList& list,
                     CommandIo& io) const;
     bool PickLocal(const std::string& path, CTransferList& list, CommandIo& io) const;
-    // 0 when the job ran and nothing failed.
+    // 0 when the job ran and nothing failed. copyOneFile: a copy of one file
+    // as cp makes it (get, put): what is there is replaced without a
+    // question, the destination folder must exist, and Ctrl+C ends the
+    // process at once, leaving no partial file.
     int RunJob(CSiteConnection* connection, std::unique_ptr<CTransferList> list,
-               const std::wstring& destination, JobKind kind, CConsoleJobHost::Replace replace,
-               CommandIo& io) const;
+               const std::wstring& destination, JobKind kind, CConsoleJobHost::Replace replace, CommandIo& io,
+               bool copyOneFile = false) const;
 };
 
 } // namespace nsCli

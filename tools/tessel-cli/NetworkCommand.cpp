@@ -7,8 +7,6 @@
 #include "sites/SiteConnection.h"
 #include "sites/SiteRecord.h"
 
-#include <sys/socket.h>
-
 namespace nsCli
 {
 
@@ -100,14 +98,6 @@ std::unique_ptr<CSiteConnection> CNetworkCommand::ParseAndLogOn(const std::vecto
         return nullptr;
     exitCode = 1;
     return LogOn(call.target);
-}
-
-void CNetworkCommand::ResetOnClose(nsSocket::IBlockingSocket& dataSocket)
-{
-    if (!dataSocket.HasHandle())
-        return;
-    const linger abortive{1, 0};
-    ::setsockopt(dataSocket.Handle(), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
 }
 
 } // namespace nsCli

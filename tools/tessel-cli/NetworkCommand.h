@@ -2,8 +2,6 @@
 #include "ICommand.h"
 #include "LogonTarget.h"
 
-#include "socket/IBlockingSocket.h"
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,12 +43,6 @@ protected:
     // ParseCall, then LogOn: null when either failed, with the exit code in `exitCode`.
     std::unique_ptr<CSiteConnection> ParseAndLogOn(const std::vector<std::string>& args, Shape shape,
                                                    CommandIo& io, NetworkCall& call, int& exitCode) const;
-    // Makes closing the data connection a reset, so the server does not take
-    // a transfer we gave up on for a complete one.
-    static void ResetOnClose(nsSocket::IBlockingSocket& dataSocket);
-
-    // Bytes moved per chunk of a transfer.
-    static constexpr int ChunkSize = 1 << 20;
 };
 
 } // namespace nsCli
