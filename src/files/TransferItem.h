@@ -17,6 +17,9 @@ struct TransferItem
     std::wstring relativePath;
     // Full path of the source: remote ("/") or local.
     std::wstring sourcePath;
+    // An upload's name at the destination when it is not the local name's
+    // bytes (a file sent under a name of its own), as the engine sends it.
+    std::wstring remoteName;
     // Non-folder items, and all items, before this one.
     int fileIndex = 0;
     int itemIndex = 0;

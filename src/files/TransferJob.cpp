@@ -1,9 +1,9 @@
 #include "TransferJob.h"
 
+#include "FoldedNames.h"
 #include "RemotePath.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
-#include "platform/qt/CaseFold.h"
 #include "sites/SiteConnection.h"
 #include "sites/SizeText.h"
 #include "sites/SystemErrorBox.h"
@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -31,6 +32,25 @@ struct CTransferJob::MadeFolders
     std::set<std::string> local;
 };
 
+// While the job works on one item the engine keeps the texts it would show,
+// so that a failed item makes one text.
+struct CTransferJob::ItemWork
+{
+    explicit ItemWork(CTransferJob& job) : job(job)
+    {
+        job.m_why.clear();
+        if (job.m_connection)
+            capture.emplace(job.m_connection->Engine());
+        job.m_item = this;
+    }
+    ~ItemWork() { job.m_item = nullptr; }
+    ItemWork(const ItemWork&) = delete;
+    ItemWork& operator=(const ItemWork&) = delete;
+
+    CTransferJob& job;
+    std::optional<nsFTP::CFTPClient::ErrorCapture> capture;
+};
+
 namespace
 {
 std::string RealPath(const std::string& path)
@@ -43,20 +63,6 @@ std::string RealPath(const std::string& path)
     return result;
 }
 
-bool IsValidUtf8(const std::string& bytes)
-{
-    return TextCodec::ToUtf8(TextCodec::FromUtf8(bytes)) == bytes;
-}
-
-// Two names given as the bytes they have on disk or on the server, compared
-// as the user reads them: without regard to case.
-bool SameNameIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (IsValidUtf8(a) && IsValidUtf8(b))
-        return platform::CaseFold::Equal(TextCodec::FromUtf8(a), TextCodec::FromUtf8(b));
-    return platform::CaseFold::Equal(TextCodec::FromLatin1(a), TextCodec::FromLatin1(b));
-}
-
 // A name from a server shown in a box: control characters would garble it.
 std::wstring Printable(const std::wstring& text)
 {
@@ -65,6 +71,14 @@ std::wstring Printable(const std::wstring& text)
         if (c < 0x20 || c == 0x7F)
             c = L'?';
     return result;
+}
+
+// A path without the separators at its end (the root keeps its own).
+template <typename Text> Text Trimmed(Text path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
 }
 
 std::vector<std::wstring> Components(const std::wstring& relativePath)
@@ -263,8 +277,7 @@ JobResult CTransferJob::Run()
     std::optional<CSiteConnection::BusyScope> busy;
     if (m_connection)
         busy.emplace(*m_connection);
-    const bool remote = m_kind == JobKind::Upload || m_kind == JobKind::Download ||
-                        m_kind == JobKind::RemoteDelete || m_kind == JobKind::RemoteMove;
+    const bool remote = UsesConnection();
 
     JobResult result = JobResult::Ok;
     if (!m_list || (remote && !m_connection))
@@ -296,45 +309,122 @@ JobResult CTransferJob::Run()
         m_buffer.reset();
     }
     m_list.reset();
+    ShowSummary();
     busy.reset();
     m_host.Ended(result);
     return result;
 }
 
+bool CTransferJob::UsesConnection() const
+{
+    return m_kind == JobKind::Upload || m_kind == JobKind::Download || m_kind == JobKind::RemoteDelete ||
+           m_kind == JobKind::RemoteMove;
+}
+
+std::wstring CTransferJob::RemoteRelative(const TransferItem& item)
+{
+    return item.remoteName.empty() ? RemoteFromLocal(item.relativePath) : item.remoteName;
+}
+
+void CTransferJob::NoteSystemError(const std::wstring& about)
+{
+    m_why.push_back(SystemErrorText(about));
+}
+
+void CTransferJob::ItemFailed(const std::wstring& line, const std::wstring& path, bool moreToDo)
+{
+    Fail();
+    std::wstring why;
+    if (m_item && m_item->capture)
+        why = m_item->capture->Joined();
+    for (const auto& text : m_why)
+        why += (why.empty() ? L"" : L"\n") + text;
+    m_why.clear();
+    const std::wstring text = why.empty() ? line : line + L"\n\n" + why;
+
+    // Without the connection no other item can be done.
+    if (UsesConnection() && !m_connection->IsConnected())
+        m_stopped = true;
+    if (m_cancel.load() || m_stopped || (!m_firstFailureTold && !moreToDo))
+    {
+        // A failure that ends the job is shown on its own.
+        m_firstFailureTold = true;
+        ShowFailure(text);
+        return;
+    }
+    if (m_firstFailureTold)
+    {
+        m_laterFailures.push_back(path);
+        return;
+    }
+    m_firstFailureTold = true;
+    if (!m_host.AskGoOn(text + L"\n\nDo you want to go on with the other items?"))
+        Cancel();
+}
+
+void CTransferJob::ShowSummary()
+{
+    if (m_laterFailures.empty())
+        return;
+    const size_t count = m_laterFailures.size();
+    std::wstring text =
+        count == 1 ? std::wstring(L"1 more item failed:") : std::to_wstring(count) + L" more items failed:";
+    for (size_t i = 0; i < count && i < static_cast<size_t>(SummaryPaths); ++i)
+        text += L"\n" + m_laterFailures[i];
+    if (count > static_cast<size_t>(SummaryPaths))
+        text += L"\n...";
+    m_laterFailures.clear();
+    ShowFailure(text);
+}
+
 bool CTransferJob::Prepare()
 {
+    // A destination used as it is counts as made: it is never made.
+    if (!m_makeDestination && m_kind == JobKind::Upload)
+        m_made->remote.insert(Trimmed(m_destination));
+    if (!m_makeDestination && m_kind == JobKind::Download)
+        m_made->local.insert(Trimmed(LocalDestination()));
     bool goOn = true;
-    if (m_kind == JobKind::Upload)
+    if (m_askReplace && m_kind == JobKind::Upload)
         goOn = AskUploadConflicts();
-    else if (m_kind == JobKind::Download)
+    else if (m_askReplace && m_kind == JobKind::Download)
         goOn = AskDownloadConflicts();
     if (!goOn || m_cancel.load())
         return false;
 
+    // A folder that could not be listed leaves its contents out of the copy:
+    // the job goes on, but does not end as if all had gone well.
+    const auto leftOut = [this](const TransferItem& folder, const std::wstring& why)
+    {
+        if (!why.empty())
+            m_why.push_back(why);
+        const std::wstring path =
+            m_kind == JobKind::Download ? Printable(LocalFromRemote(folder.sourcePath)) : folder.sourcePath;
+        ItemFailed(L"The folder could not be read, so what it holds is left out:\n" + path, path, true);
+    };
+    // A delete goes on: an empty folder lists so on some servers, and the
+    // folder's own removal then tells whether anything was left in it.
+    const auto unlisted = [this](const TransferItem& folder, const std::wstring& why)
+    { m_unlisted[folder.sourcePath] = why; };
     switch (m_kind)
     {
     case JobKind::Upload:
+        m_list->ExpandLocal(&m_cancel, leftOut);
+        break;
     case JobKind::LocalDelete:
-        m_list->ExpandLocal(&m_cancel);
+        m_list->ExpandLocal(&m_cancel, unlisted);
         break;
     case JobKind::Download:
+        m_list->ExpandRemote(&m_cancel, leftOut);
+        break;
     case JobKind::RemoteDelete:
-        m_list->ExpandRemote(&m_cancel);
+        m_list->ExpandRemote(&m_cancel, unlisted);
         break;
     default:
         break;
     }
-    // A folder that could not be listed leaves its contents out of the copy:
-    // the job goes on, but does not end as if all had gone well.
-    if ((m_kind == JobKind::Upload || m_kind == JobKind::Download) && !m_cancel.load())
-        for (const auto& item : m_list->Items())
-            if (item.isDirectory && !item.expanded)
-            {
-                if (m_kind == JobKind::Upload)
-                    ShowFailure(L"The folder could not be read, so what it holds is left out:\n" +
-                                item.sourcePath);
-                Fail();
-            }
+    if (m_cancel.load())
+        return false;
     if (CountsBytes(m_kind))
     {
         // Only files move bytes; a folder's listed size would keep the bar short of its end.
@@ -350,32 +440,39 @@ bool CTransferJob::Prepare()
 }
 
 // Every conflict is asked, even after a refusal, and the job goes on only when
-// every answer was yes. Only the picked items are compared.
+// every answer was yes. Only the picked items are compared, each listed name
+// in listing order with the picked ones it matches in picked order.
 bool CTransferJob::AskUploadConflicts()
 {
     // A destination that does not exist yet is made first (quietly), so that
     // looking into it does not end in an error box.
     MakeRemoteFolders(m_destination);
     std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> records;
-    if (!m_connection->List(m_destination, records))
-        return true;
-    const size_t picked = m_list->Items().size();
+    {
+        // A destination that cannot be listed holds nothing to ask about; the
+        // uploads into it say what is wrong.
+        nsFTP::CFTPClient::ErrorCapture quiet(m_connection->Engine());
+        if (!m_connection->List(m_destination, records))
+            return true;
+    }
+    CFoldedNames picked;
+    for (const auto& item : m_list->Items())
+        picked.Add(TextCodec::ToLatin1(RemoteRelative(item)));
     bool goOn = true;
     for (const auto& record : records)
     {
-        const std::string recordName = TextCodec::ToLatin1(record->Name);
-        for (size_t i = 0; i < picked; ++i)
+        if (m_cancel.load())
+            return false;
+        for (const size_t i : picked.Find(TextCodec::ToLatin1(record->Name)))
         {
-            if (m_cancel.load())
-                return false;
             const TransferItem& item = m_list->Items()[i];
-            if (!SameNameIgnoringCase(recordName, TextCodec::ToUtf8(item.relativePath)))
-                continue;
             const std::int64_t size = record->SizeType == 1 ? record->Size : -1;
             if (!m_host.AskReplace(record->TryCwd, LocalFromRemote(record->Name),
                                    DescribeFile(size, record->ModificationTime),
                                    DescribeFile(item.size, item.modified)))
                 goOn = false;
+            if (m_cancel.load())
+                return false;
         }
     }
     return goOn;
@@ -397,17 +494,17 @@ bool CTransferJob::AskDownloadConflicts()
     closedir(dir);
     std::sort(names.begin(), names.end());
 
-    const size_t picked = m_list->Items().size();
+    CFoldedNames picked;
+    for (const auto& item : m_list->Items())
+        picked.Add(TextCodec::ToLatin1(item.relativePath));
     bool goOn = true;
     for (const auto& name : names)
     {
-        for (size_t i = 0; i < picked; ++i)
+        if (m_cancel.load())
+            return false;
+        for (const size_t i : picked.Find(name))
         {
-            if (m_cancel.load())
-                return false;
             const TransferItem& item = m_list->Items()[i];
-            if (!SameNameIgnoringCase(name, TextCodec::ToLatin1(item.relativePath)))
-                continue;
             struct stat info
             {
             };
@@ -419,6 +516,8 @@ bool CTransferJob::AskDownloadConflicts()
                                    DescribeFile(static_cast<std::int64_t>(info.st_size),
                                                 static_cast<std::int64_t>(info.st_mtime), true)))
                 goOn = false;
+            if (m_cancel.load())
+                return false;
         }
     }
     return goOn;
@@ -437,9 +536,7 @@ void CTransferJob::ReportProgress(std::int64_t value, bool force)
 // level that exists already just gets a refusal nobody needs to see.
 bool CTransferJob::MakeRemoteFolders(const std::wstring& folder)
 {
-    std::wstring path = folder;
-    while (path.size() > 1 && path.back() == L'/')
-        path.pop_back();
+    const std::wstring path = Trimmed(folder);
     if (path.empty() || path == L"/" || m_made->remote.count(path))
         return true;
     size_t at = path[0] == L'/' ? 1 : 0;
@@ -457,9 +554,7 @@ bool CTransferJob::MakeRemoteFolders(const std::wstring& folder)
 
 bool CTransferJob::MakeLocalFolders(const std::string& folder)
 {
-    std::string path = folder;
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
+    const std::string path = Trimmed(folder);
     if (path.empty() || m_made->local.count(path))
         return true;
     size_t at = path[0] == '/' ? 1 : 0;
@@ -471,7 +566,7 @@ bool CTransferJob::MakeLocalFolders(const std::string& folder)
         {
             if (mkdir(level.c_str(), 0777) != 0 && errno != EEXIST)
             {
-                ShowSystemError(TextCodec::FromUtf8(level));
+                NoteSystemError(TextCodec::FromUtf8(level));
                 return false;
             }
             m_made->local.insert(level);
@@ -485,12 +580,11 @@ bool CTransferJob::MakeLocalFolders(const std::string& folder)
 void CTransferJob::Upload()
 {
     MakeRemoteFolders(m_destination);
-    for (TransferItem* item = m_list->First(false); item; item = m_list->Next(false))
+    for (TransferItem* item = m_list->First(false); item && !Stopping(); item = m_list->Next(false))
     {
-        if (m_cancel.load())
-            break;
-        std::wstring target = RemotePath::Join(m_destination, RemoteFromLocal(item->relativePath));
-        std::replace(target.begin(), target.end(), L'\\', L'/');
+        ItemWork work(*this);
+        // A "\" in a local name is an ordinary character on Linux, and goes as it is.
+        const std::wstring target = RemotePath::Join(m_destination, RemoteRelative(*item));
         if (item->isDirectory)
         {
             // Folders are made even when they hold no files, so the copy is the same tree.
@@ -498,32 +592,31 @@ void CTransferJob::Upload()
             continue;
         }
         MakeRemoteFolders(target.substr(0, target.rfind(L'/') + 1));
-        if (!UploadFile(*item, target))
-            break;
+        UploadFile(*item, target, item->itemIndex + 1 < m_list->ItemCount());
     }
 }
 
-bool CTransferJob::UploadFile(const TransferItem& item, const std::wstring& target)
+void CTransferJob::UploadFile(const TransferItem& item, const std::wstring& target, bool moreToDo)
 {
-    if (m_cancel.load())
-        return false;
-    auto dataSocket = m_connection->OpenTransfer(target, true);
-    if (!dataSocket)
-    {
-        Fail();
-        return false;
-    }
-    m_host.ItemText(item.sourcePath);
-    auto& engine = m_connection->Engine();
+    const std::wstring line = L"Failed to upload file:\n" + item.sourcePath;
+    // Opened first: a file that cannot be read never reaches the server.
     const std::string path = TextCodec::ToUtf8(item.sourcePath);
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
     {
-        ShowSystemError(item.sourcePath);
-        engine.CloseTransfer(std::move(dataSocket));
-        Fail();
-        return false;
+        NoteSystemError();
+        ItemFailed(line, item.sourcePath, moreToDo);
+        return;
     }
+    auto dataSocket = m_connection->OpenTransfer(target, true);
+    if (!dataSocket)
+    {
+        close(fd);
+        ItemFailed(line, item.sourcePath, moreToDo);
+        return;
+    }
+    m_host.ItemText(item.sourcePath);
+    auto& engine = m_connection->Engine();
     std::int64_t fileBytes = 0;
     bool readFailed = false;
     bool sendFailed = false;
@@ -536,7 +629,7 @@ bool CTransferJob::UploadFile(const TransferItem& item, const std::wstring& targ
             if (errno == EINTR)
                 continue;
             readFailed = true;
-            ShowSystemError(item.sourcePath);
+            NoteSystemError();
             break;
         }
         if (count == 0)
@@ -564,14 +657,12 @@ bool CTransferJob::UploadFile(const TransferItem& item, const std::wstring& targ
     const bool closed = engine.CloseTransfer(std::move(dataSocket), !cancelled);
     const bool whole = !readFailed && !sendFailed && !cancelled && closed;
     if (whole && fileBytes == item.size)
-        return true;
-    ShowFailure(L"Failed to upload file:\n" + item.sourcePath);
+        return;
     // The server takes the cut file for a whole one; under the full name it
     // would pass for the real one.
     if (!whole && engine.IsConnected())
         engine.DeleteFile(target);
-    Fail();
-    return false;
+    ItemFailed(line, item.sourcePath, moreToDo);
 }
 
 std::string CTransferJob::LocalDestination() const
@@ -591,18 +682,13 @@ bool CTransferJob::InsideDestination(const std::string& folder)
             real[m_destinationReal.size()] == '/');
 }
 
-std::string CTransferJob::LocalTarget(const TransferItem& item)
+std::string CTransferJob::LocalTarget(const TransferItem& item) const
 {
     std::string target = LocalDestination();
     for (const auto& part : Components(item.relativePath))
     {
         if (!RemotePath::IsSafeLocalName(part))
-        {
-            ShowFailure(L"The server gave a name that cannot be used for a local file, so it was not "
-                        L"downloaded:\n" +
-                        Printable(LocalFromRemote(item.sourcePath)));
             return {};
-        }
         if (target.empty() || target.back() != '/')
             target += '/';
         target += TextCodec::ToLatin1(part);
@@ -613,66 +699,94 @@ std::string CTransferJob::LocalTarget(const TransferItem& item)
 void CTransferJob::Download()
 {
     const std::string destination = LocalDestination();
-    if (!MakeLocalFolders(destination))
+    m_destinationReal = MakeLocalFolders(destination) ? RealPath(destination) : std::string();
+    if (m_destinationReal.empty())
     {
+        // Nothing can be written anywhere: one box says why.
+        if (m_why.empty())
+            NoteSystemError(TextCodec::FromUtf8(destination));
+        ShowFailure(m_why.front());
+        m_why.clear();
         Fail();
         return;
     }
-    m_destinationReal = RealPath(destination);
-    // Contents of a folder whose name was refused are refused with it, quietly.
+    // Contents of a folder that was refused or could not be made are left out with it, quietly.
     std::vector<std::wstring> refused;
-    for (TransferItem* item = m_list->First(false); item; item = m_list->Next(false))
+    for (TransferItem* item = m_list->First(false); item && !Stopping(); item = m_list->Next(false))
     {
-        if (m_cancel.load())
-            break;
         if (std::any_of(refused.begin(), refused.end(),
                         [&](const std::wstring& prefix)
                         { return item->relativePath.compare(0, prefix.size(), prefix) == 0; }))
             continue;
+        ItemWork work(*this);
+        const bool moreToDo = item->itemIndex + 1 < m_list->ItemCount();
         const std::string target = LocalTarget(*item);
         if (target.empty())
         {
             if (item->isDirectory)
                 refused.push_back(item->relativePath + L"/");
-            Fail();
+            const std::wstring shown = Printable(LocalFromRemote(item->sourcePath));
+            ItemFailed(L"The server gave a name that cannot be used for a local file, so it was not "
+                       L"downloaded:\n" +
+                           shown,
+                       shown, moreToDo);
             continue;
         }
+        const std::wstring shownTarget = TextCodec::FromUtf8(target);
         const std::string parent = item->isDirectory ? target : target.substr(0, target.rfind('/'));
         if (!MakeLocalFolders(parent))
         {
-            Fail();
-            break;
+            if (item->isDirectory)
+                refused.push_back(item->relativePath + L"/");
+            ItemFailed((item->isDirectory ? L"Failed to download folder:\n" : L"Failed to download file:\n") +
+                           shownTarget,
+                       shownTarget, moreToDo);
+            continue;
         }
         // A folder link already on the disk must not carry files out of the destination.
         if (!InsideDestination(parent))
         {
-            ShowFailure(L"The folder is outside the destination, so nothing was written into it:\n" +
-                        TextCodec::FromUtf8(parent));
             if (item->isDirectory)
                 refused.push_back(item->relativePath + L"/");
-            Fail();
+            const std::wstring shownParent = TextCodec::FromUtf8(parent);
+            ItemFailed(L"The folder is outside the destination, so nothing was written into it:\n" +
+                           shownParent,
+                       shownParent, moreToDo);
             continue;
         }
         if (item->isDirectory)
             continue;
-        if (!DownloadFile(*item, target))
-            break;
+        DownloadFile(*item, target, moreToDo);
     }
+}
+
+void CTransferJob::SetPartialFile(const std::string& path) noexcept
+{
+    m_partialSet.store(false);
+    if (path.size() >= sizeof m_partialPath)
+        return;
+    std::memcpy(m_partialPath, path.c_str(), path.size() + 1);
+    m_partialSet.store(true);
+}
+
+void CTransferJob::RemovePartialFile() const noexcept
+{
+    if (m_partialSet.load())
+        unlink(m_partialPath);
 }
 
 // The bytes go to a new file beside the target, which replaces the target
 // only once the whole file has arrived: a failed or cancelled download leaves
 // no partial file behind and any older file as it was.
-bool CTransferJob::DownloadFile(const TransferItem& item, const std::string& targetBytes)
+void CTransferJob::DownloadFile(const TransferItem& item, const std::string& targetBytes, bool moreToDo)
 {
-    if (m_cancel.load())
-        return false;
     const std::wstring target = TextCodec::FromUtf8(targetBytes);
+    const std::wstring line = L"Failed to download file:\n" + target;
     auto dataSocket = m_connection->OpenTransfer(item.sourcePath, false);
     if (!dataSocket)
     {
-        Fail();
-        return false;
+        ItemFailed(line, target, moreToDo);
+        return;
     }
     m_host.ItemText(LocalFromRemote(item.sourcePath));
     auto& engine = m_connection->Engine();
@@ -685,16 +799,19 @@ bool CTransferJob::DownloadFile(const TransferItem& item, const std::string& tar
     {
         partial = folder + ".tessel-" + std::to_string(getpid()) + "-" + std::to_string(serial.fetch_add(1)) +
                   ".part";
+        // Known before it exists, so a signal that ends the process cannot miss it.
+        SetPartialFile(partial);
         fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             break;
     }
     if (fd < 0)
     {
-        ShowSystemError(target);
-        engine.CloseTransfer(std::move(dataSocket));
-        Fail();
-        return false;
+        NoteSystemError();
+        ClearPartialFile();
+        engine.CloseTransfer(std::move(dataSocket), false);
+        ItemFailed(line, target, moreToDo);
+        return;
     }
 
     std::int64_t fileBytes = 0;
@@ -714,7 +831,7 @@ bool CTransferJob::DownloadFile(const TransferItem& item, const std::string& tar
         if (!WriteAll(fd, m_buffer.get(), static_cast<size_t>(count)))
         {
             writeFailed = true;
-            ShowSystemError(target);
+            NoteSystemError();
             break;
         }
         fileBytes += count;
@@ -730,25 +847,24 @@ bool CTransferJob::DownloadFile(const TransferItem& item, const std::string& tar
     if (close(fd) != 0 && !writeFailed)
     {
         writeFailed = true;
-        ShowSystemError(target);
+        NoteSystemError();
     }
-    // After a cancel the server's refusal of the cut transfer is expected: the
-    // failure box below names the file instead.
-    const bool closed = engine.CloseTransfer(std::move(dataSocket), !cancelled);
+    // After a cancel or a local failure the server's refusal of the cut
+    // transfer is expected: the item's text says what happened instead.
+    const bool closed = engine.CloseTransfer(std::move(dataSocket), !cancelled && !writeFailed);
     // Where the listing gave no size, the server's final reply is the only word.
     const bool complete = item.size >= 0 ? fileBytes == item.size : !cancelled;
     bool ok = !receiveFailed && !writeFailed && closed && complete;
     if (ok && rename(partial.c_str(), targetBytes.c_str()) != 0)
     {
-        ShowSystemError(target);
+        NoteSystemError();
         ok = false;
     }
-    if (ok)
-        return true;
-    unlink(partial.c_str());
-    ShowFailure(L"Failed to download file:\n" + target);
-    Fail();
-    return false;
+    if (!ok)
+        unlink(partial.c_str());
+    ClearPartialFile();
+    if (!ok)
+        ItemFailed(line, target, moreToDo);
 }
 
 void CTransferJob::Delete(bool remote)
@@ -789,26 +905,35 @@ void CTransferJob::Delete(bool remote)
     m_total = static_cast<std::int64_t>(entries.size());
     m_host.SetRange(m_total);
 
-    for (size_t i = 0; i < entries.size() && !m_cancel.load(); ++i)
+    for (size_t i = 0; i < entries.size() && !Stopping(); ++i)
     {
         const Entry& entry = entries[i];
+        const std::wstring shown = remote ? Printable(LocalFromRemote(entry.path)) : entry.path;
         m_host.ItemText(remote ? LocalFromRemote(entry.path) : entry.path);
+        ItemWork work(*this);
+        bool removed = true;
         if (remote)
         {
-            // The engine has shown the server's refusal; the job goes on, and
-            // only says at its end that something failed.
             auto& engine = m_connection->Engine();
-            if ((entry.isDirectory ? engine.RemoveDirectory(entry.path) : engine.DeleteFile(entry.path)) != 0)
-                Fail();
+            removed =
+                (entry.isDirectory ? engine.RemoveDirectory(entry.path) : engine.DeleteFile(entry.path)) == 0;
         }
         else
         {
             const std::string path = TextCodec::ToUtf8(entry.path);
-            if ((entry.isDirectory ? rmdir(path.c_str()) : unlink(path.c_str())) != 0)
-            {
-                ShowSystemError(entry.path);
-                Fail();
-            }
+            removed = (entry.isDirectory ? rmdir(path.c_str()) : unlink(path.c_str())) == 0;
+            if (!removed)
+                NoteSystemError();
+        }
+        if (!removed)
+        {
+            // What it holds could not be listed either: that may be why.
+            const auto unlisted = m_unlisted.find(entry.path);
+            if (unlisted != m_unlisted.end() && !unlisted->second.empty())
+                m_why.push_back(unlisted->second);
+            ItemFailed((entry.isDirectory ? L"Failed to delete folder:\n" : L"Failed to delete file:\n") +
+                           shown,
+                       shown, i + 1 < entries.size());
         }
         ReportProgress(static_cast<std::int64_t>(i), i + 1 == entries.size());
     }
@@ -821,21 +946,23 @@ void CTransferJob::Move(bool remote)
     else
         mkdir(TextCodec::ToUtf8(m_destination).c_str(), 0777);
     std::int64_t index = 0;
-    for (TransferItem* item = m_list->First(false); item && !m_cancel.load();
-         item = m_list->Next(false), ++index)
+    for (TransferItem* item = m_list->First(false); item && !Stopping(); item = m_list->Next(false), ++index)
     {
         const std::wstring target = RemotePath::Join(m_destination, item->relativePath);
+        const std::wstring shown = remote ? Printable(LocalFromRemote(item->sourcePath)) : item->sourcePath;
         m_host.ItemText(remote ? LocalFromRemote(item->sourcePath) : item->sourcePath);
+        ItemWork work(*this);
+        bool moved = true;
         if (remote)
-        {
-            if (m_connection->Engine().RenameFile(item->sourcePath, target) != 0)
-                Fail();
-        }
+            moved = m_connection->Engine().RenameFile(item->sourcePath, target) == 0;
         else if (RenameNoReplace(TextCodec::ToUtf8(item->sourcePath), TextCodec::ToUtf8(target)) != 0)
         {
-            ShowSystemError(item->sourcePath);
-            Fail();
+            NoteSystemError();
+            moved = false;
         }
+        if (!moved)
+            ItemFailed((item->isDirectory ? L"Failed to move folder:\n" : L"Failed to move file:\n") + shown,
+                       shown, index + 1 < m_total);
         ReportProgress(index, index + 1 == m_total);
     }
 }

@@ -4,8 +4,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CSiteConnection;
 
@@ -43,14 +45,24 @@ public:
     // Blocks until answered.
     virtual bool AskReplace(bool isDirectory, const std::wstring& name, const std::wstring& serverText,
                             const std::wstring& localText) = 0;
+    // The first item of a job failed: may the job go on with the others? The
+    // text says which item failed and why, then asks (OK goes on, Cancel
+    // cancels the job). Blocks until answered.
+    virtual bool AskGoOn(const std::wstring& text) = 0;
     // The last call of every job.
     virtual void Ended(JobResult result) = 0;
 };
 
 // One upload, download, delete or move of a whole transfer list. Needs no
-// window: Run works on the calling thread and reports through the host; errors
-// and failures go to the platform's message boxes. Cancel may be called from
-// any thread and is seen after the current block or item.
+// window: Run works on the calling thread and reports through the host. Cancel
+// may be called from any thread and is seen after the current block or item.
+//
+// A failed item makes one text: the job's line naming it, a blank line and
+// why (the engine's and the system's texts, kept while the item is worked on
+// instead of shown). The first failure asks the host whether to go on; later
+// ones are listed in one error box at the end. A failure that ends the job
+// (a cancel, a lost connection), and a first failure with nothing left to do,
+// is shown in an error box of its own.
 class CTransferJob
 {
 public:
@@ -69,6 +81,16 @@ public:
     CTransferJob(const CTransferJob&) = delete;
     CTransferJob& operator=(const CTransferJob&) = delete;
 
+    // Later failures listed by path in the box at the end, at most.
+    static constexpr int SummaryPaths = 20;
+
+    // false: what is at the destination is replaced without a question (and
+    // without looking), as cp does.
+    void SetAskReplace(bool ask) { m_askReplace = ask; }
+    // false: the destination folder is used as it is; when it is missing the
+    // items fail instead of it being made.
+    void SetMakeDestination(bool make) { m_makeDestination = make; }
+
     JobResult Run();
     void Cancel() { m_cancel.store(true); }
     bool Cancelled() const { return m_cancel.load(); }
@@ -78,6 +100,10 @@ public:
     bool HadFailures() const { return m_failures > 0; }
     int Failures() const { return m_failures; }
     std::int64_t Total() const { return m_total; }
+    // For a signal handler that ends the process: removes the partial file of
+    // the download under way, which the job would otherwise leave behind.
+    // Async-signal-safe.
+    void RemovePartialFile() const noexcept;
 
     // "%s (%d bytes)\r\n%s" (no blank before the parenthesis when tight is
     // set): size text, bytes and the time shown as local time with "%x %X".
@@ -93,6 +119,8 @@ public:
     static std::wstring RemoteFromLocal(const std::wstring& local);
 
 private:
+    struct ItemWork;
+
     bool Prepare();
     bool AskUploadConflicts();
     bool AskDownloadConflicts();
@@ -101,18 +129,31 @@ private:
     void Delete(bool remote);
     void Move(bool remote);
 
-    bool UploadFile(const TransferItem& item, const std::wstring& target);
-    bool DownloadFile(const TransferItem& item, const std::string& targetBytes);
+    void UploadFile(const TransferItem& item, const std::wstring& target, bool moreToDo);
+    void DownloadFile(const TransferItem& item, const std::string& targetBytes, bool moreToDo);
     bool MakeRemoteFolders(const std::wstring& folder);
+    // False with the system's text noted when a level cannot be made.
     bool MakeLocalFolders(const std::string& folder);
-    // The local path of a downloaded item, or empty (after telling the user)
-    // when its name is unsafe or the path would leave the destination.
-    std::string LocalTarget(const TransferItem& item);
+    // The local path of a downloaded item, or empty when a name in it is unsafe.
+    std::string LocalTarget(const TransferItem& item) const;
     bool InsideDestination(const std::string& folder);
     std::string LocalDestination() const;
+    // The item's path below the destination as the engine sends it.
+    static std::wstring RemoteRelative(const TransferItem& item);
+    bool UsesConnection() const;
+    bool Stopping() const { return m_cancel.load() || m_stopped; }
 
     void ReportProgress(std::int64_t value, bool force);
+    // Keeps the system's text for the last error as part of why the current
+    // item failed; about names the path concerned when it is not the item's.
+    void NoteSystemError(const std::wstring& about = {});
+    // One failed item, told as the class comment says. moreToDo: items
+    // follow, so going on means something.
+    void ItemFailed(const std::wstring& line, const std::wstring& path, bool moreToDo);
+    void ShowSummary();
     void Fail() { ++m_failures; }
+    void SetPartialFile(const std::string& path) noexcept;
+    void ClearPartialFile() noexcept { m_partialSet.store(false); }
 
     CSiteConnection* m_connection;
     std::unique_ptr<CTransferList> m_list;
@@ -123,6 +164,22 @@ private:
     std::int64_t m_total = 0;
     std::int64_t m_done = 0;
     int m_failures = 0;
+    bool m_askReplace = true;
+    bool m_makeDestination = true;
+    // The connection was lost: nothing else can be done.
+    bool m_stopped = false;
+    // The first failure was shown or asked about.
+    bool m_firstFailureTold = false;
+    // Paths of the failures after the first, for the box at the end.
+    std::vector<std::wstring> m_laterFailures;
+    // Why the current item failed, besides what the engine said.
+    std::vector<std::wstring> m_why;
+    ItemWork* m_item = nullptr;
+    // Folders a delete could not list, with why.
+    std::map<std::wstring, std::wstring> m_unlisted;
+    // The partial file of the download under way, readable from a signal handler.
+    char m_partialPath[4096] = {};
+    std::atomic<bool> m_partialSet{false};
     std::chrono::steady_clock::time_point m_lastReport{};
     std::string m_destinationReal;
     std::unique_ptr<char[]> m_buffer;

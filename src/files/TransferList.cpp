@@ -3,6 +3,7 @@
 #include "RemotePath.h"
 #include "platform/TextCodec.h"
 #include "sites/SiteConnection.h"
+#include "sites/SystemErrorBox.h"
 
 #include <algorithm>
 #include <climits>
@@ -74,7 +75,7 @@ int CTransferList::Depth(const std::wstring& relativePath)
 // Appended items always land behind every item already there, so one pass in
 // list order expands folders in the same breadth-first order as restarting the
 // walk after each folder would.
-void CTransferList::ExpandRemote(const std::atomic<bool>* cancel)
+void CTransferList::ExpandRemote(const std::atomic<bool>* cancel, const UnreadableFolder& unreadable)
 {
     if (!m_connection)
         return;
@@ -82,8 +83,17 @@ void CTransferList::ExpandRemote(const std::atomic<bool>* cancel)
     {
         if (cancel && cancel->load())
             return;
-        if (m_items[i].isDirectory && !m_items[i].expanded && ExpandRemoteFolder(i))
-            m_items[i].expanded = true;
+        if (!m_items[i].isDirectory || m_items[i].expanded)
+            continue;
+        if (!unreadable)
+        {
+            m_items[i].expanded = ExpandRemoteFolder(i);
+            continue;
+        }
+        nsFTP::CFTPClient::ErrorCapture capture(m_connection->Engine());
+        m_items[i].expanded = ExpandRemoteFolder(i);
+        if (!m_items[i].expanded)
+            unreadable(m_items[i], capture.Joined());
     }
 }
 
@@ -139,14 +149,18 @@ bool CTransferList::ExpandRemoteFolder(size_t index)
     return true;
 }
 
-void CTransferList::ExpandLocal(const std::atomic<bool>* cancel)
+void CTransferList::ExpandLocal(const std::atomic<bool>* cancel, const UnreadableFolder& unreadable)
 {
     for (size_t i = 0; i < m_items.size(); ++i)
     {
         if (cancel && cancel->load())
             return;
-        if (m_items[i].isDirectory && !m_items[i].expanded && ExpandLocalFolder(i))
-            m_items[i].expanded = true;
+        if (!m_items[i].isDirectory || m_items[i].expanded)
+            continue;
+        std::wstring why;
+        m_items[i].expanded = ExpandLocalFolder(i, why);
+        if (!m_items[i].expanded && unreadable)
+            unreadable(m_items[i], why);
     }
 }
 
@@ -163,6 +177,13 @@ std::string RealPath(const std::string& path)
     return resolved ? std::string(resolved.get()) : std::string();
 }
 
+// A local name below a local folder. Unlike RemotePath::Join, a folder that
+// ends in "\" gets its separator: on Linux that is an ordinary name character.
+std::wstring LocalJoin(const std::wstring& folder, const std::wstring& name)
+{
+    return folder.empty() || folder.back() == L'/' ? folder + name : folder + L'/' + name;
+}
+
 bool IsSelfOrAncestor(const std::string& ancestor, const std::string& path)
 {
     if (ancestor.empty())
@@ -174,13 +195,16 @@ bool IsSelfOrAncestor(const std::string& ancestor, const std::string& path)
 }
 } // namespace
 
-bool CTransferList::ExpandLocalFolder(size_t index)
+bool CTransferList::ExpandLocalFolder(size_t index, std::wstring& why)
 {
     const std::wstring folder = m_items[index].sourcePath;
     const std::string folderBytes = TextCodec::ToUtf8(folder);
     std::unique_ptr<DIR, DirectoryCloser> dir(opendir(folderBytes.c_str()));
     if (!dir)
+    {
+        why = SystemErrorText(L"");
         return false;
+    }
     std::vector<std::string> names;
     while (const dirent* entry = readdir(dir.get()))
     {
@@ -197,7 +221,7 @@ bool CTransferList::ExpandLocalFolder(size_t index)
     for (const auto& name : names)
     {
         const std::wstring wideName = TextCodec::FromUtf8(name);
-        const std::wstring source = RemotePath::Join(folder, wideName);
+        const std::wstring source = LocalJoin(folder, wideName);
         const std::string sourceBytes = TextCodec::ToUtf8(source);
         struct stat info
         {
@@ -206,7 +230,7 @@ bool CTransferList::ExpandLocalFolder(size_t index)
             continue;
         const bool isDirectory = S_ISDIR(info.st_mode);
         Add(isDirectory ? 0 : static_cast<std::int64_t>(info.st_size), isDirectory,
-            RemotePath::Join(relative, wideName), source, static_cast<std::int64_t>(info.st_mtime));
+            LocalJoin(relative, wideName), source, static_cast<std::int64_t>(info.st_mtime));
         struct stat own
         {
         };

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 
 class CSiteConnection;
@@ -32,11 +33,15 @@ public:
     TransferItem* First(bool filesOnly);
     TransferItem* Next(bool filesOnly);
 
+    // Told of a folder that could not be listed, with why: the server's or
+    // the system's text, which then is shown nowhere else.
+    using UnreadableFolder = std::function<void(const TransferItem& folder, const std::wstring& why)>;
+
     // Append the contents of every folder item, recursively, listing remote
     // folders through the connection or local ones on the disk. A folder that
     // cannot be listed stays unexpanded. Stops early once cancel is set.
-    void ExpandRemote(const std::atomic<bool>* cancel = nullptr);
-    void ExpandLocal(const std::atomic<bool>* cancel = nullptr);
+    void ExpandRemote(const std::atomic<bool>* cancel = nullptr, const UnreadableFolder& unreadable = {});
+    void ExpandLocal(const std::atomic<bool>* cancel = nullptr, const UnreadableFolder& unreadable = {});
 
     CSiteConnection* Connection() const { return m_connection; }
     const std::deque<TransferItem>& Items() const { return m_items; }
@@ -49,7 +54,7 @@ private:
     TransferItem* Step(size_t index, bool filesOnly);
     static int Depth(const std::wstring& relativePath);
     bool ExpandRemoteFolder(size_t index);
-    bool ExpandLocalFolder(size_t index);
+    bool ExpandLocalFolder(size_t index, std::wstring& why);
 
     CSiteConnection* m_connection;
     std::deque<TransferItem> m_items;

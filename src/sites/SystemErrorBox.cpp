@@ -2,7 +2,7 @@
 
 #include "platform/Services.h"
 
-void ShowSystemError(const std::wstring& text)
+std::wstring SystemErrorText(const std::wstring& text)
 {
     auto& errors = platform::Services::SystemErrors();
     const int code = errors.LastError();
@@ -10,5 +10,12 @@ void ShowSystemError(const std::wstring& text)
     std::wstring message = L"Error code: " + std::to_wstring(code) + L"\n";
     if (!systemText.empty())
         message += systemText + L"\n";
-    platform::Services::ShowError(message + text);
+    if (text.empty())
+        message.pop_back();
+    return message + text;
+}
+
+void ShowSystemError(const std::wstring& text)
+{
+    platform::Services::ShowError(SystemErrorText(text));
 }

@@ -299,6 +299,7 @@ private:
     void SetRange(std::int64_t) override {}
     void Progress(std::int64_t) override {}
     bool AskReplace(bool, const std::wstring&, const std::wstring&, const std::wstring&) override { return true; }
+    bool AskGoOn(const std::wstring&) override { return true; }
     void Ended(JobResult) override {}
 };
 

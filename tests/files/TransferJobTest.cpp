@@ -3,8 +3,8 @@
 #include "platform/TextCodec.h"
 #include "sites/SiteConnection.h"
 #include "sites/SizeText.h"
-#include "support/FixtureSite.h"
 #include "support/FileBytes.h"
+#include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
 #include "support/TempFolder.h"
 #include "support/TestServices.h"
@@ -27,15 +27,15 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using platform::TextCodec;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
-using platform::TextCodec;
 
 namespace
 {
 
-// Records what a job reports and answers its questions from a script (yes
-// once the script is used up).
+// Records what a job reports and answers its questions from scripts (yes
+// once a script is used up).
 class RecordingHost : public ITransferJobHost
 {
 public:
@@ -63,6 +63,15 @@ public:
         answers.pop_front();
         return answer;
     }
+    bool AskGoOn(const std::wstring& text) override
+    {
+        goOnQuestions.push_back(text);
+        if (goOnAnswers.empty())
+            return true;
+        const bool answer = goOnAnswers.front();
+        goOnAnswers.pop_front();
+        return answer;
+    }
     void Ended(JobResult result) override
     {
         ++endedCalls;
@@ -74,6 +83,8 @@ public:
     std::int64_t range = -1;
     std::vector<Question> questions;
     std::deque<bool> answers;
+    std::vector<std::wstring> goOnQuestions;
+    std::deque<bool> goOnAnswers;
     std::function<void(std::int64_t)> onProgress;
     std::optional<JobResult> ended;
     int endedCalls = 0;
@@ -93,7 +104,8 @@ std::map<std::string, std::string> Tree(const fs::path& root)
 {
     std::map<std::string, std::string> tree;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        tree[fs::relative(entry.path(), root).string()] = entry.is_directory() ? "<dir>" : ReadFile(entry.path());
+        tree[fs::relative(entry.path(), root).string()] =
+            entry.is_directory() ? "<dir>" : ReadFile(entry.path());
     return tree;
 }
 
@@ -443,16 +455,14 @@ TEST_F(TransferJobTest, DownloadChecksTheListedSizeOnlyWhereTheListingGaveOne)
     EXPECT_FALSE(fs::exists(m_local / "a.txt"));
     EXPECT_EQ(BoxTexts().back(), L"Failed to download file:\n" + local + L"/a.txt");
 
-    // A file the server refuses to send fails too, and stops the job.
+    // A file the server refuses to send fails too.
     testing_support::Boxes().Clear();
     RecordingHost missing;
     list = std::make_unique<CTransferList>(&m_connection);
     list->Add(5, false, L"gone.txt", L"/gone.txt", 0);
-    list->Add(12, false, L"a.txt", L"/a.txt", 0);
     Run(std::move(list), local, JobKind::Download, missing);
     EXPECT_EQ(m_failures, 1);
     EXPECT_FALSE(fs::exists(m_local / "gone.txt"));
-    EXPECT_FALSE(fs::exists(m_local / "a.txt"));
 }
 
 TEST_F(TransferJobTest, ServerNamesNeverLeaveTheDestination)
@@ -488,11 +498,15 @@ TEST_F(TransferJobTest, ServerNamesNeverLeaveTheDestination)
     EXPECT_EQ(ReadFile(destination / "d" / "good.txt"), "good");
     EXPECT_EQ(std::distance(fs::directory_iterator(destination / "d"), fs::directory_iterator()), 1);
     EXPECT_EQ(m_failures, 6);
+    // The first refusal asks whether to go on; the others are listed at the end.
+    ASSERT_EQ(host.goOnQuestions.size(), 1u);
+    EXPECT_NE(host.goOnQuestions[0].find(L"cannot be used for a local file"), std::wstring::npos);
+    EXPECT_NE(host.goOnQuestions[0].find(L"/ok.txt"), std::wstring::npos);
     const auto boxes = BoxTexts();
-    ASSERT_EQ(boxes.size(), 6u);
-    EXPECT_NE(boxes[0].find(L"/ok.txt"), std::wstring::npos);
-    EXPECT_NE(boxes[4].find(L"outside the destination"), std::wstring::npos);
-    EXPECT_NE(boxes[5].find(L"/d/ctl?name.txt"), std::wstring::npos);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind(L"5 more items failed:\n", 0), 0u) << TextCodec::ToUtf8(boxes[0]);
+    EXPECT_NE(boxes[0].find(TextCodec::FromUtf8((destination / "trap").string())), std::wstring::npos);
+    EXPECT_NE(boxes[0].find(L"/d/ctl?name.txt"), std::wstring::npos);
 }
 
 TEST_F(TransferJobTest, LocalDeleteRemovesALinkButNotWhatItLeadsTo)
@@ -508,7 +522,7 @@ TEST_F(TransferJobTest, LocalDeleteRemovesALinkButNotWhatItLeadsTo)
     EXPECT_FALSE(fs::exists(m_local / "t"));
     EXPECT_EQ(ReadFile(m_local / "elsewhere" / "precious.txt"), "keep me");
 
-    // A failure is shown and the job goes on with the next item.
+    // A failure is told and the job goes on with the next item.
     WriteFile(m_local / "ro" / "locked" / "x.txt", "x");
     WriteFile(m_local / "ro" / "free.txt", "y");
     fs::permissions(m_local / "ro" / "locked", fs::perms::owner_read | fs::perms::owner_exec);
@@ -522,7 +536,9 @@ TEST_F(TransferJobTest, LocalDeleteRemovesALinkButNotWhatItLeadsTo)
         fs::permissions(m_local / "ro" / "locked", fs::perms::owner_all);
         EXPECT_GE(m_failures, 1);
         EXPECT_TRUE(fs::exists(m_local / "ro" / "locked" / "x.txt"));
-        EXPECT_EQ(BoxTexts().front().rfind(L"Error code: ", 0), 0u);
+        ASSERT_EQ(partly.goOnQuestions.size(), 1u);
+        EXPECT_EQ(partly.goOnQuestions[0].rfind(L"Failed to delete file:\n", 0), 0u);
+        EXPECT_NE(partly.goOnQuestions[0].find(L"\n\nError code: "), std::wstring::npos);
     }
     EXPECT_FALSE(fs::exists(m_local / "ro" / "free.txt"));
 }
@@ -612,4 +628,85 @@ TEST_F(TransferJobTest, ProgressComesAtMostTwentyTimesASecondAndAtTheEndOfEachFi
     EXPECT_NE(std::find(host.progress.begin(), host.progress.end(), big), host.progress.end());
     EXPECT_EQ(host.progress.back(), big + 1);
     EXPECT_EQ(fs::file_size(Remote("big.bin")), static_cast<std::uintmax_t>(big));
+}
+
+// A job against a refusing server or a failing disk asks once, with the
+// reason, and lists the other failures in one box: never a box per item.
+TEST_F(TransferJobTest, FailedItemsAskOnceWithTheReasonAndTheRestAreListedInOneBox)
+{
+    WriteFile(Remote("real.txt"), "real");
+    WriteFile(m_local / "real.txt", "real");
+    for (const bool goOn : {true, false})
+        for (const JobKind kind : {JobKind::Download, JobKind::Upload})
+        {
+            const bool down = kind == JobKind::Download;
+            SCOPED_TRACE(std::string(down ? "download" : "upload") + (goOn ? ", go on" : ", cancel"));
+            testing_support::Boxes().Clear();
+            fs::remove_all(m_local / "down");
+            fs::remove_all(Remote("up"));
+
+            // Thirty files the server does not have, or the disk cannot read, then one that works.
+            auto list = std::make_unique<CTransferList>(&m_connection);
+            std::vector<std::wstring> paths;
+            for (int i = 0; i < 30; ++i)
+            {
+                const std::wstring name = L"missing" + std::to_wstring(i);
+                const std::wstring local =
+                    TextCodec::FromUtf8(m_local.string()) + (down ? L"/down/" : L"/no/") + name;
+                list->Add(5, false, name, down ? L"/" + name : local, 0);
+                paths.push_back(local);
+            }
+            if (down)
+                list->Add(4, false, L"real.txt", L"/real.txt", 0);
+            else
+                PickLocal(*list, m_local / "real.txt");
+            RecordingHost host;
+            host.goOnAnswers = {goOn};
+            EXPECT_EQ(Run(std::move(list), down ? TextCodec::FromUtf8((m_local / "down").string()) : L"/up",
+                          kind, host),
+                      JobResult::Ok);
+
+            ASSERT_EQ(host.goOnQuestions.size(), 1u);
+            const std::wstring& question = host.goOnQuestions[0];
+            const std::wstring line = down ? L"Failed to download file:\n" : L"Failed to upload file:\n";
+            EXPECT_EQ(question.rfind(line + paths[0] + L"\n\n", 0), 0u) << TextCodec::ToUtf8(question);
+            // The server's or the system's own words.
+            EXPECT_NE(question.find(down ? L"550 " : L"No such file or directory"), std::wstring::npos);
+            EXPECT_TRUE(question.ends_with(L"\n\nDo you want to go on with the other items?"));
+            const fs::path arrived = down ? m_local / "down" / "real.txt" : Remote("up/real.txt");
+            if (goOn)
+            {
+                EXPECT_EQ(m_failures, 30);
+                std::wstring summary = L"29 more items failed:";
+                for (size_t i = 1; i <= CTransferJob::SummaryPaths; ++i)
+                    summary += L"\n" + paths[i];
+                EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{summary + L"\n..."});
+                EXPECT_EQ(ReadFile(arrived), "real");
+            }
+            else
+            {
+                // Cancel there is the job's Cancel.
+                EXPECT_EQ(m_failures, 1);
+                EXPECT_TRUE(m_cancelled);
+                EXPECT_TRUE(BoxTexts().empty()) << TextCodec::ToUtf8(BoxTexts().front());
+                EXPECT_FALSE(fs::exists(arrived));
+            }
+            EXPECT_EQ(host.endedCalls, 1);
+        }
+}
+
+// On Linux "\" is an ordinary name character, in a file's name and in a folder's.
+TEST_F(TransferJobTest, UploadedNamesKeepTheirBackslashes)
+{
+    WriteFile(m_local / "up" / "a\\b.txt", "back");
+    WriteFile(m_local / "up" / "dir\\" / "f.txt", "inside");
+    RecordingHost host;
+    auto list = std::make_unique<CTransferList>(&m_connection);
+    PickLocal(*list, m_local / "up" / "a\\b.txt");
+    PickLocal(*list, m_local / "up" / "dir\\");
+    EXPECT_EQ(Run(std::move(list), L"/dst", JobKind::Upload, host), JobResult::Ok);
+    EXPECT_EQ(m_failures, 0);
+    EXPECT_EQ(ReadFile(Remote("dst/a\\b.txt")), "back");
+    EXPECT_EQ(ReadFile(Remote("dst/dir\\/f.txt")), "inside");
+    EXPECT_FALSE(fs::exists(Remote("dst/a")));
 }

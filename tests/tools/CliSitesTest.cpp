@@ -266,6 +266,11 @@ TEST_F(CliSites, NetworkCommandsLogOnThroughAStoredSiteAndStartInItsDirectory)
     ASSERT_EQ(got.exitCode, 0) << got.err << server.Log();
     std::ifstream in(local);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "from pub");
+    // The transfer jobs start there too.
+    const fs::path tree = fs::path(m_config) / "tree";
+    const auto mirrored = Cli({"mirror-get", "--site", "Local", "inpub.txt", tree.string()});
+    ASSERT_EQ(mirrored.exitCode, 0) << mirrored.err << server.Log();
+    EXPECT_TRUE(fs::exists(tree / "inpub.txt"));
 
     const auto unknown = Cli({"ls", "--site", "Elsewhere", ""});
     EXPECT_EQ(unknown.exitCode, 1);

@@ -21,6 +21,15 @@ extern char** environ;
 namespace
 {
 
+// The download's partial file lands beside the target under a name of its own.
+bool HoldsPartialFile(const fs::path& folder)
+{
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".part")
+            return true;
+    return false;
+}
+
 class CliTransfer : public testing::TestWithParam<bool>
 {
 protected:
@@ -58,7 +67,7 @@ TEST_P(CliTransfer, FilesRoundTripByteForByte)
         const auto get = Run({"get", Url("/" + name), (local / ("back-" + name)).string()});
         ASSERT_EQ(get.exitCode, 0) << get.err;
         EXPECT_EQ(ReadFile(local / ("back-" + name)), content);
-        EXPECT_FALSE(fs::exists(local / ("back-" + name + ".part")));
+        EXPECT_FALSE(HoldsPartialFile(local.Path()));
     }
 }
 
@@ -71,7 +80,7 @@ TEST_P(CliTransfer, GetReplacesAnExistingFileOnlyWhenTheTransferSucceeded)
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_THAT(refused.err, HasSubstr("550"));
     EXPECT_EQ(ReadFile(local / "keep.txt"), "precious");
-    EXPECT_FALSE(fs::exists(local / "keep.txt.part"));
+    EXPECT_FALSE(HoldsPartialFile(local.Path()));
 
     const auto fetched = Run({"get", Url("/new.txt"), (local / "keep.txt").string()});
     ASSERT_EQ(fetched.exitCode, 0) << fetched.err;
@@ -85,7 +94,7 @@ TEST_P(CliTransfer, RefusedTransfersShowTheServerTextAndExitOne)
     EXPECT_EQ(get.exitCode, 1);
     EXPECT_THAT(get.err, HasSubstr("550"));
     EXPECT_FALSE(fs::exists(local / "out"));
-    EXPECT_FALSE(fs::exists(local / "out.part"));
+    EXPECT_FALSE(HoldsPartialFile(local.Path()));
 
     const auto put = Run({"put", (local / "a.txt").string(), Url("/no/such/folder/a.txt")});
     EXPECT_EQ(put.exitCode, 1);
@@ -96,7 +105,7 @@ TEST_P(CliTransfer, RefusedTransfersShowTheServerTextAndExitOne)
     const auto folder = Run({"get", Url("/dir"), (local / "dir-copy").string()});
     EXPECT_EQ(folder.exitCode, 1);
     EXPECT_FALSE(fs::exists(local / "dir-copy"));
-    EXPECT_FALSE(fs::exists(local / "dir-copy.part"));
+    EXPECT_FALSE(HoldsPartialFile(local.Path()));
 }
 
 TEST_P(CliTransfer, LocalProblemsStopBeforeAnythingIsSent)
@@ -114,7 +123,8 @@ TEST_P(CliTransfer, LocalProblemsStopBeforeAnythingIsSent)
     WriteFile(Root() / "r.txt", "r");
     const auto nowhere = Run({"get", Url("/r.txt"), (local / "no" / "such" / "r.txt").string()});
     EXPECT_EQ(nowhere.exitCode, 1);
-    EXPECT_THAT(nowhere.err, HasSubstr("r.txt.part"));
+    EXPECT_THAT(nowhere.err, HasSubstr("no/such"));
+    EXPECT_THAT(server.Log(), Not(HasSubstr("USER")));
 }
 
 TEST_P(CliTransfer, AnUploadThatBreaksOffLeavesNoPartialFile)
@@ -123,7 +133,7 @@ TEST_P(CliTransfer, AnUploadThatBreaksOffLeavesNoPartialFile)
     // still answers 226 for what it got.
     const auto put = Run({"put", "/proc/self/mem", Url("/cut.bin")});
     EXPECT_EQ(put.exitCode, 1);
-    EXPECT_THAT(put.err, HasSubstr("cannot read /proc/self/mem"));
+    EXPECT_THAT(put.err, HasSubstr("Failed to upload file:\n/proc/self/mem\n\nError code: 5"));
     EXPECT_FALSE(fs::exists(Root() / "cut.bin")) << server.Log();
 }
 
@@ -152,6 +162,8 @@ int InterruptedDownload(const std::string& target, int signalNumber)
         .On("USER anonymous", "230 in\r\n")
         .On("PWD", "257 \"/\"\r\n")
         .On("TYPE I", "200 binary\r\n")
+        .On("SIZE slow.bin", "213 1000000\r\n")
+        .On("TYPE I", "200 binary\r\n")
         .Passive()
         .On("RETR slow.bin", "150 here it comes\r\n")
         .Pause(std::chrono::seconds(60));
@@ -174,12 +186,12 @@ int InterruptedDownload(const std::string& target, int signalNumber)
     {
         for (const auto& line : server.Received())
             if (line.starts_with("RETR"))
-                return fs::exists(target + ".part");
+                return HoldsPartialFile(fs::path(target).parent_path());
         return false;
     };
     for (int i = 0; i < 1000 && !underWay(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_TRUE(fs::exists(target + ".part"));
+    EXPECT_TRUE(HoldsPartialFile(fs::path(target).parent_path()));
     ::kill(pid, signalNumber);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0)
@@ -197,9 +209,36 @@ TEST(CliInterrupt, AStoppedDownloadLeavesNoPartFile)
         SCOPED_TRACE(signalNumber);
         const int status = InterruptedDownload(target, signalNumber);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << status;
-        EXPECT_FALSE(fs::exists(target + ".part"));
+        EXPECT_FALSE(HoldsPartialFile(local.Path()));
         EXPECT_FALSE(fs::exists(target));
     }
+}
+
+// The server's SIZE is what the bytes must come to, whatever its final reply says.
+TEST(CliGet, AFileShorterThanTheServerSaidIsNotKept)
+{
+    testing_support::ScriptedFtpServer server;
+    server.Greet("220 hi\r\n")
+        .On("USER anonymous", "230 in\r\n")
+        .On("PWD", "257 \"/\"\r\n")
+        .On("TYPE I", "200 binary\r\n")
+        .On("SIZE short.bin", "213 10\r\n")
+        .On("TYPE I", "200 binary\r\n")
+        .Passive()
+        .On("RETR short.bin", "150 here it comes\r\n")
+        .DataSend("12345")
+        .Send("226 done\r\n")
+        .On("QUIT", "221 bye\r\n");
+    server.Start();
+    TempFolder local;
+    const auto get = Cli({"get", "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/short.bin",
+                          (local / "short.bin").string()});
+    EXPECT_EQ(get.exitCode, 1);
+    EXPECT_THAT(get.err, HasSubstr("Failed to download file:"));
+    EXPECT_FALSE(fs::exists(local / "short.bin"));
+    EXPECT_FALSE(HoldsPartialFile(local.Path()));
+    EXPECT_TRUE(server.WaitFinished());
+    EXPECT_THAT(server.Mismatches(), testing::IsEmpty());
 }
 
 // Over 4 GiB, so sizes and offsets that fit 32 bits would show. The file is

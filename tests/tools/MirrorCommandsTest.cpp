@@ -19,7 +19,8 @@ std::map<std::string, std::string> Tree(const fs::path& root)
 {
     std::map<std::string, std::string> tree;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        tree[fs::relative(entry.path(), root).string()] = entry.is_directory() ? "<dir>" : ReadFile(entry.path());
+        tree[fs::relative(entry.path(), root).string()] =
+            entry.is_directory() ? "<dir>" : ReadFile(entry.path());
     return tree;
 }
 
@@ -118,6 +119,8 @@ TEST_F(MirrorCommands, BadArgumentsAreRefusedBeforeConnecting)
              {"mirror-get", "ftp://127.0.0.1/%zz", local},
              {"mirror-get", "ftp://127.0.0.1/a%0d%0aDELE%20x", local},
              {"mirror-get", "--bogus", Url("/x"), local},
+             // A site record holds 95 characters a text: no password is cut short.
+             {"mirror-get", "ftp://u:" + std::string(96, 'p') + "@127.0.0.1/x", local},
              {"mirror-put", local},
          })
     {
@@ -126,4 +129,26 @@ TEST_F(MirrorCommands, BadArgumentsAreRefusedBeforeConnecting)
         EXPECT_NE(result.err.find("tessel-cli"), std::string::npos) << result.err;
     }
     EXPECT_EQ(m_server.Log().find("USER"), std::string::npos);
+}
+
+TEST_F(MirrorCommands, TheFirstFailureIsToldWithItsReasonAndTheOthersAreListed)
+{
+    WriteFile(Remote("t/good.txt"), "good");
+    // Links that lead nowhere cannot be fetched.
+    for (const char* name : {"a", "b", "c"})
+        fs::create_symlink("nowhere", Remote(std::string("t/") + name));
+    const auto get = Cli({"mirror-get", Url("/t"), (m_local / "down").string()});
+    EXPECT_EQ(get.exitCode, 1);
+    EXPECT_EQ(ReadFile(m_local / "down" / "t" / "good.txt"), "good");
+    // Nobody is there to answer the question, so the job goes on.
+    const std::string asked =
+        "\n\nDo you want to go on with the other items?\nGoing on: nobody is there to answer.\n";
+    EXPECT_NE(get.err.find(asked), std::string::npos) << get.err;
+    EXPECT_EQ(get.err.find("Failed to download file:"), get.err.rfind("Failed to download file:")) << get.err;
+    EXPECT_NE(get.err.find("550"), std::string::npos);
+    const size_t listed = get.err.find("error: 2 more items failed:\n");
+    ASSERT_NE(listed, std::string::npos) << get.err;
+    for (const char* name : {"/down/t/a", "/down/t/b", "/down/t/c"})
+        EXPECT_NE(get.err.find(name), std::string::npos) << name;
+    EXPECT_NE(get.err.find("tessel-cli: 3 item(s) failed"), std::string::npos);
 }

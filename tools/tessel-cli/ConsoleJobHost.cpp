@@ -1,5 +1,6 @@
 #include "ConsoleJobHost.h"
 
+#include "platform/ConsoleMessageBoxes.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
 
@@ -96,6 +97,25 @@ bool CConsoleJobHost::AskReplace(bool isDirectory, const std::wstring& name, con
     if (!std::fgets(line, sizeof line, m_in))
         return false;
     return line[0] == 'y' || line[0] == 'Y';
+}
+
+bool CConsoleJobHost::AskGoOn(const std::wstring& text)
+{
+    ++m_questions;
+    EndBarLine();
+    // The text carries the server's words: no control character reaches the terminal.
+    std::fprintf(m_err, "%s\n", platform::ConsoleMessageBoxes::TerminalText(text).c_str());
+    if (!m_in || !isatty(fileno(m_in)))
+    {
+        std::fprintf(m_err, "Going on: nobody is there to answer.\n");
+        return true;
+    }
+    std::fprintf(m_err, "Go on? [Y/n] ");
+    std::fflush(m_err);
+    char line[16] = "";
+    if (!std::fgets(line, sizeof line, m_in))
+        return true;
+    return line[0] != 'n' && line[0] != 'N';
 }
 
 void CConsoleJobHost::Ended(JobResult)

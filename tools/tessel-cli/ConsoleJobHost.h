@@ -10,7 +10,8 @@ namespace nsCli
 
 // Shows a transfer job on a terminal: a progress bar on stderr when it is a
 // terminal, replace questions answered by the command line (or asked on a
-// terminal).
+// terminal), and after the first failed item the question whether to go on,
+// asked on a terminal and otherwise answered yes.
 class CConsoleJobHost : public ITransferJobHost, public platform::IMessageBoxes
 {
 public:
@@ -28,6 +29,7 @@ public:
     void Progress(std::int64_t value) override;
     bool AskReplace(bool isDirectory, const std::wstring& name, const std::wstring& serverText,
                     const std::wstring& localText) override;
+    bool AskGoOn(const std::wstring& text) override;
     void Ended(JobResult result) override;
     // Error boxes of the job start on a line of their own, then go to the
     // boxes that were installed before.

@@ -2,6 +2,7 @@
 
 #include "CommandRegistry.h"
 #include "FtpUrl.h"
+#include "sites/SiteConnection.h"
 
 namespace nsCli
 {
@@ -23,12 +24,13 @@ int CFtpSiteCommand::Run(const std::vector<std::string>& args, CommandIo& io)
         Fail(io, "the SITE text is empty or holds a line break");
         return 1;
     }
-    auto client = LogOn(call.target);
-    if (!client)
+    auto connection = LogOn(call.target);
+    if (!connection)
         return 1;
-    if (!call.target.path.empty() && client->ChangeDirectory(call.target.path) != 0)
+    auto& engine = connection->Engine();
+    if (!call.target.path.empty() && engine.ChangeDirectory(call.target.path) != 0)
         return 1;
-    return client->SiteCommand(text) == 0 ? 0 : 1;
+    return engine.SiteCommand(text) == 0 ? 0 : 1;
 }
 
 } // namespace nsCli

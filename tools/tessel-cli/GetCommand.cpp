@@ -1,17 +1,16 @@
 #include "GetCommand.h"
 
 #include "CommandRegistry.h"
-#include "LocalFile.h"
-
+#include "files/TransferList.h"
 #include "platform/TextCodec.h"
+#include "sites/SiteConnection.h"
 
 #include <cerrno>
-#include <csignal>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
-#include <memory>
 #include <sys/stat.h>
-#include <unistd.h>
+
+using platform::TextCodec;
 
 namespace nsCli
 {
@@ -20,73 +19,28 @@ namespace
 {
 CommandRegistration<CGetCommand> registration;
 
-// The part file of the download under way, for the signal handler: Ctrl-C
-// or a kill must not leave it behind either.
-char g_partPath[4096];
-volatile std::sig_atomic_t g_partActive = 0;
-
-extern "C" void RemovePartAndStop(int signalNumber)
+// The size the server gives for the file, so that the job can tell a whole
+// file from a cut one; -1 when it gives none. SIZE counts bytes only in image
+// type, which the download uses anyway.
+std::int64_t RemoteSize(nsFTP::CFTPClient& engine, const std::wstring& path)
 {
-    if (g_partActive)
-        ::unlink(g_partPath);
-    ::signal(signalNumber, SIG_DFL);
-    ::raise(signalNumber);
+    nsFTP::CFTPClient::ErrorCapture quiet(engine);
+    nsFTP::Reply reply;
+    if (engine.SetRepresentation({nsFTP::Representation::Image, nsFTP::Representation::NonPrint}) != 0 ||
+        !engine.Execute(L"SIZE " + path, reply, false) || reply.Code() != L"213")
+        return -1;
+    const std::string text = TextCodec::ToLatin1(reply.text.substr(std::min<size_t>(4, reply.text.size())));
+    std::int64_t size = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
+    const bool whole = end == text.data() + text.size() || *end == '\r' || *end == '\n' || *end == ' ';
+    return error == std::errc() && whole && size >= 0 ? size : -1;
 }
 
-// Watches the part file from before it is created until it is renamed or removed.
-struct PartFileWatch
+bool IsUtf8(const std::string& bytes)
 {
-    explicit PartFileWatch(const std::string& part)
-    {
-        if (part.size() >= sizeof g_partPath)
-            return;
-        std::memcpy(g_partPath, part.c_str(), part.size() + 1);
-        g_partActive = 1;
-        struct sigaction action
-        {
-        };
-        action.sa_handler = RemovePartAndStop;
-        sigemptyset(&action.sa_mask);
-        for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-            ::sigaction(signalNumber, &action, nullptr);
-    }
-    ~PartFileWatch() { g_partActive = 0; }
-    PartFileWatch(const PartFileWatch&) = delete;
-    PartFileWatch& operator=(const PartFileWatch&) = delete;
-};
+    return TextCodec::ToUtf8(TextCodec::FromUtf8(bytes)) == bytes;
+}
 } // namespace
-
-bool CGetCommand::Download(const NetworkCall& call, CLocalFile& local, CommandIo& io) const
-{
-    auto client = LogOn(call.target);
-    if (!client)
-        return false;
-    auto data = client->OpenTransfer(call.target.path, call.target.passive, false);
-    if (!data)
-        return false;
-    auto buffer = std::make_unique_for_overwrite<char[]>(ChunkSize);
-    bool moved = true;
-    for (;;)
-    {
-        int count = 0;
-        if (!client->ReadTransferChunk(*data, buffer.get(), ChunkSize, count))
-        {
-            moved = false;
-            break;
-        }
-        if (count == 0)
-            break;
-        if (!local.WriteAll(buffer.get(), static_cast<size_t>(count)))
-        {
-            Fail(io, local.Error());
-            ResetOnClose(*data);
-            moved = false;
-            break;
-        }
-    }
-    const bool closed = client->CloseTransfer(std::move(data));
-    return moved && closed;
-}
 
 int CGetCommand::Run(const std::vector<std::string>& args, CommandIo& io)
 {
@@ -94,52 +48,67 @@ int CGetCommand::Run(const std::vector<std::string>& args, CommandIo& io)
     int exitCode = 1;
     if (!ParseCall(args, {2, 0, true}, io, call, exitCode))
         return exitCode;
-    if (call.target.path.back() == L'/')
+    const std::wstring& path = call.target.path;
+    if (path.back() == L'/')
     {
         Fail(io, "the URL names a folder; name the file to download");
         return 1;
     }
-    std::string file = call.positional[1];
+    const std::string& file = call.positional[1];
     if (file.empty())
     {
         Fail(io, "name the local file");
         return 1;
     }
+    // The folder the file lands in, and its name there as bytes.
+    std::string folder;
+    std::string name;
     struct stat status
     {
     };
     if (::stat(file.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
     {
-        // Into a folder under the remote name; a name of its own cannot leave it.
-        const std::wstring& path = call.target.path;
-        const std::string name = platform::TextCodec::ToUtf8(path.substr(path.find_last_of(L'/') + 1));
+        // Under the remote name as typed; a name of its own cannot leave the folder.
+        folder = file;
+        name = TextCodec::ToUtf8(path.substr(path.find_last_of(L'/') + 1));
         if (name == "." || name == "..")
         {
             Fail(io, "name the local file: the remote path ends in " + name);
             return 1;
         }
-        file += (file.back() == '/' ? "" : "/") + name;
     }
-    const std::string part = file + ".part";
-    PartFileWatch watch(part);
-    CLocalFile local;
-    if (!local.Create(part))
+    else
     {
-        Fail(io, local.Error());
+        const size_t slash = file.rfind('/');
+        folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+        name = file.substr(slash == std::string::npos ? 0 : slash + 1);
+        if (name.empty())
+        {
+            Fail(io, "cannot write into " + file + ": " + std::strerror(ENOENT));
+            return 1;
+        }
+    }
+    // Local problems stop the command before it connects.
+    if (!IsUtf8(folder))
+    {
+        Fail(io, "the local folder " + folder + " is not named in UTF-8");
         return 1;
     }
-    const bool downloaded = Download(call, local, io);
-    const bool closed = local.Close();
-    if (!closed)
-        Fail(io, local.Error());
-    if (downloaded && closed)
+    const bool found = ::stat(folder.c_str(), &status) == 0;
+    if (!found || !S_ISDIR(status.st_mode))
     {
-        if (::rename(part.c_str(), file.c_str()) == 0)
-            return 0;
-        Fail(io, "cannot rename " + part + " to " + file + ": " + std::strerror(errno));
+        Fail(io, "cannot write into " + folder + ": " + std::strerror(found ? ENOTDIR : errno));
+        return 1;
     }
-    ::unlink(part.c_str());
-    return 1;
+
+    auto connection = LogOn(call.target);
+    if (!connection)
+        return 1;
+    auto list = std::make_unique<CTransferList>(connection.get());
+    // The item's path below the destination is taken byte for byte as the local name.
+    list->Add(RemoteSize(connection->Engine(), path), false, TextCodec::FromLatin1(name), path, 0);
+    return RunJob(connection.get(), std::move(list), TextCodec::FromUtf8(folder), JobKind::Download,
+                  CConsoleJobHost::Replace::Always, io, true);
 }
 
 } // namespace nsCli

@@ -33,6 +33,16 @@ extern "C" void CancelRunningJob(int)
         job->Cancel();
 }
 
+// A signal that ends the process at once must not leave the partial file of
+// a download behind.
+extern "C" void RemovePartialFileAndEnd(int signalNumber)
+{
+    if (CTransferJob* job = g_runningJob.load())
+        job->RemovePartialFile();
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
 void AddRecord(CTransferList& list, const nsFTP::CFTPFileStatus& record, const std::wstring& folder)
 {
     const bool isLink = !record.Attributes.empty() && record.Attributes[0] == L'l';
@@ -89,42 +99,14 @@ bool CJobCommand::TakeRecursive(std::vector<std::string>& args)
     return recursive;
 }
 
-bool CJobCommand::Connect(CSiteConnection& connection, const CLogonTarget& target, CommandIo& io)
-{
-    const auto& logon = target.record;
-    SiteRecord site;
-    site.Initialise();
-    site.SetHost(logon.host);
-    site.SetPort(logon.port);
-    site.SetAnonymous(0);
-    site.SetLogin(logon.user);
-    site.SetPassword(logon.password);
-    site.SetPassive(target.passive ? 1 : 0);
-    site.SetTimeout(static_cast<int>(target.timeout));
-    site.SetKeepAlive(0);
-    site.SetProxyMode(logon.FirewallType);
-    if (logon.FirewallType != 0)
-    {
-        site.SetProxyHost(logon.firewallHost);
-        site.SetProxyPort(logon.firewallPort);
-        site.SetProxyUser(logon.firewallUser);
-        site.SetProxyPassword(logon.firewallPassword);
-    }
-    if (connection.Connect(site))
-        return true;
-    std::fprintf(io.err, "tessel-cli: could not log on to %s:%d\n", TextCodec::ToUtf8(logon.host).c_str(),
-                 static_cast<int>(logon.port));
-    return false;
-}
-
 std::wstring CJobCommand::Absolute(CSiteConnection& connection, const std::wstring& path)
 {
     if (!path.empty() && path[0] == L'/')
         return path;
-    const std::wstring home = connection.HomeDirectory();
-    if (home.empty())
+    const std::wstring start = connection.CurrentDirectory();
+    if (start.empty())
         return path;
-    return path.empty() ? RemotePath::Join(home, L"") : RemotePath::Join(home, path);
+    return RemotePath::Join(start, path);
 }
 
 bool CJobCommand::PickRemote(CSiteConnection& connection, const std::wstring& path, CTransferList& list,
@@ -195,27 +177,39 @@ bool CJobCommand::PickLocal(const std::string& path, CTransferList& list, Comman
 
 int CJobCommand::RunJob(CSiteConnection* connection, std::unique_ptr<CTransferList> list,
                         const std::wstring& destination, JobKind kind, CConsoleJobHost::Replace replace,
-                        CommandIo& io) const
+                        CommandIo& io, bool copyOneFile) const
 {
     // Times in the replace questions read as the user's locale writes them.
     std::setlocale(LC_TIME, "");
     CConsoleJobHost host(kind, replace, io.in, io.err, isatty(fileno(io.err)) != 0);
     CTransferJob job(connection, std::move(list), destination, kind, host);
+    if (copyOneFile)
+    {
+        job.SetAskReplace(false);
+        job.SetMakeDestination(false);
+    }
     g_runningJob.store(&job);
-    struct sigaction action
+    // One file ends at Ctrl+C at once, as cp does; a tree stops after the current block.
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction previous[3] = {};
+    for (int i = 0; i < 3; ++i)
     {
-    };
-    struct sigaction previous
-    {
-    };
-    action.sa_handler = CancelRunningJob;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous);
+        struct sigaction action
+        {
+        };
+        action.sa_handler = signals[i] == SIGINT && !copyOneFile ? CancelRunningJob : RemovePartialFileAndEnd;
+        sigemptyset(&action.sa_mask);
+        sigaction(signals[i], &action, &previous[i]);
+    }
     platform::Services::SetMessageBoxes(&host);
     const JobResult result = job.Run();
     platform::Services::SetMessageBoxes(&host.PreviousBoxes());
-    sigaction(SIGINT, &previous, nullptr);
+    for (int i = 0; i < 3; ++i)
+        sigaction(signals[i], &previous[i], nullptr);
     g_runningJob.store(nullptr);
+    // The one file's failure has said all there is to say.
+    if (copyOneFile)
+        return result == JobResult::Ok && !job.Cancelled() && !job.HadFailures() ? 0 : 1;
     if (result == JobResult::Cancel)
     {
         std::fprintf(io.err, "tessel-cli: nothing done\n");

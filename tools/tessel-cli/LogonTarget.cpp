@@ -2,47 +2,53 @@
 
 #include "FtpUrl.h"
 #include "NetworkOptions.h"
-#include "sites/SiteConnection.h"
 
 namespace nsCli
 {
 
-CLogonTarget CLogonTarget::FromUrl(const CFtpUrl& url, const CNetworkOptions& options)
+bool CLogonTarget::FromUrl(const CFtpUrl& url, const CNetworkOptions& options, CLogonTarget& target,
+                           std::string& error)
 {
-    CLogonTarget target;
-    target.record.host = url.host;
-    target.record.port = url.port;
-    if (url.hasUser)
+    SiteRecord& site = target.site;
+    site.Initialise();
+    site.SetHost(url.host);
+    site.SetPort(url.port);
+    site.SetLogin(url.hasUser ? url.user : L"anonymous");
+    // Servers that want an address as the anonymous password accept this form.
+    site.SetPassword(url.hasUser ? url.password : L"tessel@");
+    site.SetPassive(options.passive ? 1 : 0);
+    site.SetTimeout(static_cast<int>(options.timeout));
+    site.SetKeepAlive(0);
+    site.SetProxyMode(options.proxyMode);
+    if (options.proxyMode != 0)
     {
-        target.record.user = url.user;
-        target.record.password = url.password;
+        site.SetProxyHost(options.proxyHost);
+        site.SetProxyPort(options.proxyPort);
+        site.SetProxyUser(options.proxyUser);
+        site.SetProxyPassword(options.proxyPassword);
     }
-    else
+    // A site record holds 95 characters a text; a cut password would only
+    // fail the logon later, and less clearly.
+    const bool fits = site.Host() == url.host && site.Login() == (url.hasUser ? url.user : L"anonymous") &&
+                      (!url.hasUser || site.Password() == url.password) &&
+                      (options.proxyMode == 0 ||
+                       (site.ProxyHost() == options.proxyHost && site.ProxyUser() == options.proxyUser &&
+                        site.ProxyPassword() == options.proxyPassword));
+    if (!fits)
     {
-        target.record.user = L"anonymous";
-        // Servers that want an address as the anonymous password accept this form.
-        target.record.password = L"tessel@";
+        error = "a host, user or password is longer than " + std::to_string(SiteRecord::MaxTextLength) +
+                " characters";
+        return false;
     }
-    target.record.FirewallType = options.proxyMode;
-    target.record.firewallHost = options.proxyHost;
-    target.record.firewallPort = options.proxyPort;
-    target.record.firewallUser = options.proxyUser;
-    target.record.firewallPassword = options.proxyPassword;
-    target.passive = options.passive;
-    target.timeout = options.timeout;
     target.path = url.path;
-    return target;
+    return true;
 }
 
 CLogonTarget CLogonTarget::FromSite(const SiteRecord& site, const std::wstring& path)
 {
     CLogonTarget target;
-    target.record = CSiteConnection::LogonFor(site);
-    target.passive = site.Passive() != 0;
-    target.timeout = CSiteConnection::TimeoutFor(site);
+    target.site = site;
     target.path = path;
-    target.fromSite = true;
-    target.initialDirectory = site.Directory();
     return target;
 }
 

@@ -1,9 +1,7 @@
 #pragma once
-#include "ftp/LogonRecord.h"
+#include "sites/SiteRecord.h"
 
 #include <string>
-
-class SiteRecord;
 
 namespace nsCli
 {
@@ -11,24 +9,21 @@ namespace nsCli
 class CFtpUrl;
 class CNetworkOptions;
 
-// Where a network command logs on and what it works on: the logon record,
-// the data connection mode, the timeout and the remote path. Every way of
-// naming a server (a URL today) ends here, so the commands need not care.
+// Where a network command logs on and what it works on: a site (a stored one,
+// or one made from the URL and the options) and the remote path. Every way of
+// naming a server ends here, and every command logs on to it as the programs
+// log on to a site.
 class CLogonTarget
 {
 public:
-    nsFTP::CLogonRecord record;
-    bool passive = true;
-    unsigned timeout = 30;
+    SiteRecord site;
     std::wstring path;
-    // Set for a stored site: after the logon the command starts in this
-    // folder, taken relative to the server's home as the programs take it.
-    bool fromSite = false;
-    std::wstring initialDirectory;
 
     // Anonymous (with a mail-style password) when the URL names no user.
-    static CLogonTarget FromUrl(const CFtpUrl& url, const CNetworkOptions& options);
-    // The logon the programs make for the site, and a path as typed.
+    // False with a one-line reason when a text does not fit a site record.
+    static bool FromUrl(const CFtpUrl& url, const CNetworkOptions& options, CLogonTarget& target,
+                        std::string& error);
+    // The stored site, and a path as typed.
     static CLogonTarget FromSite(const SiteRecord& site, const std::wstring& path);
 };
 

@@ -2,6 +2,7 @@
 
 #include "CommandRegistry.h"
 #include "FileStatusJson.h"
+#include "sites/SiteConnection.h"
 
 namespace nsCli
 {
@@ -15,11 +16,11 @@ int CLsCommand::Run(const std::vector<std::string>& args, CommandIo& io)
 {
     NetworkCall call;
     int exitCode = 1;
-    auto client = ParseAndLogOn(args, {1, 0, false}, io, call, exitCode);
-    if (!client)
+    auto connection = ParseAndLogOn(args, {1, 0, false}, io, call, exitCode);
+    if (!connection)
         return exitCode;
     std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> entries;
-    if (!client->ListDirectory(call.target.path, entries, call.target.passive))
+    if (!connection->List(call.target.path, entries))
         return 1;
     CJsonLineWriter json(io.out);
     for (const auto& entry : entries)

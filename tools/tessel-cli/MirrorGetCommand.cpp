@@ -23,13 +23,13 @@ public:
         int exitCode = 1;
         if (!ParseCall(rest, {2, 0, false}, io, call, exitCode))
             return exitCode;
-        CSiteConnection connection;
-        if (!Connect(connection, call.target, io))
+        auto connection = LogOn(call.target);
+        if (!connection)
             return 1;
-        auto list = std::make_unique<CTransferList>(&connection);
-        if (!PickRemote(connection, Absolute(connection, call.target.path), *list, io))
+        auto list = std::make_unique<CTransferList>(connection.get());
+        if (!PickRemote(*connection, Absolute(*connection, call.target.path), *list, io))
             return 1;
-        return RunJob(&connection, std::move(list), platform::TextCodec::FromUtf8(call.positional[1]),
+        return RunJob(connection.get(), std::move(list), platform::TextCodec::FromUtf8(call.positional[1]),
                       JobKind::Download, replace, io);
     }
 };

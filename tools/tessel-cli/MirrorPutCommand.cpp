@@ -25,11 +25,11 @@ public:
         auto list = std::make_unique<CTransferList>();
         if (!PickLocal(call.positional[0], *list, io))
             return 1;
-        CSiteConnection connection;
-        if (!Connect(connection, call.target, io))
+        auto connection = LogOn(call.target);
+        if (!connection)
             return 1;
-        return RunJob(&connection, std::move(list), Absolute(connection, call.target.path), JobKind::Upload,
-                      replace, io);
+        return RunJob(connection.get(), std::move(list), Absolute(*connection, call.target.path),
+                      JobKind::Upload, replace, io);
     }
 };
 

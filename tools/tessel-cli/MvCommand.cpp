@@ -25,31 +25,32 @@ int CMvCommand::Run(const std::vector<std::string>& args, CommandIo& io)
         Fail(io, "the new path is empty or holds a line break");
         return 1;
     }
-    CSiteConnection connection;
-    if (!Connect(connection, call.target, io))
+    auto connection = LogOn(call.target);
+    if (!connection)
         return 1;
-    auto& engine = connection.Engine();
+    auto& engine = connection->Engine();
     // Into an existing folder, as mv does; quietly, since a new name is no folder.
-    const std::wstring home = connection.HomeDirectory();
+    const std::wstring start = connection->CurrentDirectory();
+    std::wstring source = Absolute(*connection, call.target.path);
+    const std::wstring into = Absolute(*connection, to);
     nsFTP::Reply reply;
     bool intoFolder = false;
-    if (!home.empty() && engine.Execute(L"CWD " + to, reply, false) && reply.IsPositive())
+    if (!start.empty() && engine.Execute(L"CWD " + to, reply, false) && reply.IsPositive())
     {
         intoFolder = true;
         // Back where relative paths start.
-        engine.Execute(L"CWD " + home, reply, false);
+        engine.Execute(L"CWD " + start, reply, false);
     }
     if (!intoFolder)
         return engine.RenameFile(call.target.path, to) == 0 ? 0 : 1;
 
-    std::wstring source = Absolute(connection, call.target.path);
     while (source.size() > 1 && source.back() == L'/')
         source.pop_back();
     const std::wstring name = source.substr(source.rfind(L'/') + 1);
-    auto list = std::make_unique<CTransferList>(&connection);
+    auto list = std::make_unique<CTransferList>(connection.get());
     list->Add(0, false, name, source, 0);
-    return RunJob(&connection, std::move(list), Absolute(connection, to), JobKind::RemoteMove,
-                  CConsoleJobHost::Replace::Ask, io);
+    return RunJob(connection.get(), std::move(list), into, JobKind::RemoteMove, CConsoleJobHost::Replace::Ask,
+                  io);
 }
 
 } // namespace nsCli

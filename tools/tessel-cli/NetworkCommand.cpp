@@ -7,10 +7,6 @@
 #include "sites/SiteConnection.h"
 #include "sites/SiteRecord.h"
 
-#include "socket/BlockingSocket.h"
-
-#include <sys/socket.h>
-
 namespace nsCli
 {
 
@@ -71,9 +67,8 @@ bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shap
             error = "bad URL: " + error;
         else if (shape.needsPath && (url.path.empty() || url.path == L"/" || url.path == L"."))
             error = "the URL names no remote file or folder";
-        else
+        else if (CLogonTarget::FromUrl(url, options, call.target, error))
         {
-            call.target = CLogonTarget::FromUrl(url, options);
             call.positional = std::move(positional);
             return true;
         }
@@ -85,42 +80,24 @@ bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shap
     return false;
 }
 
-std::unique_ptr<nsFTP::CFTPClient> CNetworkCommand::LogOn(const CLogonTarget& target)
+std::unique_ptr<CSiteConnection> CNetworkCommand::LogOn(const CLogonTarget& target)
 {
-    auto client = std::make_unique<nsFTP::CFTPClient>(std::make_unique<nsSocket::CBlockingSocket>());
-    if (!client->LogOn(target.record, target.timeout))
+    auto connection = std::make_unique<CSiteConnection>();
+    if (!connection->Connect(target.site))
         return nullptr;
-    if (target.fromSite)
-    {
-        // As the Site Manager leaves a site: in its directory, or at home
-        // when the server refuses that.
-        std::wstring home;
-        if (client->CurrentDirectory(home) != 0)
-            home.clear();
-        const std::wstring folder = CSiteConnection::InitialDirectoryTarget(home, target.initialDirectory);
-        if (!folder.empty() && client->ChangeDirectory(folder) != 0 && !home.empty() && client->IsConnected())
-            client->ChangeDirectory(home);
-    }
-    return client;
+    connection->GoToInitialDirectory(target.site.Directory());
+    return connection;
 }
 
-std::unique_ptr<nsFTP::CFTPClient> CNetworkCommand::ParseAndLogOn(const std::vector<std::string>& args,
-                                                                  Shape shape, CommandIo& io, NetworkCall& call,
-                                                                  int& exitCode) const
+std::unique_ptr<CSiteConnection> CNetworkCommand::ParseAndLogOn(const std::vector<std::string>& args,
+                                                                Shape shape, CommandIo& io, NetworkCall& call,
+                                                                int& exitCode) const
 {
     exitCode = 1;
     if (!ParseCall(args, shape, io, call, exitCode))
         return nullptr;
     exitCode = 1;
     return LogOn(call.target);
-}
-
-void CNetworkCommand::ResetOnClose(nsSocket::IBlockingSocket& dataSocket)
-{
-    if (!dataSocket.HasHandle())
-        return;
-    const linger abortive{1, 0};
-    ::setsockopt(dataSocket.Handle(), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
 }
 
 } // namespace nsCli

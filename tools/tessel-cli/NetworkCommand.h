@@ -2,11 +2,11 @@
 #include "ICommand.h"
 #include "LogonTarget.h"
 
-#include "ftp/FTPClient.h"
-
 #include <memory>
 #include <string>
 #include <vector>
+
+class CSiteConnection;
 
 namespace nsCli
 {
@@ -36,17 +36,13 @@ protected:
     bool ParseCall(const std::vector<std::string>& args, Shape shape, CommandIo& io, NetworkCall& call,
                    int& exitCode) const;
     void Fail(CommandIo& io, const std::string& text) const;
-    // Logs on; null when that failed (the engine has said why on stderr).
-    static std::unique_ptr<nsFTP::CFTPClient> LogOn(const CLogonTarget& target);
+    // Logs on to the target's site and goes to its folder, as the programs
+    // do; the command's paths start there. Null when the logon failed (the
+    // engine has said why on stderr).
+    static std::unique_ptr<CSiteConnection> LogOn(const CLogonTarget& target);
     // ParseCall, then LogOn: null when either failed, with the exit code in `exitCode`.
-    std::unique_ptr<nsFTP::CFTPClient> ParseAndLogOn(const std::vector<std::string>& args, Shape shape,
-                                                     CommandIo& io, NetworkCall& call, int& exitCode) const;
-    // Makes closing the data connection a reset, so the server does not take
-    // a transfer we gave up on for a complete one.
-    static void ResetOnClose(nsSocket::IBlockingSocket& dataSocket);
-
-    // Bytes moved per chunk of a transfer.
-    static constexpr int ChunkSize = 1 << 20;
+    std::unique_ptr<CSiteConnection> ParseAndLogOn(const std::vector<std::string>& args, Shape shape,
+                                                   CommandIo& io, NetworkCall& call, int& exitCode) const;
 };
 
 } // namespace nsCli

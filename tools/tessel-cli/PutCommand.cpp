@@ -2,9 +2,15 @@
 
 #include "CommandRegistry.h"
 #include "FtpUrl.h"
-#include "LocalFile.h"
+#include "files/TransferList.h"
+#include "platform/TextCodec.h"
+#include "sites/SiteConnection.h"
 
-#include <memory>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+using platform::TextCodec;
 
 namespace nsCli
 {
@@ -14,50 +20,6 @@ namespace
 CommandRegistration<CPutCommand> registration;
 }
 
-bool CPutCommand::Upload(const NetworkCall& call, CLocalFile& local, CommandIo& io) const
-{
-    auto client = LogOn(call.target);
-    if (!client)
-        return false;
-    auto data = client->OpenTransfer(call.target.path, call.target.passive, true);
-    if (!data)
-        return false;
-    auto buffer = std::make_unique_for_overwrite<char[]>(ChunkSize);
-    bool moved = true;
-    for (;;)
-    {
-        const ssize_t got = local.Read(buffer.get(), ChunkSize);
-        if (got < 0)
-        {
-            Fail(io, local.Error());
-            // A plain close, though the server takes the file for complete: a
-            // reset that reaches it before it has taken the data connection can
-            // leave it without an answer, and then nothing could remove the file.
-            moved = false;
-            break;
-        }
-        if (got == 0)
-            break;
-        int sent = 0;
-        if (!client->WriteTransferChunk(*data, buffer.get(), static_cast<int>(got), sent))
-        {
-            moved = false;
-            break;
-        }
-    }
-    const bool closed = client->CloseTransfer(std::move(data));
-    if (moved && closed)
-        return true;
-    // Some servers keep what arrived and even report it complete; a cut file
-    // under the full name would pass for the real one.
-    if (client->IsConnected())
-    {
-        Fail(io, "the upload did not complete; removing the partial file from the server");
-        client->DeleteFile(call.target.path);
-    }
-    return false;
-}
-
 int CPutCommand::Run(const std::vector<std::string>& args, CommandIo& io)
 {
     NetworkCall call;
@@ -65,30 +27,60 @@ int CPutCommand::Run(const std::vector<std::string>& args, CommandIo& io)
     if (!ParseCall(args, {2, 1, false}, io, call, exitCode))
         return exitCode;
     const std::string& file = call.positional[0];
-    std::wstring& path = call.target.path;
+    const std::wstring& path = call.target.path;
+    const size_t slash = file.find_last_of('/');
+    const std::string localName = slash == std::string::npos ? file : file.substr(slash + 1);
+    // The remote folder, and the file's name there unless it keeps its local one.
+    std::wstring folder = path;
+    std::wstring remoteName;
     if (path.empty() || path.back() == L'/')
     {
-        const size_t slash = file.find_last_of('/');
-        const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
-        if (name.empty() || name == "." || name == "..")
+        if (localName.empty() || localName == "." || localName == "..")
         {
             Fail(io, "name the remote file: " + file + " has no file name of its own");
             return 1;
         }
-        path += CFtpUrl::EngineText(name);
-        if (!CFtpUrl::IsSafeText(path))
+        if (localName.find_first_of("\r\n") != std::string::npos)
         {
             Fail(io, "the file name holds a line break");
             return 1;
         }
     }
-    CLocalFile local;
-    if (!local.OpenForReading(file))
+    else
     {
-        Fail(io, local.Error());
+        const size_t at = path.rfind(L'/');
+        folder = at == std::wstring::npos ? L"" : path.substr(0, at + 1);
+        remoteName = path.substr(at == std::wstring::npos ? 0 : at + 1);
+    }
+    if (TextCodec::ToUtf8(TextCodec::FromUtf8(file)) != file)
+    {
+        Fail(io, "the local path " + file + " is not named in UTF-8");
         return 1;
     }
-    return Upload(call, local, io) ? 0 : 1;
+    // Local problems stop the command before it connects.
+    struct stat status
+    {
+    };
+    if (::stat(file.c_str(), &status) != 0)
+    {
+        Fail(io, "cannot open " + file + ": " + std::strerror(errno));
+        return 1;
+    }
+    if (S_ISDIR(status.st_mode))
+    {
+        Fail(io, "cannot send " + file + ": " + std::strerror(EISDIR));
+        return 1;
+    }
+
+    auto connection = LogOn(call.target);
+    if (!connection)
+        return 1;
+    auto list = std::make_unique<CTransferList>(connection.get());
+    list->Add(static_cast<std::int64_t>(status.st_size), false, TextCodec::FromUtf8(localName),
+              TextCodec::FromUtf8(file), static_cast<std::int64_t>(status.st_mtime));
+    list->LastAdded().remoteName = remoteName;
+    return RunJob(connection.get(), std::move(list), Absolute(*connection, folder), JobKind::Upload,
+                  CConsoleJobHost::Replace::Always, io, true);
 }
 
 } // namespace nsCli

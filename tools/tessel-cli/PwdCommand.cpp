@@ -2,6 +2,7 @@
 
 #include "CommandRegistry.h"
 #include "platform/TextCodec.h"
+#include "sites/SiteConnection.h"
 
 namespace nsCli
 {
@@ -15,13 +16,14 @@ int CPwdCommand::Run(const std::vector<std::string>& args, CommandIo& io)
 {
     NetworkCall call;
     int exitCode = 1;
-    auto client = ParseAndLogOn(args, {1, 0, false}, io, call, exitCode);
-    if (!client)
+    auto connection = ParseAndLogOn(args, {1, 0, false}, io, call, exitCode);
+    if (!connection)
         return exitCode;
-    if (!call.target.path.empty() && client->ChangeDirectory(call.target.path) != 0)
+    auto& engine = connection->Engine();
+    if (!call.target.path.empty() && engine.ChangeDirectory(call.target.path) != 0)
         return 1;
     std::wstring directory;
-    if (client->CurrentDirectory(directory) != 0)
+    if (engine.CurrentDirectory(directory) != 0)
         return 1;
     // One reply line holds no line break, but it may hold other control
     // characters, which would reach the terminal.

@@ -20,21 +20,16 @@ int CRmCommand::Run(const std::vector<std::string>& args, CommandIo& io)
     int exitCode = 1;
     if (!ParseCall(rest, {1, 0, true}, io, call, exitCode))
         return exitCode;
+    auto connection = LogOn(call.target);
+    if (!connection)
+        return 1;
     if (!recursive)
-    {
-        auto client = LogOn(call.target);
-        if (!client)
-            return 1;
-        return client->DeleteFile(call.target.path) == 0 ? 0 : 1;
-    }
-    CSiteConnection connection;
-    if (!Connect(connection, call.target, io))
+        return connection->Engine().DeleteFile(call.target.path) == 0 ? 0 : 1;
+    auto list = std::make_unique<CTransferList>(connection.get());
+    if (!PickRemote(*connection, Absolute(*connection, call.target.path), *list, io))
         return 1;
-    auto list = std::make_unique<CTransferList>(&connection);
-    if (!PickRemote(connection, Absolute(connection, call.target.path), *list, io))
-        return 1;
-    return RunJob(&connection, std::move(list), L"", JobKind::RemoteDelete, CConsoleJobHost::Replace::Ask,
-                  io);
+    return RunJob(connection.get(), std::move(list), L"", JobKind::RemoteDelete,
+                  CConsoleJobHost::Replace::Ask, io);
 }
 
 } // namespace nsCli

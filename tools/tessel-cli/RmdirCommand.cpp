@@ -1,6 +1,7 @@
 #include "RmdirCommand.h"
 
 #include "CommandRegistry.h"
+#include "sites/SiteConnection.h"
 
 namespace nsCli
 {
@@ -14,10 +15,10 @@ int CRmdirCommand::Run(const std::vector<std::string>& args, CommandIo& io)
 {
     NetworkCall call;
     int exitCode = 1;
-    auto client = ParseAndLogOn(args, {1, 0, true}, io, call, exitCode);
-    if (!client)
+    auto connection = ParseAndLogOn(args, {1, 0, true}, io, call, exitCode);
+    if (!connection)
         return exitCode;
-    return client->RemoveDirectory(call.target.path) == 0 ? 0 : 1;
+    return connection->Engine().RemoveDirectory(call.target.path) == 0 ? 0 : 1;
 }
 
 } // namespace nsCli

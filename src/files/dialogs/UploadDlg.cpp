@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -43,6 +44,13 @@ public:
         QMetaObject::invokeMethod(
             &m_dialog, [&] { answer = m_dialog.AskReplace(isDirectory, name, serverText, localText); },
             Qt::BlockingQueuedConnection);
+        return answer;
+    }
+    bool AskGoOn(const std::wstring& text) override
+    {
+        bool answer = false;
+        QMetaObject::invokeMethod(
+            &m_dialog, [&] { answer = m_dialog.AskGoOn(text); }, Qt::BlockingQueuedConnection);
         return answer;
     }
     void Ended(JobResult result) override
@@ -189,6 +197,24 @@ bool CUploadDlg::AskReplace(bool isDirectory, const std::wstring& name, const st
     return replace;
 }
 
+bool CUploadDlg::AskGoOn(const std::wstring& text)
+{
+    if (m_cancelling)
+        return false;
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Tessel FTP Client"),
+                         QString::fromStdWString(text), QMessageBox::Ok | QMessageBox::Cancel, this);
+    // A server's text is shown as it is, never as markup.
+    question.setTextFormat(Qt::PlainText);
+    question.setDefaultButton(QMessageBox::Ok);
+    m_question = &question;
+    const bool goOn = question.exec() == QMessageBox::Ok && !m_job->Cancelled();
+    m_question = nullptr;
+    // Cancel here ends the job as the dialog's own Cancel does.
+    if (!goOn)
+        m_rejectWhenEnded = true;
+    return goOn;
+}
+
 void CUploadDlg::WorkerEnded(JobResult result)
 {
     m_ended = true;
@@ -225,7 +251,8 @@ void CUploadDlg::reject()
     {
         if (m_question)
         {
-            // The worker waits for the open question, whose event loop lies
+            // The worker waits for the open question (replace, or go on after
+            // a failure), whose event loop lies
             // below this call: close it and let the worker's end close this
             // dialog. Waiting here, or in a queued call, would nest an event
             // loop inside the delivery of posted events, which then may never

@@ -61,6 +61,7 @@ private:
     void Start();
     bool AskReplace(bool isDirectory, const std::wstring& name, const std::wstring& serverText,
                     const std::wstring& localText);
+    bool AskGoOn(const std::wstring& text);
     void WorkerEnded(JobResult result);
     void WaitForWorker();
     void ElideItem();
@@ -72,7 +73,8 @@ private:
     bool m_started = false;
     bool m_ended = false;
     bool m_cancelling = false;
-    // Cancelled while a replace question was open: the worker's end closes the dialog.
+    // Cancelled while a question was open, or answered Cancel to going on
+    // after a failure: the worker's end closes the dialog as rejected.
     bool m_rejectWhenEnded = false;
     QEventLoop* m_waitLoop = nullptr;
     QDialog* m_question = nullptr;

@@ -1,16 +1,17 @@
 #include "files/dialogs/UploadDlg.h"
-#include "files/dialogs/AskReplaceDlg.h"
 #include "files/TransferList.h"
+#include "files/dialogs/AskReplaceDlg.h"
 #include "platform/TextCodec.h"
 #include "sites/SiteConnection.h"
-#include "support/FixtureSite.h"
 #include "support/FileBytes.h"
+#include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
 #include "support/TempFolder.h"
 #include "support/TestServices.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -21,9 +22,9 @@
 #include <functional>
 
 namespace fs = std::filesystem;
+using platform::TextCodec;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
-using platform::TextCodec;
 
 namespace
 {
@@ -54,6 +55,14 @@ CAskReplaceDlg* OpenQuestion()
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (auto* question = qobject_cast<CAskReplaceDlg*>(widget); question && question->isVisible())
             return question;
+    return nullptr;
+}
+
+QMessageBox* OpenMessageBox()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            return box;
     return nullptr;
 }
 
@@ -272,4 +281,49 @@ TEST_F(ThrottledUploadDlgTest, ClosingTheDialogWhileTheJobRunsStopsItCleanly)
     // The connection is still usable afterwards.
     std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> records;
     EXPECT_TRUE(m_connection.List(L"/", records));
+}
+
+TEST_F(UploadDlgTest, AfterTheFirstFailureTheDialogAsksWhetherToGoOn)
+{
+    WriteFile(Remote("real.txt"), "real");
+    for (const auto button : {QMessageBox::Ok, QMessageBox::Cancel})
+    {
+        SCOPED_TRACE(button == QMessageBox::Ok ? "go on" : "cancel");
+        testing_support::Boxes().Clear();
+        QString question;
+        Poller answer(
+            [&]
+            {
+                QMessageBox* box = OpenMessageBox();
+                if (!box)
+                    return false;
+                question = box->text();
+                box->button(button)->click();
+                return true;
+            });
+        CUploadDlg dialog(&m_connection, RemoteList({{L"gone1.txt", 5}, {L"gone2.txt", 5}, {L"real.txt", 4}}),
+                          Local(), JobKind::Download);
+        const int result = dialog.exec();
+        EXPECT_TRUE(question.startsWith("Failed to download file:\n" + QString::fromStdWString(Local()) +
+                                        "/gone1.txt\n\n550 "))
+            << question.toStdString();
+        EXPECT_TRUE(question.endsWith("\n\nDo you want to go on with the other items?"));
+        EXPECT_TRUE(dialog.WorkerEnded());
+        EXPECT_EQ(OpenMessageBox(), nullptr);
+        if (button == QMessageBox::Ok)
+        {
+            EXPECT_EQ(result, QDialog::Accepted);
+            EXPECT_EQ(testing_support::Boxes().Texts(),
+                      std::vector<std::wstring>{L"1 more item failed:\n" + Local() + L"/gone2.txt"});
+            EXPECT_EQ(ReadFile(m_local / "real.txt"), "real");
+        }
+        else
+        {
+            // Cancel there ends the job and the dialog, as the dialog's Cancel does.
+            EXPECT_EQ(result, QDialog::Rejected);
+            EXPECT_TRUE(testing_support::Boxes().Texts().empty());
+            EXPECT_FALSE(fs::exists(m_local / "real.txt"));
+        }
+        fs::remove(m_local / "real.txt");
+    }
 }
