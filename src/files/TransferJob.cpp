@@ -308,18 +308,25 @@ bool CTransferJob::Prepare()
         goOn = AskUploadConflicts();
     else if (m_kind == JobKind::Download)
         goOn = AskDownloadConflicts();
+    else if (m_kind == JobKind::RemoteMove)
+        goOn = AskMoveConflicts();
     if (!goOn || m_cancel.load())
         return false;
 
+    // A delete removes links themselves and never lists what they lead to.
     switch (m_kind)
     {
     case JobKind::Upload:
-    case JobKind::LocalDelete:
         m_list->ExpandLocal(&m_cancel);
         break;
+    case JobKind::LocalDelete:
+        m_list->ExpandLocal(&m_cancel, false);
+        break;
     case JobKind::Download:
-    case JobKind::RemoteDelete:
         m_list->ExpandRemote(&m_cancel);
+        break;
+    case JobKind::RemoteDelete:
+        m_list->ExpandRemote(&m_cancel, false);
         break;
     default:
         break;
@@ -418,6 +425,40 @@ bool CTransferJob::AskDownloadConflicts()
                                    DescribeFile(item.size, item.modified),
                                    DescribeFile(static_cast<std::int64_t>(info.st_size),
                                                 static_cast<std::int64_t>(info.st_mtime), true)))
+                goOn = false;
+        }
+    }
+    return goOn;
+}
+
+// A rename onto a name that exists replaces that entry on most servers, so
+// each picked item already at the destination is asked about, as uploads are.
+bool CTransferJob::AskMoveConflicts()
+{
+    std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> records;
+    {
+        // A destination that does not exist yet holds nothing to replace.
+        nsFTP::CFTPClient::ErrorCapture quiet(m_connection->Engine());
+        if (!m_connection->List(m_destination, records))
+            return true;
+    }
+    const size_t picked = m_list->Items().size();
+    bool goOn = true;
+    for (const auto& record : records)
+    {
+        const bool isLink = !record->Attributes.empty() && record->Attributes[0] == L'l';
+        const std::wstring name = RemotePath::LinkName(record->Name, isLink);
+        for (size_t i = 0; i < picked; ++i)
+        {
+            if (m_cancel.load())
+                return false;
+            const TransferItem& item = m_list->Items()[i];
+            if (!SameNameIgnoringCase(TextCodec::ToLatin1(name), TextCodec::ToLatin1(item.relativePath)))
+                continue;
+            const std::int64_t size = record->SizeType == 1 ? record->Size : -1;
+            if (!m_host.AskReplace(record->TryCwd, LocalFromRemote(name),
+                                   DescribeFile(size, record->ModificationTime),
+                                   DescribeFile(item.size, item.modified)))
                 goOn = false;
         }
     }

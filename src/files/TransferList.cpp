@@ -32,6 +32,12 @@ void CTransferList::Add(std::int64_t size, bool isDirectory, const std::wstring&
         m_totalBytes += size;
 }
 
+void CTransferList::AddRow(const BrowserRow& row)
+{
+    Add(row.size, row.isDirectory, row.name, RemotePath::Join(row.path, row.name), row.modified);
+    m_items.back().isLink = row.isLink;
+}
+
 void CTransferList::Clear()
 {
     m_items.clear();
@@ -74,7 +80,7 @@ int CTransferList::Depth(const std::wstring& relativePath)
 // Appended items always land behind every item already there, so one pass in
 // list order expands folders in the same breadth-first order as restarting the
 // walk after each folder would.
-void CTransferList::ExpandRemote(const std::atomic<bool>* cancel)
+void CTransferList::ExpandRemote(const std::atomic<bool>* cancel, bool intoLinks)
 {
     if (!m_connection)
         return;
@@ -82,7 +88,8 @@ void CTransferList::ExpandRemote(const std::atomic<bool>* cancel)
     {
         if (cancel && cancel->load())
             return;
-        if (m_items[i].isDirectory && !m_items[i].expanded && ExpandRemoteFolder(i))
+        if (m_items[i].isDirectory && !m_items[i].expanded && (intoLinks || !m_items[i].isLink) &&
+            ExpandRemoteFolder(i))
             m_items[i].expanded = true;
     }
 }
@@ -139,13 +146,14 @@ bool CTransferList::ExpandRemoteFolder(size_t index)
     return true;
 }
 
-void CTransferList::ExpandLocal(const std::atomic<bool>* cancel)
+void CTransferList::ExpandLocal(const std::atomic<bool>* cancel, bool intoLinks)
 {
     for (size_t i = 0; i < m_items.size(); ++i)
     {
         if (cancel && cancel->load())
             return;
-        if (m_items[i].isDirectory && !m_items[i].expanded && ExpandLocalFolder(i))
+        if (m_items[i].isDirectory && !m_items[i].expanded && (intoLinks || !m_items[i].isLink) &&
+            ExpandLocalFolder(i))
             m_items[i].expanded = true;
     }
 }
