@@ -15,10 +15,10 @@
 #include <QActionGroup>
 #include <QClipboard>
 #include <QComboBox>
-#include <QGuiApplication>
-#include <QItemSelectionModel>
 #include <QDir>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -37,7 +37,8 @@ void ClearCountPanes()
 CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     : QWidget(parent), m_doc(doc), m_model(this), m_folderLabel(new QLabel("Folder:", this)),
       m_folders(new QComboBox(this)), m_go(new QPushButton("Go", this)), m_up(new QPushButton("Up", this)),
-      m_list(new CListCtrlEx(this)), m_dialogs(this), m_commands(doc.Connection(), doc.Call(), doc.Browser(), m_dialogs)
+      m_list(new CListCtrlEx(this)), m_dialogs(this),
+      m_commands(doc.Connection(), doc.Call(), doc.Browser(), m_dialogs)
 {
     SetSiteManagerRunner({});
     QFont bold = m_folderLabel->font();
@@ -92,7 +93,8 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     // Window-wide keys; a text field that has the focus takes its own copy
     // and paste keys first.
     m_copyAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    m_pasteAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    m_pasteAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
     for (QAction* pending : {m_copyAction, m_pasteAction, m_findAction})
         pending->setEnabled(false);
     const std::pair<CListCtrlEx::ContextCommand, QAction*> offered[] = {

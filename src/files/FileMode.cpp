@@ -10,8 +10,8 @@ const std::wstring WhiteSpace = L" \t\r\n\f\v";
 int CFileMode::FromAttributes(const std::wstring& attributes)
 {
     // Ten characters, and perhaps a mark of extra rights ("+", "@", ".") after them.
-    if (attributes.size() != 10 && !(attributes.size() == 11 && std::wstring(L"+@.").find(attributes[10]) !=
-                                                                     std::wstring::npos))
+    if (attributes.size() != 10 &&
+        !(attributes.size() == 11 && std::wstring(L"+@.").find(attributes[10]) != std::wstring::npos))
         return -1;
     int mode = 0;
     for (int who = 0; who < 3; ++who)

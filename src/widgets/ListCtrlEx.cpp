@@ -243,8 +243,8 @@ bool CListCtrlEx::eventFilter(QObject* watched, QEvent* event)
         (watched == m_list->viewport() || watched == m_details->viewport()))
     {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::RightButton && !CurrentView()->indexAt(mouse->position().toPoint()).isValid() &&
-            Selection())
+        if (mouse->button() == Qt::RightButton &&
+            !CurrentView()->indexAt(mouse->position().toPoint()).isValid() && Selection())
             Selection()->clearSelection();
     }
     if (event->type() == QEvent::ContextMenu &&
@@ -289,7 +289,8 @@ void CListCtrlEx::ShowContextMenu(const QPoint& where)
     auto add = [&](ContextCommand command, const char* text, bool suits)
     {
         QAction* entry = menu.addAction(QString::fromLatin1(text));
-        entry->setEnabled(!greyed && suits && m_contextActions[command] && m_contextActions[command]->isEnabled());
+        entry->setEnabled(!greyed && suits && m_contextActions[command] &&
+                          m_contextActions[command]->isEnabled());
         entries[command] = entry;
     };
     add(CopyCommand, "Copy", selected > 0);

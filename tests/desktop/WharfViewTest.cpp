@@ -1,5 +1,5 @@
 #include "desktop/WharfView.h"
-#include "widgets/ListCtrlEx.h"
+#include "desktop/DialogBarEx.h"
 #include "desktop/MainFrame.h"
 #include "desktop/WharfApp.h"
 #include "desktop/WharfDoc.h"
@@ -7,20 +7,20 @@
 #include "files/RemoteCommands.h"
 #include "files/dialogs/FileAttributes.h"
 #include "files/dialogs/PropDlg.h"
-#include "desktop/DialogBarEx.h"
-#include "widgets/BrowserListModel.h"
-#include "widgets/TextDlg.h"
-#include "support/RecordingShellOpener.h"
 #include "platform/Services.h"
 #include "platform/qt/QtActivitySignal.h"
 #include "platform/qt/QtStatusOutlet.h"
 #include "sites/SiteList.h"
-#include "sites/dialogs/SiteManager.h"
 #include "sites/TempDirectory.h"
 #include "sites/dialogs/DialogDriver.h"
+#include "sites/dialogs/SiteManager.h"
 #include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
+#include "support/RecordingShellOpener.h"
 #include "support/TestServices.h"
+#include "widgets/BrowserListModel.h"
+#include "widgets/ListCtrlEx.h"
+#include "widgets/TextDlg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -583,10 +583,10 @@ TEST_F(WharfWindow, ContextMenuOffersTheCommandsInOrderGreyedByTheSelection)
     {
         const bool one = selected == 1, some = selected > 0;
         // Copy does its work with the clipboard, later: greyed for now.
-        return std::vector<Entry>{{"Copy", false},   {"-", false},          {"New Directory...", true},
-                                  {"Rename", one},   {"Delete", some},      {"Move To...", some},
-                                  {"-", false},      {"CHMOD...", some},    {"Properties", one},
-                                  {"-", false},      {"View", true}};
+        return std::vector<Entry>{{"Copy", false}, {"-", false},       {"New Directory...", true},
+                                  {"Rename", one}, {"Delete", some},   {"Move To...", some},
+                                  {"-", false},    {"CHMOD...", some}, {"Properties", one},
+                                  {"-", false},    {"View", true}};
     };
     for (int selected = 0; selected <= 2; ++selected)
     {
@@ -712,8 +712,10 @@ TEST_F(WharfWindow, DeleteAndChmodFromTheMenusRunThroughTheirDialogs)
         });
     View().ChmodAction()->trigger();
     EXPECT_EQ(preset, 644);
-    EXPECT_EQ(fs::status(fs::path(m_server.Root()) / "run.sh").permissions() & fs::perms::all, fs::perms(0755));
+    EXPECT_EQ(fs::status(fs::path(m_server.Root()) / "run.sh").permissions() & fs::perms::all,
+              fs::perms(0755));
     ASSERT_EQ(View().Model().rowCount(), 1);
-    EXPECT_EQ(View().Model().data(View().Model().index(0, CBrowserListModel::AttributesColumn), Qt::DisplayRole),
-              "-rwxr-xr-x");
+    EXPECT_EQ(
+        View().Model().data(View().Model().index(0, CBrowserListModel::AttributesColumn), Qt::DisplayRole),
+        "-rwxr-xr-x");
 }

@@ -1,9 +1,9 @@
 // The remote file commands: their exact commands against the scripted server,
 // and what they do to a real server's disk (pyftpdlib).
+#include "files/RemoteCommands.h"
 #include "files/FileMode.h"
 #include "files/IFileCommandHost.h"
 #include "files/RemoteBrowser.h"
-#include "files/RemoteCommands.h"
 #include "files/TransferList.h"
 #include "platform/TextCodec.h"
 #include "sites/DirectEngineRunner.h"
@@ -47,7 +47,8 @@ public:
         return Answer(modes, mode);
     }
     void ShowProperties(const FileProperties& properties) override { shown.push_back(properties); }
-    JobResult RunJob(std::unique_ptr<CTransferList> list, const std::wstring& destination, JobKind kind) override
+    JobResult RunJob(std::unique_ptr<CTransferList> list, const std::wstring& destination,
+                     JobKind kind) override
     {
         jobs.push_back(kind);
         CSiteConnection* connection = list->Connection();
@@ -173,8 +174,8 @@ TEST_F(RemoteCommandsScripted, NewDirectoryInASelectedFolderEntersItAndARefusedM
     commands.NewDirectory({Docs});
     EXPECT_EQ(browser.Folder(), L"/pub/docs");
     EXPECT_EQ(host.prompted, (std::vector<std::wstring>{L"New Directory: ", L"New Directory: "}));
-    EXPECT_THAT(Sent(), ElementsAre("MKD /pub/x\r\n", "MKD /pub/docs/new\r\n", "CWD /pub/docs\r\n", "PASV\r\n",
-                                    "LIST /pub/docs\r\n"));
+    EXPECT_THAT(Sent(), ElementsAre("MKD /pub/x\r\n", "MKD /pub/docs/new\r\n", "CWD /pub/docs\r\n",
+                                    "PASV\r\n", "LIST /pub/docs\r\n"));
     EXPECT_EQ(Boxes().Count(), 1u);
 }
 
@@ -188,8 +189,8 @@ TEST_F(RemoteCommandsScripted, RenameOfALinkNamesTheLinkAndARefusedRnfrSendsNoRn
     commands.Rename({Lnk});
     commands.Rename({ATxt});
     EXPECT_EQ(host.prompted, (std::vector<std::wstring>{L"Rename: lnk", L"Rename: a.txt"}));
-    EXPECT_THAT(Sent(), ElementsAre("RNFR /pub/lnk\r\n", "RNTO /pub/etc-link\r\n", "PASV\r\n", "LIST /pub\r\n",
-                                    "RNFR /pub/a.txt\r\n"));
+    EXPECT_THAT(Sent(), ElementsAre("RNFR /pub/lnk\r\n", "RNTO /pub/etc-link\r\n", "PASV\r\n",
+                                    "LIST /pub\r\n", "RNFR /pub/a.txt\r\n"));
     EXPECT_THAT(Boxes().Texts(), ElementsAre(L"550 No such file"));
 }
 
@@ -203,8 +204,8 @@ TEST_F(RemoteCommandsScripted, ChmodGoesInListOrderPastARefusalAndRefreshesOnce)
     commands.Chmod({BTxt, ATxt});
     // Two rows: the fixed start, not either row's rights.
     EXPECT_EQ(host.presets, (std::vector<int>{CFileMode::DefaultMode}));
-    EXPECT_THAT(Sent(), ElementsAre("SITE CHMOD 600 /pub/a.txt\r\n", "SITE CHMOD 600 /pub/b.txt\r\n", "PASV\r\n",
-                                    "LIST /pub\r\n"));
+    EXPECT_THAT(Sent(), ElementsAre("SITE CHMOD 600 /pub/a.txt\r\n", "SITE CHMOD 600 /pub/b.txt\r\n",
+                                    "PASV\r\n", "LIST /pub\r\n"));
     EXPECT_THAT(Boxes().Texts(), ElementsAre(L"550 Not permitted"));
 }
 
@@ -300,9 +301,9 @@ TEST_F(RemoteCommandsScripted, CancelRefusedInputAndADeadConnectionSendNothing)
 TEST(FileModes, ListedRightsTypedValuesAndSizes)
 {
     const std::pair<const wchar_t*, int> listed[] = {
-        {L"-rw-r--r--", 0644}, {L"drwxr-x--x", 0751}, {L"drwxrwxrwt", 01777}, {L"-rwsr-Sr-T", 07744},
-        {L"-rw-r--r--+", 0644}, {L"-rw-r--r-", -1},   {L"-rw-r--r--x", -1},   {L"-rwxr-xr-q", -1},
-        {L"", -1},
+        {L"-rw-r--r--", 0644},  {L"drwxr-x--x", 0751},  {L"drwxrwxrwt", 01777},
+        {L"-rwsr-Sr-T", 07744}, {L"-rw-r--r--+", 0644}, {L"-rw-r--r-", -1},
+        {L"-rw-r--r--x", -1},   {L"-rwxr-xr-q", -1},    {L"", -1},
     };
     for (const auto& [text, mode] : listed)
         EXPECT_EQ(CFileMode::FromAttributes(text), mode) << platform::TextCodec::ToUtf8(text);

@@ -81,14 +81,13 @@ TEST_F(FileCommandsTest, TheRememberedDirectoryEndsWithTheConnection)
     server.Greet("220 Again\r\n").On("CWD /b", "250 ok\r\n").On("NOOP", "").Drop();
     server.Greet("220 Again\r\n").On("CWD /c", "250 ok\r\n");
     Connect();
-    const std::function<void()> closes[] = {
-        [&] { client.Quit(); },
-        [&]
-        {
-            nsFTP::Reply reply;
-            client.Execute(L"NOOP", reply, false);
-        },
-        [&] { client.CloseControlConnection(); }};
+    const std::function<void()> closes[] = {[&] { client.Quit(); },
+                                            [&]
+                                            {
+                                                nsFTP::Reply reply;
+                                                client.Execute(L"NOOP", reply, false);
+                                            },
+                                            [&] { client.CloseControlConnection(); }};
     const wchar_t* const folders[] = {L"/a", L"/b", L"/c"};
     for (int i = 0; i < 3; ++i)
     {

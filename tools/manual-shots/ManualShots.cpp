@@ -2,21 +2,21 @@
 
 #include "ShotServer.h"
 #include "desktop/DialogBarEx.h"
-#include "widgets/ListCtrlEx.h"
 #include "desktop/MainFrame.h"
 #include "desktop/WharfDoc.h"
 #include "desktop/WharfView.h"
-#include "widgets/BrowserListModel.h"
 #include "files/IFileCommandHost.h"
 #include "files/RemoteBrowser.h"
 #include "files/RemoteCommands.h"
 #include "files/dialogs/FileAttributes.h"
 #include "files/dialogs/PropDlg.h"
 #include "platform/Services.h"
-#include "sites/dialogs/ProxyDlg.h"
 #include "sites/SiteConnection.h"
+#include "sites/dialogs/ProxyDlg.h"
 #include "sites/dialogs/SiteManager.h"
 #include "sites/dialogs/SiteProp.h"
+#include "widgets/BrowserListModel.h"
+#include "widgets/ListCtrlEx.h"
 
 #include <QApplication>
 #include <QComboBox>

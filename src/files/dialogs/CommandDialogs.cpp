@@ -30,7 +30,8 @@ void CCommandDialogs::ShowProperties(const FileProperties& properties)
     dialog.exec();
 }
 
-JobResult CCommandDialogs::RunJob(std::unique_ptr<CTransferList> list, const std::wstring& destination, JobKind kind)
+JobResult CCommandDialogs::RunJob(std::unique_ptr<CTransferList> list, const std::wstring& destination,
+                                  JobKind kind)
 {
     CSiteConnection* connection = list ? list->Connection() : nullptr;
     CUploadDlg dialog(connection, std::move(list), destination, kind, m_parent);

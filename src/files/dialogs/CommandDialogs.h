@@ -13,7 +13,8 @@ public:
     bool Prompt(const std::wstring& title, std::wstring& text) override;
     bool ChooseMode(int preset, std::wstring& mode) override;
     void ShowProperties(const FileProperties& properties) override;
-    JobResult RunJob(std::unique_ptr<CTransferList> list, const std::wstring& destination, JobKind kind) override;
+    JobResult RunJob(std::unique_ptr<CTransferList> list, const std::wstring& destination,
+                     JobKind kind) override;
 
 private:
     QWidget* m_parent;

@@ -41,8 +41,8 @@ CFileAttributes::CFileAttributes(int preset, QWidget* parent)
     m_manual->setMaxLength(16);
     manual->addWidget(manualLabel);
     manual->addWidget(m_manual);
-    auto* note =
-        new QLabel(QStringLiteral("Note: This command is server dependant. It is mostly used by UNIX servers."), this);
+    auto* note = new QLabel(
+        QStringLiteral("Note: This command is server dependant. It is mostly used by UNIX servers."), this);
     note->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);

@@ -28,9 +28,11 @@ CPropDlg::CPropDlg(const FileProperties& properties, QWidget* parent)
       m_path(Plain(properties.path, this)), m_size(Plain(properties.sizeText, this)),
       m_modified(new QLabel(CBrowserListModel::TimeText(properties.modified), this)),
       m_attributesLabel(new QLabel(QStringLiteral("Attributes:"), this)),
-      m_attributes(Plain(properties.attributes, this)), m_ownerLabel(new QLabel(QStringLiteral("Owner:"), this)),
-      m_owner(Plain(properties.owner, this)), m_readOnly(new QCheckBox(QStringLiteral("Read Only"), this)),
-      m_hidden(new QCheckBox(QStringLiteral("Hidden"), this)), m_system(new QCheckBox(QStringLiteral("System"), this))
+      m_attributes(Plain(properties.attributes, this)),
+      m_ownerLabel(new QLabel(QStringLiteral("Owner:"), this)), m_owner(Plain(properties.owner, this)),
+      m_readOnly(new QCheckBox(QStringLiteral("Read Only"), this)),
+      m_hidden(new QCheckBox(QStringLiteral("Hidden"), this)),
+      m_system(new QCheckBox(QStringLiteral("System"), this))
 {
     setWindowTitle(QStringLiteral("Properties"));
     // A server's entry by its kind and name alone; a local one as the file is.
@@ -38,7 +40,8 @@ CPropDlg::CPropDlg(const FileProperties& properties, QWidget* parent)
         m_icon->SetIcon(QFileIconProvider().icon(
             QFileInfo(QString::fromStdWString(RemotePath::Join(properties.path, properties.name)))));
     else
-        m_icon->SetIcon(platform::FileIcons::For(properties.isDirectory, QString::fromStdWString(properties.name)));
+        m_icon->SetIcon(
+            platform::FileIcons::For(properties.isDirectory, QString::fromStdWString(properties.name)));
     QFont bold = m_name->font();
     bold.setBold(true);
     m_name->setFont(bold);
