@@ -13,9 +13,12 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -34,7 +37,8 @@ void ClearCountPanes()
 CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     : QWidget(parent), m_doc(doc), m_model(this), m_folderLabel(new QLabel("Folder:", this)),
       m_folders(new QComboBox(this)), m_go(new QPushButton("Go", this)), m_up(new QPushButton("Up", this)),
-      m_list(new CListCtrlEx(this))
+      m_list(new CListCtrlEx(this)), m_dialogs(this),
+      m_commands(doc.Connection(), doc.Call(), doc.Browser(), m_dialogs)
 {
     SetSiteManagerRunner({});
     QFont bold = m_folderLabel->font();
@@ -63,6 +67,13 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     connect(m_list, &CListCtrlEx::RefreshRequested, this, &CWharfView::OnRefresh);
     connect(m_list, &CListCtrlEx::GoRequested, this, &CWharfView::OnGo);
     connect(m_list, &CListCtrlEx::ViewModeRequested, this, &CWharfView::SetViewMode);
+    connect(m_list, &CListCtrlEx::NewDirectoryRequested, this, &CWharfView::OnNewDirectory);
+    connect(m_list, &CListCtrlEx::RenameRequested, this, &CWharfView::OnRename);
+    connect(m_list, &CListCtrlEx::DeleteRequested, this, &CWharfView::OnDelete);
+    connect(m_list, &CListCtrlEx::MoveToRequested, this, &CWharfView::OnMoveTo);
+    connect(m_list, &CListCtrlEx::PropertiesRequested, this, &CWharfView::OnProperties);
+    // The commands follow the selection at once, not only when a menu opens.
+    connect(m_list->Selection(), &QItemSelectionModel::selectionChanged, this, &CWharfView::UpdateCommands);
 
     m_connectAction = new QAction("Connect...", this);
     m_disconnectAction = new QAction("Disconnect", this);
@@ -79,9 +90,24 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     m_pasteAction = new QAction("&Paste\tCtrl+V", this);
     m_findAction = new QAction("Find...\t Ctrl+F", this);
     m_chmodAction = new QAction("CHMOD...", this);
-    for (QAction* pending : {m_newDirectoryAction, m_renameAction, m_deleteAction, m_moveToAction,
-                             m_propertiesAction, m_copyAction, m_pasteAction, m_findAction, m_chmodAction})
+    // Window-wide keys; a text field that has the focus takes its own copy
+    // and paste keys first.
+    m_copyAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    m_pasteAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    for (QAction* pending : {m_copyAction, m_pasteAction, m_findAction})
         pending->setEnabled(false);
+    const std::pair<CListCtrlEx::ContextCommand, QAction*> offered[] = {
+        {CListCtrlEx::CopyCommand, m_copyAction},
+        {CListCtrlEx::PasteCommand, m_pasteAction},
+        {CListCtrlEx::NewDirectoryCommand, m_newDirectoryAction},
+        {CListCtrlEx::RenameCommand, m_renameAction},
+        {CListCtrlEx::DeleteCommand, m_deleteAction},
+        {CListCtrlEx::MoveToCommand, m_moveToAction},
+        {CListCtrlEx::ChmodCommand, m_chmodAction},
+        {CListCtrlEx::PropertiesCommand, m_propertiesAction}};
+    for (const auto& [command, action] : offered)
+        m_list->SetContextAction(command, action);
     auto* modes = new QActionGroup(this);
     for (QAction* action : {m_iconsAction, m_listAction, m_detailsAction})
     {
@@ -94,6 +120,13 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     connect(m_listAction, &QAction::triggered, this, [this] { SetViewMode(CListCtrlEx::List); });
     connect(m_detailsAction, &QAction::triggered, this, [this] { SetViewMode(CListCtrlEx::Details); });
     connect(m_tempDirectoryAction, &QAction::triggered, this, &CWharfView::OnSetTempDirectory);
+    connect(m_newDirectoryAction, &QAction::triggered, this, &CWharfView::OnNewDirectory);
+    connect(m_renameAction, &QAction::triggered, this, &CWharfView::OnRename);
+    connect(m_deleteAction, &QAction::triggered, this, &CWharfView::OnDelete);
+    connect(m_moveToAction, &QAction::triggered, this, &CWharfView::OnMoveTo);
+    connect(m_chmodAction, &QAction::triggered, this, &CWharfView::OnChmod);
+    connect(m_propertiesAction, &QAction::triggered, this, &CWharfView::OnProperties);
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &CWharfView::UpdateCommands);
     SetViewMode(CListCtrlEx::Details);
     Browser().SetChangedHandler([this] { OnBrowserChanged(); });
     Browser().SetShellOpener(&m_desktopOpener);
@@ -180,12 +213,74 @@ void CWharfView::UpdateCommands()
     const bool connected = !busy && Connection().IsConnected();
     m_connectAction->setEnabled(!busy && !connected);
     m_disconnectAction->setEnabled(connected);
+    m_newDirectoryAction->setEnabled(MayRun(Needs::Connection));
+    for (QAction* one : {m_renameAction, m_propertiesAction})
+        one->setEnabled(MayRun(Needs::OneRow));
+    for (QAction* some : {m_deleteAction, m_moveToAction, m_chmodAction})
+        some->setEnabled(MayRun(Needs::SomeRows));
     for (QWidget* control : {static_cast<QWidget*>(m_folders), static_cast<QWidget*>(m_go),
                              static_cast<QWidget*>(m_up)})
         control->setEnabled(!busy);
     m_iconsAction->setChecked(m_list->Mode() == CListCtrlEx::Icons);
     m_listAction->setChecked(m_list->Mode() == CListCtrlEx::List);
     m_detailsAction->setChecked(m_list->Mode() == CListCtrlEx::Details);
+}
+
+bool CWharfView::MayRun(Needs needs)
+{
+    if (!EngineReady())
+        return false;
+    const int selected = m_list->SelectedCount();
+    return needs == Needs::Connection || (needs == Needs::OneRow ? selected == 1 : selected > 0);
+}
+
+std::vector<int> CWharfView::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (const int listRow : m_list->SelectedListRows())
+        if (const int row = m_model.RowIndex(listRow); row >= 0)
+            rows.push_back(row);
+    return rows;
+}
+
+// Keys, menus, the toolbar and the context menu all come here, so the keys
+// keep the same rules as the menus: after Disconnect they do nothing.
+void CWharfView::RunFileCommand(Needs needs, void (CRemoteCommands::*command)(const std::vector<int>&))
+{
+    if (!MayRun(needs))
+        return;
+    (m_commands.*command)(SelectedRows());
+    UpdateCommands();
+}
+
+void CWharfView::OnNewDirectory()
+{
+    RunFileCommand(Needs::Connection, &CRemoteCommands::NewDirectory);
+}
+
+void CWharfView::OnRename()
+{
+    RunFileCommand(Needs::OneRow, &CRemoteCommands::Rename);
+}
+
+void CWharfView::OnDelete()
+{
+    RunFileCommand(Needs::SomeRows, &CRemoteCommands::Delete);
+}
+
+void CWharfView::OnMoveTo()
+{
+    RunFileCommand(Needs::SomeRows, &CRemoteCommands::MoveTo);
+}
+
+void CWharfView::OnChmod()
+{
+    RunFileCommand(Needs::SomeRows, &CRemoteCommands::Chmod);
+}
+
+void CWharfView::OnProperties()
+{
+    RunFileCommand(Needs::OneRow, &CRemoteCommands::Properties);
 }
 
 void CWharfView::OnConnect()
@@ -284,6 +379,8 @@ void CWharfView::OnBrowserChanged()
 {
     FillFolders();
     FillList();
+    // A new list has no selection.
+    UpdateCommands();
 }
 
 void CWharfView::FillFolders()

@@ -1,4 +1,6 @@
 #pragma once
+#include "files/RemoteCommands.h"
+#include "files/dialogs/CommandDialogs.h"
 #include "platform/gui/DesktopShellOpener.h"
 #include "widgets/BrowserListModel.h"
 
@@ -57,20 +59,25 @@ public:
     QAction* ListAction() const { return m_listAction; }
     QAction* DetailsAction() const { return m_detailsAction; }
     QAction* TempDirectoryAction() const { return m_tempDirectoryAction; }
-    // File, clipboard and Find commands whose work is not built yet: they are
-    // in the menus and on the toolbar, and stay disabled.
+    // The file commands; enabled by the connection and the selection.
     QAction* NewDirectoryAction() const { return m_newDirectoryAction; }
     QAction* RenameAction() const { return m_renameAction; }
     QAction* DeleteAction() const { return m_deleteAction; }
     QAction* MoveToAction() const { return m_moveToAction; }
     QAction* PropertiesAction() const { return m_propertiesAction; }
+    QAction* ChmodAction() const { return m_chmodAction; }
+    // Clipboard and Find commands whose work is not built yet: they are in
+    // the menus and on the toolbar, with their keys, and stay disabled.
     QAction* CopyAction() const { return m_copyAction; }
     QAction* PasteAction() const { return m_pasteAction; }
     QAction* FindAction() const { return m_findAction; }
-    QAction* ChmodAction() const { return m_chmodAction; }
     // Connected and no engine work running: the commands that need the engine may run.
     bool EngineReady();
+    // Sets every command's enabled state from the connection, the engine's
+    // work and the selection; called whenever one of them changes.
     void UpdateCommands();
+    // The rows of the selected list items (indexes into the browser's rows), in list order.
+    std::vector<int> SelectedRows() const;
 
 public slots:
     void OnConnect();
@@ -84,6 +91,12 @@ public slots:
     void OnOpen();
     void OnFolderChosen();
     void OnSetTempDirectory();
+    void OnNewDirectory();
+    void OnRename();
+    void OnDelete();
+    void OnMoveTo();
+    void OnChmod();
+    void OnProperties();
     void SetViewMode(int mode);
     // Socket activity: the idle period starts again.
     void RestartKeepAlive();
@@ -97,6 +110,15 @@ private:
     void FillList();
     // Stopped engine work closed the connection.
     void OnStopped();
+    enum class Needs
+    {
+        Connection,
+        OneRow,
+        SomeRows
+    };
+    bool MayRun(Needs needs);
+    // Runs a file command on the selected rows when its enable rule allows.
+    void RunFileCommand(Needs needs, void (CRemoteCommands::*command)(const std::vector<int>&));
 
     CWharfDoc& m_doc;
     CBrowserListModel m_model;
@@ -109,6 +131,8 @@ private:
     SiteManagerRunner m_siteManager;
     CDialogBarEx* m_filterBar = nullptr;
     platform::DesktopShellOpener m_desktopOpener;
+    CCommandDialogs m_dialogs;
+    CRemoteCommands m_commands;
     QAction* m_connectAction;
     QAction* m_disconnectAction;
     QAction* m_iconsAction;

@@ -1,5 +1,7 @@
 #include "RemotePath.h"
 
+#include "platform/TextCodec.h"
+
 #include <vector>
 
 namespace
@@ -70,4 +72,25 @@ bool RemotePath::IsSafeLocalName(const std::wstring& name)
         if (c == L'/' || c < 0x20 || c == 0x7F)
             return false;
     return true;
+}
+
+bool RemotePath::IsOneName(const std::wstring& typed)
+{
+    return IsSafeLocalName(typed) && typed.find_first_not_of(L" \t") != std::wstring::npos;
+}
+
+std::wstring RemotePath::ForPeople(const std::wstring& remote)
+{
+    using platform::TextCodec;
+    if (!TextCodec::FitsLatin1(remote))
+        return remote;
+    const std::string bytes = TextCodec::ToLatin1(remote);
+    const std::wstring text = TextCodec::FromUtf8(bytes);
+    return TextCodec::ToUtf8(text) == bytes ? text : remote;
+}
+
+std::wstring RemotePath::FromTyped(const std::wstring& typed)
+{
+    using platform::TextCodec;
+    return TextCodec::FromLatin1(TextCodec::ToUtf8(typed));
 }

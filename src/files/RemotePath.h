@@ -20,4 +20,14 @@ public:
     // True when the name is safe to use as one component of a local path: not
     // empty, not "." or "..", no "/", NUL or control characters.
     static bool IsSafeLocalName(const std::wstring& name);
+    // True when typed text names one entry of a folder: a safe name that is
+    // not blanks alone.
+    static bool IsOneName(const std::wstring& typed);
+
+    // A remote name (one character per byte) as people read it: UTF-8 where
+    // the bytes are UTF-8, else each byte as it stands.
+    static std::wstring ForPeople(const std::wstring& remote);
+    // Typed text as the remote name of its UTF-8 bytes; ForPeople's inverse
+    // for names that were UTF-8.
+    static std::wstring FromTyped(const std::wstring& typed);
 };

@@ -389,6 +389,8 @@ bool CTransferJob::Prepare()
         goOn = AskUploadConflicts();
     else if (m_askReplace && m_kind == JobKind::Download)
         goOn = AskDownloadConflicts();
+    else if (m_askReplace && m_kind == JobKind::RemoteMove)
+        goOn = AskMoveConflicts();
     if (!goOn || m_cancel.load())
         return false;
 
@@ -406,19 +408,20 @@ bool CTransferJob::Prepare()
     // folder's own removal then tells whether anything was left in it.
     const auto unlisted = [this](const TransferItem& folder, const std::wstring& why)
     { m_unlisted[folder.sourcePath] = why; };
+    // A delete removes links themselves and never lists what they lead to.
     switch (m_kind)
     {
     case JobKind::Upload:
-        m_list->ExpandLocal(&m_cancel, leftOut);
+        m_list->ExpandLocal(&m_cancel, true, leftOut);
         break;
     case JobKind::LocalDelete:
-        m_list->ExpandLocal(&m_cancel, unlisted);
+        m_list->ExpandLocal(&m_cancel, false, unlisted);
         break;
     case JobKind::Download:
-        m_list->ExpandRemote(&m_cancel, leftOut);
+        m_list->ExpandRemote(&m_cancel, true, leftOut);
         break;
     case JobKind::RemoteDelete:
-        m_list->ExpandRemote(&m_cancel, unlisted);
+        m_list->ExpandRemote(&m_cancel, false, unlisted);
         break;
     default:
         break;
@@ -515,6 +518,42 @@ bool CTransferJob::AskDownloadConflicts()
                                    DescribeFile(item.size, item.modified),
                                    DescribeFile(static_cast<std::int64_t>(info.st_size),
                                                 static_cast<std::int64_t>(info.st_mtime), true)))
+                goOn = false;
+            if (m_cancel.load())
+                return false;
+        }
+    }
+    return goOn;
+}
+
+// A rename onto a name that exists replaces that entry on most servers, so
+// each picked item already at the destination is asked about, as uploads are.
+bool CTransferJob::AskMoveConflicts()
+{
+    std::vector<nsSP::RCIPtr<nsFTP::CFTPFileStatus>> records;
+    {
+        // A destination that does not exist yet holds nothing to replace.
+        nsFTP::CFTPClient::ErrorCapture quiet(m_connection->Engine());
+        if (!m_connection->List(m_destination, records))
+            return true;
+    }
+    CFoldedNames picked;
+    for (const auto& item : m_list->Items())
+        picked.Add(TextCodec::ToLatin1(item.relativePath));
+    bool goOn = true;
+    for (const auto& record : records)
+    {
+        if (m_cancel.load())
+            return false;
+        const bool isLink = !record->Attributes.empty() && record->Attributes[0] == L'l';
+        const std::wstring name = RemotePath::LinkName(record->Name, isLink);
+        for (const size_t i : picked.Find(TextCodec::ToLatin1(name)))
+        {
+            const TransferItem& item = m_list->Items()[i];
+            const std::int64_t size = record->SizeType == 1 ? record->Size : -1;
+            if (!m_host.AskReplace(record->TryCwd, LocalFromRemote(name),
+                                   DescribeFile(size, record->ModificationTime),
+                                   DescribeFile(item.size, item.modified)))
                 goOn = false;
             if (m_cancel.load())
                 return false;

@@ -124,6 +124,7 @@ private:
     bool Prepare();
     bool AskUploadConflicts();
     bool AskDownloadConflicts();
+    bool AskMoveConflicts();
     void Upload();
     void Download();
     void Delete(bool remote);

@@ -33,6 +33,12 @@ void CTransferList::Add(std::int64_t size, bool isDirectory, const std::wstring&
         m_totalBytes += size;
 }
 
+void CTransferList::AddRow(const BrowserRow& row)
+{
+    Add(row.size, row.isDirectory, row.name, RemotePath::Join(row.path, row.name), row.modified);
+    m_items.back().isLink = row.isLink;
+}
+
 void CTransferList::Clear()
 {
     m_items.clear();
@@ -75,7 +81,7 @@ int CTransferList::Depth(const std::wstring& relativePath)
 // Appended items always land behind every item already there, so one pass in
 // list order expands folders in the same breadth-first order as restarting the
 // walk after each folder would.
-void CTransferList::ExpandRemote(const std::atomic<bool>* cancel, const UnreadableFolder& unreadable)
+void CTransferList::ExpandRemote(const std::atomic<bool>* cancel, bool intoLinks, const UnreadableFolder& unreadable)
 {
     if (!m_connection)
         return;
@@ -83,7 +89,7 @@ void CTransferList::ExpandRemote(const std::atomic<bool>* cancel, const Unreadab
     {
         if (cancel && cancel->load())
             return;
-        if (!m_items[i].isDirectory || m_items[i].expanded)
+        if (!m_items[i].isDirectory || m_items[i].expanded || (!intoLinks && m_items[i].isLink))
             continue;
         if (!unreadable)
         {
@@ -149,13 +155,13 @@ bool CTransferList::ExpandRemoteFolder(size_t index)
     return true;
 }
 
-void CTransferList::ExpandLocal(const std::atomic<bool>* cancel, const UnreadableFolder& unreadable)
+void CTransferList::ExpandLocal(const std::atomic<bool>* cancel, bool intoLinks, const UnreadableFolder& unreadable)
 {
     for (size_t i = 0; i < m_items.size(); ++i)
     {
         if (cancel && cancel->load())
             return;
-        if (!m_items[i].isDirectory || m_items[i].expanded)
+        if (!m_items[i].isDirectory || m_items[i].expanded || (!intoLinks && m_items[i].isLink))
             continue;
         std::wstring why;
         m_items[i].expanded = ExpandLocalFolder(i, why);

@@ -1,4 +1,5 @@
 #pragma once
+#include "BrowserRow.h"
 #include "TransferItem.h"
 
 #include <atomic>
@@ -24,6 +25,9 @@ public:
 
     void Add(std::int64_t size, bool isDirectory, const std::wstring& relativePath,
              const std::wstring& sourcePath, std::int64_t modified);
+    // A picked browser row, by its name in its folder. Every list built from
+    // rows goes through here, so a link always stays marked as one.
+    void AddRow(const BrowserRow& row);
     void Clear();
     // The item Add appended last, for starters that know more about it (a link).
     TransferItem& LastAdded() { return m_items.back(); }
@@ -40,8 +44,13 @@ public:
     // Append the contents of every folder item, recursively, listing remote
     // folders through the connection or local ones on the disk. A folder that
     // cannot be listed stays unexpanded. Stops early once cancel is set.
-    void ExpandRemote(const std::atomic<bool>* cancel = nullptr, const UnreadableFolder& unreadable = {});
-    void ExpandLocal(const std::atomic<bool>* cancel = nullptr, const UnreadableFolder& unreadable = {});
+    // Without intoLinks, links are never listed: a delete removes the link
+    // and must not even look at what it leads to. A folder that cannot be
+    // listed is handed to unreadable with the reason.
+    void ExpandRemote(const std::atomic<bool>* cancel = nullptr, bool intoLinks = true,
+                      const UnreadableFolder& unreadable = {});
+    void ExpandLocal(const std::atomic<bool>* cancel = nullptr, bool intoLinks = true,
+                     const UnreadableFolder& unreadable = {});
 
     CSiteConnection* Connection() const { return m_connection; }
     const std::deque<TransferItem>& Items() const { return m_items; }

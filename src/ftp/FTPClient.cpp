@@ -117,6 +117,9 @@ void CFTPClient::ForceCloseControl()
 {
     m_controlSocket->ForceClose();
     ForgetPendingInput();
+    // The server's folder ends with the connection; a remembered one would
+    // let commands act as if still connected.
+    m_currentDirectory.clear();
 }
 
 void CFTPClient::DropControlConnection(const CBlockingSocketException& failure, bool show)
@@ -207,6 +210,7 @@ void CFTPClient::CloseControlConnection()
     }
     ForgetPendingInput();
     m_representation.reset();
+    m_currentDirectory.clear();
 }
 
 bool CFTPClient::SendCommand(const std::wstring& command, bool show)

@@ -3,14 +3,20 @@
 #include "platform/ISettingsStore.h"
 
 #include <QActionGroup>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QStackedWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 CListCtrlEx::CListCtrlEx(QWidget* parent)
     : QWidget(parent), m_stack(new QStackedWidget(this)), m_list(new QListView(m_stack)),
@@ -120,6 +126,16 @@ int CListCtrlEx::FirstSelectedListRow() const
     return first;
 }
 
+std::vector<int> CListCtrlEx::SelectedListRows() const
+{
+    std::vector<int> rows;
+    if (const QItemSelectionModel* selection = Selection())
+        for (const QModelIndex& index : selection->selectedRows())
+            rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 int CListCtrlEx::SelectedCount() const
 {
     return Selection() ? Selection()->selectedRows().size() : 0;
@@ -204,7 +220,32 @@ bool CListCtrlEx::eventFilter(QObject* watched, QEvent* event)
         case Qt::Key_F9:
             emit GoRequested();
             return true;
+        case Qt::Key_Insert:
+            emit NewDirectoryRequested();
+            return true;
+        case Qt::Key_F2:
+            emit RenameRequested();
+            return true;
+        case Qt::Key_Delete:
+            emit DeleteRequested();
+            return true;
+        case Qt::Key_F4:
+            emit PropertiesRequested();
+            return true;
+        case Qt::Key_F6:
+            emit MoveToRequested();
+            return true;
         }
+    }
+    // A right click on empty space lets go of the selection, as file managers
+    // do, so the menu's New Directory makes the folder where the list is.
+    if (event->type() == QEvent::MouseButtonPress &&
+        (watched == m_list->viewport() || watched == m_details->viewport()))
+    {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton &&
+            !CurrentView()->indexAt(mouse->position().toPoint()).isValid() && Selection())
+            Selection()->clearSelection();
     }
     if (event->type() == QEvent::ContextMenu &&
         (watched == m_list->viewport() || watched == m_details->viewport()))
@@ -215,16 +256,60 @@ bool CListCtrlEx::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void CListCtrlEx::SetContextAction(ContextCommand command, QAction* action)
+{
+    if (command >= 0 && command < ContextCommandCount)
+        m_contextActions[command] = action;
+}
+
+bool CListCtrlEx::ClipboardOffersFiles()
+{
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (!data)
+        return false;
+    if (data->hasFormat(QStringLiteral("x-special/gnome-copied-files")) ||
+        data->hasFormat(QStringLiteral("x-special/mate-copied-files")))
+        return true;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            return true;
+    return false;
+}
+
 void CListCtrlEx::ShowContextMenu(const QPoint& where)
 {
     setFocus();
     CurrentView()->setFocus();
+    const int selected = SelectedCount();
+    // Unconnected, a list of remote files offers nothing.
+    const bool greyed = m_remote && !m_connected;
     QMenu menu(this);
+    // Entries of the menu's own, so greying them leaves the owner's actions as they are.
+    std::array<QAction*, ContextCommandCount> entries{};
+    auto add = [&](ContextCommand command, const char* text, bool suits)
+    {
+        QAction* entry = menu.addAction(QString::fromLatin1(text));
+        entry->setEnabled(!greyed && suits && m_contextActions[command] &&
+                          m_contextActions[command]->isEnabled());
+        entries[command] = entry;
+    };
+    add(CopyCommand, "Copy", selected > 0);
+    if (ClipboardOffersFiles())
+        add(PasteCommand, "Paste", true);
+    menu.addSeparator();
+    add(NewDirectoryCommand, "New Directory...", true);
+    add(RenameCommand, "Rename", selected == 1);
+    add(DeleteCommand, "Delete", selected > 0);
+    add(MoveToCommand, "Move To...", selected > 0);
+    menu.addSeparator();
+    if (m_remote)
+        add(ChmodCommand, "CHMOD...", selected > 0);
+    add(PropertiesCommand, "Properties", selected == 1);
+    menu.addSeparator();
     QMenu* view = menu.addMenu("View");
     QAction* icons = view->addAction("Icons");
     QAction* list = view->addAction("List");
     QAction* details = view->addAction("Details");
-    const bool greyed = m_remote && !m_connected;
     for (QAction* action : {icons, list, details})
     {
         action->setCheckable(true);
@@ -234,11 +319,21 @@ void CListCtrlEx::ShowContextMenu(const QPoint& where)
     icons->setChecked(m_mode == Icons);
     list->setChecked(m_mode == List);
     details->setChecked(m_mode == Details);
+    // The owner's action is triggered once the menu has closed; by then the
+    // owner may have gone with its actions.
+    std::array<QPointer<QAction>, ContextCommandCount> owners;
+    for (int command = 0; command < ContextCommandCount; ++command)
+        owners[command] = m_contextActions[command];
     QAction* chosen = menu.exec(where);
+    if (!chosen)
+        return;
     if (chosen == icons)
         emit ViewModeRequested(Icons);
     else if (chosen == list)
         emit ViewModeRequested(List);
     else if (chosen == details)
         emit ViewModeRequested(Details);
+    for (int command = 0; command < ContextCommandCount; ++command)
+        if (chosen == entries[command] && owners[command])
+            owners[command]->trigger();
 }

@@ -1,8 +1,11 @@
 #pragma once
 #include <QWidget>
+#include <array>
 #include <string>
+#include <vector>
 
 class QAbstractItemModel;
+class QAction;
 class QAbstractItemView;
 class QItemSelectionModel;
 class QListView;
@@ -16,7 +19,9 @@ class ISettingsStore;
 
 // The browser's list: one model shown as icons, as a list or as details with
 // five columns, the views sharing one selection. Keys that act on the list
-// (Enter, Backspace, F5, F9) and double clicks come out as signals.
+// (Enter, Backspace, F5, F9, Ins, F2, Del, F4, F6) and double clicks come out
+// as signals; keys typed anywhere else never reach them. The context menu
+// offers the owner's file commands in a fixed order, greyed by the selection.
 class CListCtrlEx : public QWidget
 {
     Q_OBJECT
@@ -40,6 +45,8 @@ public:
     QItemSelectionModel* Selection() const;
     // The first selected item in list order; -1 when none.
     int FirstSelectedListRow() const;
+    // Every selected item, in list order.
+    std::vector<int> SelectedListRows() const;
     int SelectedCount() const;
     void SetColumnWidth(int column, int width);
     int ColumnWidth(int column) const;
@@ -54,7 +61,27 @@ public:
     static constexpr int MinRestoredWidth = 8;
     static constexpr int MaxRestoredWidth = 4096;
 
-    // Shows remote files: decides whether the context menu greys out while unconnected.
+    // The commands of the context menu, in its order. The owner supplies the
+    // action of each; the menu offers an entry of its own for it, greyed when
+    // the selection does not suit it or the action is disabled, and triggers
+    // the action when chosen. A command without an action is greyed.
+    enum ContextCommand
+    {
+        CopyCommand,
+        PasteCommand,
+        NewDirectoryCommand,
+        RenameCommand,
+        DeleteCommand,
+        MoveToCommand,
+        ChmodCommand,
+        PropertiesCommand,
+        ContextCommandCount
+    };
+    void SetContextAction(ContextCommand command, QAction* action);
+    // The clipboard holds files (a file manager's Copy): Paste is offered.
+    static bool ClipboardOffersFiles();
+
+    // Shows remote files: the context menu offers CHMOD and greys out while unconnected.
     int m_remote = 1;
     int m_connected = 0;
     int m_columnCount = 0;
@@ -64,6 +91,11 @@ signals:
     void UpRequested();
     void RefreshRequested();
     void GoRequested();
+    void NewDirectoryRequested();
+    void RenameRequested();
+    void DeleteRequested();
+    void PropertiesRequested();
+    void MoveToRequested();
     void ViewModeRequested(int mode);
 
 protected:
@@ -76,4 +108,5 @@ private:
     QListView* m_list;
     QTreeView* m_details;
     int m_mode = Details;
+    std::array<QAction*, ContextCommandCount> m_contextActions{};
 };

@@ -1,24 +1,31 @@
 #include "desktop/WharfView.h"
-#include "widgets/ListCtrlEx.h"
+#include "desktop/DialogBarEx.h"
 #include "desktop/MainFrame.h"
 #include "desktop/WharfApp.h"
 #include "desktop/WharfDoc.h"
 #include "files/RemoteBrowser.h"
-#include "widgets/TextDlg.h"
-#include "support/RecordingShellOpener.h"
+#include "files/RemoteCommands.h"
+#include "files/dialogs/FileAttributes.h"
+#include "files/dialogs/PropDlg.h"
 #include "platform/Services.h"
 #include "platform/qt/QtActivitySignal.h"
 #include "platform/qt/QtStatusOutlet.h"
 #include "sites/SiteList.h"
-#include "sites/dialogs/SiteManager.h"
 #include "sites/TempDirectory.h"
 #include "sites/dialogs/DialogDriver.h"
+#include "sites/dialogs/SiteManager.h"
 #include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
+#include "support/RecordingShellOpener.h"
 #include "support/TestServices.h"
+#include "widgets/BrowserListModel.h"
+#include "widgets/ListCtrlEx.h"
+#include "widgets/TextDlg.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
@@ -26,6 +33,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
@@ -381,7 +389,9 @@ TEST_F(WharfWindow, ContextMenuIsGreyedWhileUnconnectedAndSwitchesTheModeWhenCon
                     [](QMenu& menu)
                     {
                         ASSERT_FALSE(menu.actions().isEmpty());
-                        EXPECT_FALSE(menu.actions().front()->isEnabled());
+                        for (QAction* action : menu.actions())
+                            EXPECT_FALSE(action->isEnabled() && !action->isSeparator())
+                                << action->text().toStdString();
                         menu.close();
                     });
     EXPECT_EQ(View().List().Mode(), CListCtrlEx::Details);
@@ -390,10 +400,10 @@ TEST_F(WharfWindow, ContextMenuIsGreyedWhileUnconnectedAndSwitchesTheModeWhenCon
     WithContextMenu(View().List(),
                     [](QMenu& menu)
                     {
-                        QMenu* modes = menu.actions().front()->menu();
+                        QMenu* modes = menu.actions().back()->menu();
                         ASSERT_NE(modes, nullptr);
                         EXPECT_TRUE(modes->isEnabled());
-                        menu.setActiveAction(menu.actions().front());
+                        menu.setActiveAction(menu.actions().back());
                         QTest::keyClick(&menu, Qt::Key_Right);
                         auto* shown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
                         ASSERT_EQ(shown, modes);
@@ -462,4 +472,250 @@ TEST_F(WharfWindow, ConnectOpensTheSiteManagerAndListsTheChosenSite)
     EXPECT_EQ(m_doc.Title(), L"Saved (127.0.0.1:" + std::to_wstring(m_server.Port()) + L")");
     EXPECT_EQ(Shown(), (std::vector<QString>{"x.txt"}));
     EXPECT_EQ(View().Folders().currentText(), "/pub/in");
+}
+
+// ---- The file commands in the window ----
+
+namespace
+{
+// What a context menu offers: each entry's text ("-" for a separator) and
+// whether it can be chosen.
+std::vector<std::pair<QString, bool>> Entries(const QMenu& menu)
+{
+    std::vector<std::pair<QString, bool>> entries;
+    for (QAction* action : menu.actions())
+        entries.emplace_back(action->isSeparator() ? QString("-") : action->text(),
+                             !action->isSeparator() && action->isEnabled());
+    return entries;
+}
+
+// Fails the test, instead of hanging it, when a dialog opens that nobody expected.
+class NoDialogExpected
+{
+public:
+    NoDialogExpected()
+    {
+        m_guard.setInterval(50);
+        QObject::connect(&m_guard, &QTimer::timeout,
+                         []
+                         {
+                             if (QWidget* modal = QApplication::activeModalWidget())
+                             {
+                                 ADD_FAILURE() << "a dialog opened: " << modal->windowTitle().toStdString();
+                                 modal->close();
+                             }
+                         });
+        m_guard.start();
+    }
+
+private:
+    QTimer m_guard;
+};
+
+void AnswerPromptWith(const QString& text)
+{
+    testing_support::WhenShown<CTextDlg>(
+        [text](CTextDlg& prompt)
+        {
+            prompt.Edit()->setText(text);
+            prompt.accept();
+        });
+}
+} // namespace
+
+TEST_F(WharfWindow, EnableRulesFollowTheSelectionAndTheConnectionWithoutAMenuOpening)
+{
+    File("a.txt", "a");
+    File("b.txt", "b");
+    Folder("d");
+    auto states = [&]
+    {
+        std::vector<bool> enabled;
+        for (QAction* action : {View().NewDirectoryAction(), View().RenameAction(), View().DeleteAction(),
+                                View().MoveToAction(), View().PropertiesAction(), View().ChmodAction(),
+                                View().CopyAction(), View().PasteAction()})
+            enabled.push_back(action->isEnabled());
+        return enabled;
+    };
+    auto selectFirst = [&](int count)
+    {
+        View().List().Selection()->clearSelection();
+        for (int row = 0; row < count; ++row)
+            View().List().Selection()->select(View().Model().index(row, 0),
+                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    };
+    // New Directory, Rename, Delete, Move To, Properties, CHMOD, Copy, Paste
+    // (Copy and Paste do their work with the clipboard, later).
+    const std::vector<bool> none(8, false);
+    const std::vector<bool> connected[3] = {{true, false, false, false, false, false, false, false},
+                                            {true, true, true, true, true, true, false, false},
+                                            {true, false, true, true, false, true, false, false}};
+
+    // Rows shown without a connection enable nothing.
+    BrowserRow row;
+    row.name = row.displayName = L"stale";
+    row.path = L"/";
+    View().Browser().SetRows({row, row, row});
+    for (int count = 0; count <= 2; ++count)
+    {
+        selectFirst(count);
+        EXPECT_EQ(states(), none) << count << " selected, unconnected";
+    }
+
+    View().OnConnect();
+    ASSERT_EQ(Shown().size(), 3u);
+    for (int count = 0; count <= 2; ++count)
+    {
+        selectFirst(count);
+        EXPECT_EQ(states(), connected[count]) << count << " selected";
+    }
+    View().OnDisconnect();
+    EXPECT_EQ(states(), none);
+}
+
+TEST_F(WharfWindow, ContextMenuOffersTheCommandsInOrderGreyedByTheSelection)
+{
+    File("a.txt", "a");
+    File("b.txt", "b");
+    View().OnConnect();
+    using Entry = std::pair<QString, bool>;
+    auto expected = [](int selected)
+    {
+        const bool one = selected == 1, some = selected > 0;
+        // Copy does its work with the clipboard, later: greyed for now.
+        return std::vector<Entry>{{"Copy", false}, {"-", false},       {"New Directory...", true},
+                                  {"Rename", one}, {"Delete", some},   {"Move To...", some},
+                                  {"-", false},    {"CHMOD...", some}, {"Properties", one},
+                                  {"-", false},    {"View", true}};
+    };
+    for (int selected = 0; selected <= 2; ++selected)
+    {
+        View().List().Selection()->clearSelection();
+        for (int row = 0; row < selected; ++row)
+            View().List().Selection()->select(View().Model().index(row, 0),
+                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        WithContextMenu(View().List(),
+                        [&](QMenu& menu)
+                        {
+                            EXPECT_EQ(Entries(menu), expected(selected)) << selected << " selected";
+                            menu.close();
+                        });
+    }
+
+    // Paste is there only while the clipboard holds files.
+    auto* files = new QMimeData;
+    files->setUrls({QUrl::fromLocalFile("/tmp/x.txt")});
+    QGuiApplication::clipboard()->setMimeData(files);
+    WithContextMenu(View().List(),
+                    [&](QMenu& menu)
+                    {
+                        ASSERT_GE(menu.actions().size(), 2);
+                        EXPECT_EQ(menu.actions().at(1)->text(), "Paste");
+                        menu.close();
+                    });
+    QGuiApplication::clipboard()->clear();
+}
+
+TEST_F(WharfWindow, ARightClickOnEmptySpaceMakesTheNewFolderInTheCurrentOne)
+{
+    Folder("d");
+    View().OnConnect();
+    Select("d");
+    QWidget* viewport = View().List().DetailsView()->viewport();
+    const QPoint empty(10, viewport->height() - 5);
+    ASSERT_FALSE(View().List().DetailsView()->indexAt(empty).isValid());
+    EXPECT_EQ(View().List().SelectedCount(), 1);
+    QTest::mousePress(viewport, Qt::RightButton, {}, empty);
+    EXPECT_EQ(View().List().SelectedCount(), 0);
+    testing_support::ChooseFromMenu("New Directory...");
+    AnswerPromptWith("fresh");
+    QContextMenuEvent event(QContextMenuEvent::Mouse, empty, viewport->mapToGlobal(empty));
+    QApplication::sendEvent(viewport, &event);
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, empty);
+    EXPECT_TRUE(fs::is_directory(fs::path(m_server.Root()) / "fresh")) << m_server.Log();
+    EXPECT_FALSE(fs::exists(fs::path(m_server.Root()) / "d" / "fresh"));
+}
+
+TEST_F(WharfWindow, KeysActOnTheListOnlyAndDoNothingAfterDisconnect)
+{
+    File("a.txt", "a");
+    View().OnConnect();
+    Select("a.txt");
+    {
+        // Typed into the filter field, Del and Ins edit the text and nothing else.
+        NoDialogExpected guard;
+        QLineEdit* filter = m_frame.FilterBar().FilterText();
+        filter->setFocus();
+        QTest::keyClick(filter, Qt::Key_Delete);
+        QTest::keyClick(filter, Qt::Key_Insert);
+        QTest::qWait(100);
+    }
+    EXPECT_EQ(testing_support::Boxes().Count(), 0u);
+
+    testing_support::Boxes().QueueAnswer(platform::BoxAnswer::Cancel);
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(testing_support::Boxes().Texts(), (std::vector<std::wstring>{CRemoteCommands::DeleteQuestion}));
+    EXPECT_TRUE(fs::exists(fs::path(m_server.Root()) / "a.txt"));
+
+    AnswerPromptWith("b.txt");
+    Key(Qt::Key_F2);
+    ASSERT_TRUE(fs::exists(fs::path(m_server.Root()) / "b.txt")) << m_server.Log();
+    Select("b.txt");
+    AnswerPromptWith("made");
+    Key(Qt::Key_Insert);
+    ASSERT_TRUE(fs::is_directory(fs::path(m_server.Root()) / "made"));
+    Select("b.txt");
+    AnswerPromptWith("made");
+    Key(Qt::Key_F6);
+    EXPECT_TRUE(fs::exists(fs::path(m_server.Root()) / "made" / "b.txt"));
+    EXPECT_EQ(Shown(), (std::vector<QString>{"made"}));
+    QString shownName;
+    Select("made");
+    testing_support::WhenShown<CPropDlg>(
+        [&](CPropDlg& dialog)
+        {
+            shownName = dialog.NameText();
+            dialog.reject();
+        });
+    Key(Qt::Key_F4);
+    EXPECT_EQ(shownName, "made");
+
+    View().OnDisconnect();
+    NoDialogExpected guard;
+    for (const Qt::Key key : {Qt::Key_Insert, Qt::Key_F2, Qt::Key_Delete, Qt::Key_F4, Qt::Key_F6})
+        Key(key);
+    QTest::qWait(100);
+    EXPECT_EQ(testing_support::Boxes().Count(), 1u);
+}
+
+TEST_F(WharfWindow, DeleteAndChmodFromTheMenusRunThroughTheirDialogs)
+{
+    File("t/x/y.txt", "y");
+    File("run.sh", "#!/bin/sh\n");
+    fs::permissions(fs::path(m_server.Root()) / "run.sh", fs::perms(0644));
+    View().OnConnect();
+    Select("t");
+    View().DeleteAction()->trigger();
+    EXPECT_FALSE(fs::exists(fs::path(m_server.Root()) / "t")) << m_server.Log();
+    EXPECT_EQ(Shown(), (std::vector<QString>{"run.sh"}));
+
+    Select("run.sh");
+    int preset = -1;
+    testing_support::WhenShown<CFileAttributes>(
+        [&](CFileAttributes& dialog)
+        {
+            preset = dialog.ManualValue()->text().toInt();
+            dialog.Box(0, 2)->click();
+            dialog.Box(1, 2)->click();
+            dialog.Box(2, 2)->click();
+            testing_support::ClickOk(dialog);
+        });
+    View().ChmodAction()->trigger();
+    EXPECT_EQ(preset, 644);
+    EXPECT_EQ(fs::status(fs::path(m_server.Root()) / "run.sh").permissions() & fs::perms::all,
+              fs::perms(0755));
+    ASSERT_EQ(View().Model().rowCount(), 1);
+    EXPECT_EQ(
+        View().Model().data(View().Model().index(0, CBrowserListModel::AttributesColumn), Qt::DisplayRole),
+        "-rwxr-xr-x");
 }

@@ -254,6 +254,7 @@ TEST_F(TransferJobTest, RemoteDeleteRemovesTheNestedTreeDeepestFirst)
     EXPECT_FALSE(fs::exists(Remote("t")));
     EXPECT_TRUE(fs::exists(Remote("keep.txt")));
     EXPECT_EQ(ReadFile(Remote("other/precious.txt")), "p");
+    EXPECT_EQ(m_server.Log().find("LIST /t/a/link"), std::string::npos) << "a link was looked into";
     // Each path is worked on after every path below it.
     ASSERT_EQ(host.items.size(), 7u);
     for (size_t i = 0; i < host.items.size(); ++i)

@@ -5,6 +5,7 @@
 #include "support/ScriptedSessionTest.h"
 #include "support/TestServices.h"
 
+#include <functional>
 #include <gmock/gmock.h>
 
 using nsFTP::CFTPClient;
@@ -70,6 +71,39 @@ TEST_F(FileCommandsTest, AbsoluteCwdIsRememberedWithoutAskingPwdUntilTheConnecti
     EXPECT_EQ(client.CurrentDirectory(directory), 0);
     EXPECT_EQ(directory, L"/home/u");
     EXPECT_THAT(Commands(), ElementsAre("CWD /srv/ftp\r\n", "CWD /nope\r\n", "PWD\r\n"));
+}
+
+TEST_F(FileCommandsTest, TheRememberedDirectoryEndsWithTheConnection)
+{
+    // Closed by QUIT, by the server (noticed at the next command), and by the
+    // client itself as after a stop.
+    server.On("CWD /a", "250 ok\r\n").On("QUIT", "221 Bye\r\n");
+    server.Greet("220 Again\r\n").On("CWD /b", "250 ok\r\n").On("NOOP", "").Drop();
+    server.Greet("220 Again\r\n").On("CWD /c", "250 ok\r\n");
+    Connect();
+    const std::function<void()> closes[] = {[&] { client.Quit(); },
+                                            [&]
+                                            {
+                                                nsFTP::Reply reply;
+                                                client.Execute(L"NOOP", reply, false);
+                                            },
+                                            [&] { client.CloseControlConnection(); }};
+    const wchar_t* const folders[] = {L"/a", L"/b", L"/c"};
+    for (int i = 0; i < 3; ++i)
+    {
+        if (i > 0)
+        {
+            ASSERT_TRUE(client.OpenControlConnection(L"127.0.0.1", server.Port()));
+            nsFTP::Reply greeting;
+            ASSERT_TRUE(client.ReadReply(greeting, true));
+        }
+        ASSERT_EQ(client.ChangeDirectory(folders[i]), 0);
+        closes[i]();
+        ASSERT_FALSE(client.IsConnected()) << i;
+        std::wstring directory;
+        EXPECT_EQ(client.CurrentDirectory(directory), -1) << i;
+        EXPECT_EQ(directory, L"") << i;
+    }
 }
 
 TEST_F(FileCommandsTest, PwdWithoutADirectoryOrRefusedLeavesTheCacheEmpty)

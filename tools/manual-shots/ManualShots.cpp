@@ -2,17 +2,21 @@
 
 #include "ShotServer.h"
 #include "desktop/DialogBarEx.h"
-#include "widgets/ListCtrlEx.h"
 #include "desktop/MainFrame.h"
 #include "desktop/WharfDoc.h"
 #include "desktop/WharfView.h"
-#include "widgets/BrowserListModel.h"
+#include "files/IFileCommandHost.h"
 #include "files/RemoteBrowser.h"
+#include "files/RemoteCommands.h"
+#include "files/dialogs/FileAttributes.h"
+#include "files/dialogs/PropDlg.h"
 #include "platform/Services.h"
-#include "sites/dialogs/ProxyDlg.h"
 #include "sites/SiteConnection.h"
+#include "sites/dialogs/ProxyDlg.h"
 #include "sites/dialogs/SiteManager.h"
 #include "sites/dialogs/SiteProp.h"
+#include "widgets/BrowserListModel.h"
+#include "widgets/ListCtrlEx.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -22,6 +26,7 @@
 #include <QPixmap>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <optional>
 
 namespace
 {
@@ -43,6 +48,27 @@ std::wstring Wide(const char* text)
 {
     return QString(text).toStdWString();
 }
+
+// Keeps what the file commands would show, so the dialogs can be shown
+// without their modal loops; asks nothing and runs no job.
+class CKeptDialogs : public IFileCommandHost
+{
+public:
+    bool Prompt(const std::wstring&, std::wstring&) override { return false; }
+    bool ChooseMode(int preset, std::wstring&) override
+    {
+        m_preset = preset;
+        return false;
+    }
+    void ShowProperties(const FileProperties& properties) override { m_properties = properties; }
+    JobResult RunJob(std::unique_ptr<CTransferList>, const std::wstring&, JobKind) override
+    {
+        return JobResult::Cancel;
+    }
+
+    int m_preset = -1;
+    std::optional<FileProperties> m_properties;
+};
 
 // The row of the list that shows this name, -1 when none does.
 int ListRowOf(CWharfView& view, const QString& name)
@@ -174,6 +200,46 @@ bool CManualShots::ShootMainWindow()
         return Fail("the list does not show the sample tree");
     view.List().DetailsView()->setCurrentIndex(view.Model().index(row, 0));
     return Save(*m_app.Frame(), "main-window.png");
+}
+
+bool CManualShots::SelectRow(const QString& name)
+{
+    CWharfView& view = m_app.Frame()->View();
+    const int row = ListRowOf(view, name);
+    if (row < 0)
+        return Fail("the list does not show " + name);
+    view.List().DetailsView()->setCurrentIndex(view.Model().index(row, 0));
+    return true;
+}
+
+bool CManualShots::ShootAttributes()
+{
+    CWharfView& view = m_app.Frame()->View();
+    if (!SelectRow("src"))
+        return false;
+    CKeptDialogs kept;
+    CRemoteCommands commands(view.Connection(), m_app.Doc()->Call(), view.Browser(), kept);
+    commands.Chmod(view.SelectedRows());
+    if (kept.m_preset < 0)
+        return Fail("CHMOD did not open its dialog for the folder src");
+    CFileAttributes attributes(kept.m_preset, m_app.Frame());
+    attributes.show();
+    return Save(attributes, "attributes.png");
+}
+
+bool CManualShots::ShootProperties()
+{
+    CWharfView& view = m_app.Frame()->View();
+    if (!SelectRow("archive.zip"))
+        return false;
+    CKeptDialogs kept;
+    CRemoteCommands commands(view.Connection(), m_app.Doc()->Call(), view.Browser(), kept);
+    commands.Properties(view.SelectedRows());
+    if (!kept.m_properties)
+        return Fail("Properties showed nothing for archive.zip");
+    CPropDlg properties(*kept.m_properties, m_app.Frame());
+    properties.show();
+    return Save(properties, "properties.png");
 }
 
 bool CManualShots::ShootFilter()

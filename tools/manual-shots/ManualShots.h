@@ -8,7 +8,8 @@ class QWidget;
 
 // Takes the manual's screenshots from the real wharf under the offscreen
 // platform: the Site Manager, Site Properties, the proxy dialog, the main
-// window connected to a server, and the filter bar in use. Any step that
+// window connected to a server, the attributes and properties dialogs, and
+// the filter bar in use. Any step that
 // cannot be done is an error with its reason; no picture is left out quietly.
 class CManualShots
 {
@@ -23,6 +24,10 @@ public:
     bool ShootProxy();
     // Connects and shows the server's root folder.
     bool ShootMainWindow();
+    // The CHMOD dialog for a folder of the root, and the properties of a file
+    // there, as the file commands open them.
+    bool ShootAttributes();
+    bool ShootProperties();
     // Types into the filter bar of the main window.
     bool ShootFilter();
 
@@ -30,6 +35,8 @@ public:
 
 private:
     bool Save(QWidget& widget, const QString& name);
+    // Selects the row of that name in the main window's list.
+    bool SelectRow(const QString& name);
     bool Fail(const QString& text);
 
     QString m_output;
