@@ -15,6 +15,8 @@ BoxAnswer ShowHere(const QString& text, BoxIcon icon, BoxButtons buttons)
 {
     QMessageBox box(g_owner.data());
     box.setWindowTitle(QStringLiteral("Tessel FTP Client"));
+    // Texts come from servers and file names: never read as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon)
     {
