@@ -62,7 +62,7 @@ bool CRemoteBrowser::MakeRow(const nsFTP::CFTPFileStatus& record, BrowserRow& ro
     return true;
 }
 
-void CRemoteBrowser::SortRows(std::vector<BrowserRow>& rows)
+std::vector<size_t> CRemoteBrowser::SortOrder(const std::vector<BrowserRow>& rows)
 {
     // Each name is folded once, not at every comparison.
     std::vector<std::wstring> keys;
@@ -78,6 +78,12 @@ void CRemoteBrowser::SortRows(std::vector<BrowserRow>& rows)
                              return rows[a].isDirectory;
                          return keys[a] < keys[b];
                      });
+    return order;
+}
+
+void CRemoteBrowser::SortRows(std::vector<BrowserRow>& rows)
+{
+    const std::vector<size_t> order = SortOrder(rows);
     std::vector<BrowserRow> sorted;
     sorted.reserve(rows.size());
     for (const size_t index : order)

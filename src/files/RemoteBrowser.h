@@ -94,6 +94,8 @@ public:
     static bool MakeRow(const nsFTP::CFTPFileStatus& record, BrowserRow& row);
     // Folders first, then names ignoring case; equal rows keep their order.
     static void SortRows(std::vector<BrowserRow>& rows);
+    // The same order as indexes, for callers that keep more beside each row.
+    static std::vector<size_t> SortOrder(const std::vector<BrowserRow>& rows);
 
     // The rows that pass a filter, with the counts of what it shows.
     BrowserShown Filter(const BrowserFilter& filter) const;
