@@ -8,6 +8,12 @@ void WriteFileStatus(CJsonLineWriter& json, const nsFTP::CFTPFileStatus& r)
     json.BeginObject();
     json.Field("Name", r.Name);
     json.Field("Path", r.Path);
+    WriteFileStatusFields(json, r);
+    json.EndObject();
+}
+
+void WriteFileStatusFields(CJsonLineWriter& json, const nsFTP::CFTPFileStatus& r)
+{
     json.Field("TryCwd", r.TryCwd);
     json.Field("TryRetr", r.TryRetr);
     json.Field("SizeType", static_cast<int64_t>(r.SizeType));
@@ -19,7 +25,6 @@ void WriteFileStatus(CJsonLineWriter& json, const nsFTP::CFTPFileStatus& r)
     json.Field("LinkCount", r.LinkCount);
     json.Field("IdType", static_cast<int64_t>(r.IdType));
     json.Field("Id", r.Id);
-    json.EndObject();
 }
 
 } // namespace nsCli
