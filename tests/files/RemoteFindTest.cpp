@@ -355,3 +355,20 @@ TEST(RemoteFindDelete, PickedResultsKeepTheirFlagsAndWhatAPickedFolderHoldsGoesW
     // What lies below a link is not inside it: the link goes, not its target.
     EXPECT_THAT(items, ElementsAre(L"/d folder", L"/lnk folder link", L"/lnk/x", L"/f"));
 }
+
+TEST(RemoteFindGoto, TheExactListedTextWinsOverANameThatDiffersOnlyInCase)
+{
+    auto row = [](const std::wstring& name, const std::wstring& listed)
+    {
+        BrowserRow made;
+        made.name = name;
+        made.displayName = listed;
+        return made;
+    };
+    const std::vector<BrowserRow> rows{row(L"README", L"README"), row(L"readme", L"readme"),
+                                       row(L"lnk", L"lnk -> new-target")};
+    EXPECT_EQ(CRemoteFind::RowFor(rows, row(L"readme", L"readme")), 1);
+    // A link whose target changed since the search is still found by its name.
+    EXPECT_EQ(CRemoteFind::RowFor(rows, row(L"lnk", L"lnk -> old-target")), 2);
+    EXPECT_EQ(CRemoteFind::RowFor(rows, row(L"Readme", L"Readme")), -1);
+}
