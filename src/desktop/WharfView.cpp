@@ -6,11 +6,13 @@
 #include "platform/Services.h"
 #include "sites/SiteConnection.h"
 #include "sites/TempDirectory.h"
+#include "files/dialogs/FindDlg.h"
 #include "files/dialogs/UploadDlg.h"
 #include "sites/dialogs/SiteManager.h"
 #include "widgets/ListCtrlEx.h"
 #include "widgets/TextDlg.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QActionGroup>
 #include <QClipboard>
@@ -97,6 +99,7 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
     for (QAction* pending : {m_copyAction, m_pasteAction, m_findAction})
         pending->setEnabled(false);
+    m_findAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     const std::pair<CListCtrlEx::ContextCommand, QAction*> offered[] = {
         {CListCtrlEx::CopyCommand, m_copyAction},
         {CListCtrlEx::PasteCommand, m_pasteAction},
@@ -126,6 +129,7 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     connect(m_moveToAction, &QAction::triggered, this, &CWharfView::OnMoveTo);
     connect(m_chmodAction, &QAction::triggered, this, &CWharfView::OnChmod);
     connect(m_propertiesAction, &QAction::triggered, this, &CWharfView::OnProperties);
+    connect(m_findAction, &QAction::triggered, this, &CWharfView::OnFind);
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &CWharfView::UpdateCommands);
     SetViewMode(CListCtrlEx::Details);
     Browser().SetChangedHandler([this] { OnBrowserChanged(); });
@@ -218,6 +222,7 @@ void CWharfView::UpdateCommands()
         one->setEnabled(MayRun(Needs::OneRow));
     for (QAction* some : {m_deleteAction, m_moveToAction, m_chmodAction})
         some->setEnabled(MayRun(Needs::SomeRows));
+    m_findAction->setEnabled(MayRun(Needs::Connection));
     for (QWidget* control : {static_cast<QWidget*>(m_folders), static_cast<QWidget*>(m_go),
                              static_cast<QWidget*>(m_up)})
         control->setEnabled(!busy);
@@ -281,6 +286,34 @@ void CWharfView::OnChmod()
 void CWharfView::OnProperties()
 {
     RunFileCommand(Needs::OneRow, &CRemoteCommands::Properties);
+}
+
+void CWharfView::OnFind()
+{
+    if (!MayRun(Needs::Connection))
+        return;
+    CFindDlg dialog(Connection(), Browser(), m_dialogs, window());
+    // Goto: the found entry alone selected in the list, scrolled into view.
+    dialog.SetRowSelector(
+        [this](int rowIndex)
+        {
+            QItemSelectionModel* selection = m_list->Selection();
+            selection->clearSelection();
+            for (int listRow = 0; rowIndex >= 0 && listRow < m_model.VisibleCount(); ++listRow)
+                if (m_model.RowIndex(listRow) == rowIndex)
+                {
+                    const QModelIndex index = m_model.index(listRow, 0);
+                    selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
+                    m_list->CurrentView()->scrollTo(index);
+                    break;
+                }
+        });
+    connect(&dialog, &CFindDlg::ConnectionClosed, this, &CWharfView::OnStopped);
+    dialog.exec();
+    if (dialog.Deleted() && EngineReady())
+        Browser().Refresh();
+    UpdateCommands();
 }
 
 void CWharfView::OnConnect()

@@ -66,10 +66,11 @@ public:
     QAction* MoveToAction() const { return m_moveToAction; }
     QAction* PropertiesAction() const { return m_propertiesAction; }
     QAction* ChmodAction() const { return m_chmodAction; }
-    // Clipboard and Find commands whose work is not built yet: they are in
-    // the menus and on the toolbar, with their keys, and stay disabled.
+    // Clipboard commands whose work is not built yet: they are in the menus
+    // and on the toolbar, with their keys, and stay disabled.
     QAction* CopyAction() const { return m_copyAction; }
     QAction* PasteAction() const { return m_pasteAction; }
+    // Find (Ctrl+F): enabled while connected.
     QAction* FindAction() const { return m_findAction; }
     // Connected and no engine work running: the commands that need the engine may run.
     bool EngineReady();
@@ -97,6 +98,9 @@ public slots:
     void OnMoveTo();
     void OnChmod();
     void OnProperties();
+    // The Find dialog over the current folder; afterwards the folder is read
+    // again when the dialog deleted anything.
+    void OnFind();
     void SetViewMode(int mode);
     // Socket activity: the idle period starts again.
     void RestartKeepAlive();
