@@ -297,6 +297,9 @@ void CFindDlg::SearchEnded()
 
 void CFindDlg::reject()
 {
+    // Goto or a delete is waiting for the server under this call: it ends first.
+    if (m_acting)
+        return;
     if (m_worker.joinable())
     {
         // Closes once the thread has ended.
