@@ -9,6 +9,7 @@
 #include "files/RemoteBrowser.h"
 #include "files/RemoteCommands.h"
 #include "files/dialogs/FileAttributes.h"
+#include "files/dialogs/FindDlg.h"
 #include "files/dialogs/PropDlg.h"
 #include "platform/Services.h"
 #include "sites/SiteConnection.h"
@@ -20,10 +21,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
+#include <QTableView>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <optional>
@@ -240,6 +244,23 @@ bool CManualShots::ShootProperties()
     CPropDlg properties(*kept.m_properties, m_app.Frame());
     properties.show();
     return Save(properties, "properties.png");
+}
+
+bool CManualShots::ShootFind()
+{
+    CWharfView& view = m_app.Frame()->View();
+    CKeptDialogs kept;
+    CFindDlg dialog(view.Connection(), view.Browser(), kept, m_app.Frame());
+    dialog.show();
+    dialog.FindWhat()->setText(".txt");
+    dialog.FindButton()->click();
+    const QDeadlineTimer deadline(30000);
+    while (dialog.CurrentMode() != CFindDlg::Finished && !deadline.hasExpired())
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    if (dialog.Results().size() != 3)
+        return Fail("Find \".txt\" did not find the three text files of the demo server");
+    dialog.ResultList()->selectRow(0);
+    return Save(dialog, "find.png");
 }
 
 bool CManualShots::ShootFilter()

@@ -8,8 +8,8 @@ class QWidget;
 
 // Takes the manual's screenshots from the real wharf under the offscreen
 // platform: the Site Manager, Site Properties, the proxy dialog, the main
-// window connected to a server, the attributes and properties dialogs, and
-// the filter bar in use. Any step that
+// window connected to a server, the attributes and properties dialogs, the
+// Find dialog, and the filter bar in use. Any step that
 // cannot be done is an error with its reason; no picture is left out quietly.
 class CManualShots
 {
@@ -28,6 +28,8 @@ public:
     // there, as the file commands open them.
     bool ShootAttributes();
     bool ShootProperties();
+    // The Find dialog after a search from the root folder.
+    bool ShootFind();
     // Types into the filter bar of the main window.
     bool ShootFilter();
 

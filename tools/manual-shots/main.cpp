@@ -101,7 +101,8 @@ int main(int argc, char** argv)
     CManualShots shots(output.path(), settings.filePath("FTPClient.ini"));
     const bool done = shots.Prepare(server.Port()) && shots.ShootSiteManager() &&
                       shots.ShootSiteProperties() && shots.ShootProxy() && shots.ShootMainWindow() &&
-                      shots.ShootAttributes() && shots.ShootProperties() && shots.ShootFilter();
+                      shots.ShootAttributes() && shots.ShootProperties() && shots.ShootFind() &&
+                      shots.ShootFilter();
     if (!done)
         return Fail(shots.Error());
     return 0;
