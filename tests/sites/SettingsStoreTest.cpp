@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <random>
 #include <set>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -410,6 +411,59 @@ TEST_F(SettingsFile, LeftoversOfAWriterThatDiedGoWithTheNextChange)
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
               (QStringList{"FTPClient.ini", "FTPClient.ini.damaged-00000000000000ff", "FTPClient.ini.lck",
                            "other.tmp-abc"}));
+}
+
+TEST_F(SettingsFile, AWriterKilledAtAnyMomentLeavesEverySiteReadable)
+{
+    {
+        QSettingsStore store(path);
+        CSiteList sites(store);
+        for (int i = 0; i < 5; ++i)
+        {
+            SiteRecord record;
+            record.SetLabel(L"site " + std::to_wstring(i));
+            record.SetHost(L"host" + std::to_wstring(i));
+            ASSERT_GE(sites.AddSite(record), 0);
+        }
+    }
+    QSettingsStore reader(path);
+    CSiteList before(reader);
+    ASSERT_TRUE(before.LoadSites());
+    std::mt19937 random(13);
+    const QString file = path;
+    for (int attempt = 0; attempt < 50; ++attempt)
+    {
+        // The writer adds and removes a site of its own without end, so the
+        // kill finds it anywhere: reading, writing, renaming.
+        const pid_t writer = testing_support::StartChild(
+            [file, attempt]
+            {
+                QSettingsStore store(file);
+                CSiteList sites(store);
+                SiteRecord record;
+                record.SetLabel(L"passing " + std::to_wstring(attempt));
+                for (;;)
+                {
+                    sites.LoadSites();
+                    sites.AddSite(record);
+                    sites.RemoveSite(record.Label(), true);
+                }
+                return true;
+            });
+        ::usleep(2000 + random() % 40000);
+        ::kill(writer, SIGKILL);
+        ::waitpid(writer, nullptr, 0);
+
+        CSiteList after(reader);
+        ASSERT_TRUE(after.LoadSites())
+            << attempt << ": " << platform::TextCodec::ToUtf8(after.Damage().Text());
+        ASSERT_GE(after.Count(), before.Count()) << attempt;
+        for (const SiteRecord& site : before.Sites())
+            ASSERT_NE(after.FindSite(site.Label()), nullptr) << attempt;
+    }
+    // The next change clears what a killed writer left behind.
+    ASSERT_TRUE(reader.WriteUInt32(kKey, L"n", 1));
+    EXPECT_EQ(QDir(folder).entryList(QStringList{QStringLiteral("*.tmp-*")}, QDir::Files), QStringList{});
 }
 
 TEST_F(SettingsFile, TwoProgramsAddingSitesAtOnceLoseNothing)
