@@ -30,6 +30,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -417,12 +418,25 @@ TEST_F(FileExchangeTest, ADragWithoutADestinationSaysToUseCopyAndPaste)
     for (const Qt::DropAction result : {Qt::IgnoreAction, Qt::CopyAction})
     {
         platform::Services::SetStatusText(0, L"");
-        Exchange().SetDragRunner([&](QDrag&, CMyDataSource&) { return result; });
+        int drags = 0;
+        Exchange().SetDragRunner(
+            [&](QDrag&, CMyDataSource&)
+            {
+                ++drags;
+                return result;
+            });
         Select({"ok.txt"});
         QSignalSpy done(&Exchange(), &CFileExchange::DragDone);
-        Exchange().DragOut(View().SelectedRows());
+        // The drag starts as the user starts it: pressed on a row, moved away with the button held.
+        const QPoint start = OnRow("ok.txt");
+        QTest::mousePress(Viewport(), Qt::LeftButton, {}, start);
+        const QPoint away = start + QPoint(QApplication::startDragDistance() + 2, 0);
+        QMouseEvent move(QEvent::MouseMove, away, Viewport()->mapToGlobal(away), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(Viewport(), &move);
         ASSERT_TRUE(done.wait(5000));
+        EXPECT_EQ(drags, 1);
         EXPECT_EQ(platform::Services::StatusText(0), CFileExchange::UseCopyText);
+        QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, away);
     }
     EXPECT_EQ(Tree(m_local.Path()).size(), 0u);
 }

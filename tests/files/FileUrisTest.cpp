@@ -30,9 +30,16 @@ TEST(FileUris, PathsRoundTripThroughUrisByteForByte)
         ASSERT_TRUE(CFileUris::ToPath(one.uri, Host, back)) << one.uri;
         EXPECT_EQ(back, one.path);
     }
-    std::string back;
-    ASSERT_TRUE(CFileUris::ToPath(CFileUris::FromPath(allBytes), Host, back));
-    EXPECT_EQ(back, allBytes);
+    // No length limit cuts a path: 300 levels of 30-byte names.
+    std::string deep;
+    for (int level = 0; level < 300; ++level)
+        deep += "/" + std::string(29, static_cast<char>('a' + level % 26)) + "\xE9";
+    for (const std::string& path : {allBytes, deep})
+    {
+        std::string back;
+        ASSERT_TRUE(CFileUris::ToPath(CFileUris::FromPath(path), Host, back));
+        EXPECT_EQ(back, path);
+    }
 }
 
 TEST(FileUris, OnlyFileUrisOfThisMachineNameLocalFiles)
