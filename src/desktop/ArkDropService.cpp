@@ -13,7 +13,10 @@ QDBusConnection CArkDropService::SessionBus()
     return QDBusConnection::sessionBus();
 }
 
-CArkDropService::CArkDropService(QDBusConnection bus, QObject* parent) : QObject(parent), m_bus(std::move(bus)) {}
+CArkDropService::CArkDropService(QDBusConnection bus, QObject* parent)
+    : QObject(parent), m_bus(std::move(bus))
+{
+}
 
 CArkDropService::~CArkDropService()
 {

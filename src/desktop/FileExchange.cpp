@@ -66,7 +66,9 @@ CFileExchange::CFileExchange(CWharfDoc& doc, CListCtrlEx& list, CBrowserListMode
     // X11 each read asks the clipboard's owner.
     m_clipboardFiles = CMyDropTarget::OffersLocalFiles(QGuiApplication::clipboard()->mimeData());
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
-            [this] { m_clipboardFiles = CMyDropTarget::OffersLocalFiles(QGuiApplication::clipboard()->mimeData()); });
+            [this] {
+                m_clipboardFiles = CMyDropTarget::OffersLocalFiles(QGuiApplication::clipboard()->mimeData());
+            });
 
     CMyDropTarget::Owner owner;
     owner.mayDrop = [this] { return EngineReady(); };
@@ -290,7 +292,7 @@ void CFileExchange::DragOut(const std::vector<int>& rows)
             if (given.startsWith(QStringLiteral("file:")))
                 CFileUris::DirectSaveFolder(bytes + "/", CFileUris::HostName(), folder);
             else if (given.startsWith('/') && !CFileUris::DirectSaveFolder(CFileUris::FromPath(bytes) + "/",
-                                                                            CFileUris::HostName(), folder))
+                                                                           CFileUris::HostName(), folder))
                 folder.clear();
             TakeDestination(session, folder);
         });
@@ -333,11 +335,13 @@ void CFileExchange::DragOut(const std::vector<int>& rows)
     if (!session->folder.empty() || action == Qt::IgnoreAction)
     {
         // Not from inside the drag's own event loop, which may still be unwinding.
-        QMetaObject::invokeMethod(this, [this, session] { FinishDrag(session); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, session] { FinishDrag(session); }, Qt::QueuedConnection);
         return;
     }
     // Most targets name the destination just after the drop.
-    QTimer::singleShot(m_destinationWait, this, [this, weak]
+    QTimer::singleShot(m_destinationWait, this,
+                       [this, weak]
                        {
                            if (const auto session = weak.lock())
                                FinishDrag(session);
@@ -370,7 +374,8 @@ bool CFileExchange::TakeDestination(const std::shared_ptr<DragSession>& session,
         return session->folder == folder;
     session->folder = folder;
     if (session->ended)
-        QMetaObject::invokeMethod(this, [this, session] { FinishDrag(session); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, session] { FinishDrag(session); }, Qt::QueuedConnection);
     return true;
 }
 

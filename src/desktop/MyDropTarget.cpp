@@ -28,14 +28,16 @@ CFileUris::Parsed CMyDropTarget::LocalFiles(const QMimeData* data)
     if (!data || CMyDataSource::IsOwn(data))
         return {};
     const std::string host = CFileUris::HostName();
-    for (const QString& format : {CMyDataSource::UriListFormat, CMyDataSource::GnomeFormat, CMyDataSource::MateFormat})
+    for (const QString& format :
+         {CMyDataSource::UriListFormat, CMyDataSource::GnomeFormat, CMyDataSource::MateFormat})
     {
         if (!data->hasFormat(format))
             continue;
         const QByteArray bytes = data->data(format);
         const std::string_view text(bytes.constData(), static_cast<size_t>(bytes.size()));
-        CFileUris::Parsed parsed = format == CMyDataSource::UriListFormat ? CFileUris::ParseUriList(text, host)
-                                                                           : CFileUris::ParseCopiedFiles(text, host);
+        CFileUris::Parsed parsed = format == CMyDataSource::UriListFormat
+                                       ? CFileUris::ParseUriList(text, host)
+                                       : CFileUris::ParseCopiedFiles(text, host);
         if (!parsed.paths.empty() || !parsed.skipped.empty())
             return parsed;
     }

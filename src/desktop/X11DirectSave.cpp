@@ -19,7 +19,8 @@ CX11DirectSave::CX11DirectSave(xcb_connection_t* connection) : m_connection(conn
 std::uint32_t CX11DirectSave::Atom(const char* name)
 {
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        m_connection, xcb_intern_atom(m_connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+        m_connection, xcb_intern_atom(m_connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr);
     if (!reply)
         return 0;
     const std::uint32_t atom = reply->atom;
@@ -56,7 +57,8 @@ QByteArray CX11DirectSave::Read()
     // A destination URI fits in 64 KiB; anything longer is not one.
     xcb_get_property_reply_t* reply = xcb_get_property_reply(
         m_connection,
-        xcb_get_property(m_connection, 0, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, 65536 / 4), nullptr);
+        xcb_get_property(m_connection, 0, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, 65536 / 4),
+        nullptr);
     if (!reply)
         return {};
     QByteArray value;

@@ -29,9 +29,9 @@
 #include <QDrag>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -64,7 +64,8 @@ std::map<std::string, std::string> Tree(const fs::path& root)
 {
     std::map<std::string, std::string> tree;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        tree[fs::relative(entry.path(), root).string()] = entry.is_directory() ? "<dir>" : ReadFile(entry.path());
+        tree[fs::relative(entry.path(), root).string()] =
+            entry.is_directory() ? "<dir>" : ReadFile(entry.path());
     return tree;
 }
 
@@ -195,18 +196,20 @@ TEST_F(FileExchangeTest, CopyStagesTheExactBytesThenOffersExactlyTheFileManagers
     ASSERT_EQ(stat(staging.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_EQ(Tree(staging), (std::map<std::string, std::string>{{"100%#?.txt", "odd name"},
-                                                                  {"all bytes.bin", bytes},
-                                                                  {"dir", "<dir>"},
-                                                                  {"dir/empty", "<dir>"},
-                                                                  {"dir/one.txt", "one"},
-                                                                  {"dir/sub", "<dir>"},
-                                                                  {"dir/sub/two.txt", "two"}}));
+                                                                 {"all bytes.bin", bytes},
+                                                                 {"dir", "<dir>"},
+                                                                 {"dir/empty", "<dir>"},
+                                                                 {"dir/one.txt", "one"},
+                                                                 {"dir/sub", "<dir>"},
+                                                                 {"dir/sub/two.txt", "two"}}));
 
     const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(offered, nullptr);
     const std::string folderUri = "file://" + staging;
-    const std::string uris[] = {folderUri + "/dir", folderUri + "/100%25%23%3F.txt", folderUri + "/all%20bytes.bin"};
-    EXPECT_EQ(offered->data("text/uri-list").toStdString(), uris[0] + "\r\n" + uris[1] + "\r\n" + uris[2] + "\r\n");
+    const std::string uris[] = {folderUri + "/dir", folderUri + "/100%25%23%3F.txt",
+                                folderUri + "/all%20bytes.bin"};
+    EXPECT_EQ(offered->data("text/uri-list").toStdString(),
+              uris[0] + "\r\n" + uris[1] + "\r\n" + uris[2] + "\r\n");
     const std::string copied = "copy\n" + uris[0] + "\n" + uris[1] + "\n" + uris[2];
     EXPECT_EQ(offered->data("x-special/gnome-copied-files").toStdString(), copied);
     EXPECT_EQ(offered->data("x-special/mate-copied-files").toStdString(), copied);
@@ -272,7 +275,8 @@ TEST_F(FileExchangeTest, PasteUploadsLocalFilesAndFoldersIntoTheFolderRowOrTheCu
         // A cut is taken as a copy; what is not local is listed, not dropped.
         {"x-special/gnome-copied-files",
          "cut\n" + base + "/a.bin\nsftp://host/remote.txt\n" + base + "/tree\n", "dest", "dest"},
-        {"text/uri-list", "# from a file manager\r\n" + base + "/a.bin\r\n" + base + "/tree\r\n", nullptr, ""},
+        {"text/uri-list", "# from a file manager\r\n" + base + "/a.bin\r\n" + base + "/tree\r\n", nullptr,
+         ""},
     };
     for (const auto& one : cases)
     {
@@ -312,8 +316,8 @@ TEST_F(FileExchangeTest, DropsAreCopiesIntoTheRowUnderThePointerAndRefusedWhenTh
     auto files = [&]
     {
         auto* data = new QMimeData;
-        data->setData("text/uri-list",
-                      QByteArray::fromStdString(CFileUris::FromPath((m_local / "dropped.txt").string()) + "\r\n"));
+        data->setData("text/uri-list", QByteArray::fromStdString(
+                                           CFileUris::FromPath((m_local / "dropped.txt").string()) + "\r\n"));
         return std::unique_ptr<QMimeData>(data);
     };
 
@@ -384,8 +388,8 @@ TEST_F(FileExchangeTest, ADragOutDownloadsWhereTheDirectSaveTargetSaysOnceTheDra
             m_window.value = QByteArray::fromStdString("file:///no/such/folder/x");
             refused = data.data("XdndDirectSave0");
             m_window.value =
-                QByteArray::fromStdString("file://localhost" + CFileUris::FromPath(target.string()).substr(7) +
-                                          "/folder") +
+                QByteArray::fromStdString("file://localhost" +
+                                          CFileUris::FromPath(target.string()).substr(7) + "/folder") +
                 '\0';
             answer = data.data("XdndDirectSave0");
             jobRanInsideTheDrag = fs::exists(target / "folder");
@@ -431,7 +435,8 @@ TEST_F(FileExchangeTest, ADragWithoutADestinationSaysToUseCopyAndPaste)
         const QPoint start = OnRow("ok.txt");
         QTest::mousePress(Viewport(), Qt::LeftButton, {}, start);
         const QPoint away = start + QPoint(QApplication::startDragDistance() + 2, 0);
-        QMouseEvent move(QEvent::MouseMove, away, Viewport()->mapToGlobal(away), Qt::NoButton, Qt::LeftButton, {});
+        QMouseEvent move(QEvent::MouseMove, away, Viewport()->mapToGlobal(away), Qt::NoButton, Qt::LeftButton,
+                         {});
         QApplication::sendEvent(Viewport(), &move);
         ASSERT_TRUE(done.wait(5000));
         EXPECT_EQ(drags, 1);
@@ -506,8 +511,8 @@ TEST_F(FileExchangeTest, ADragOutDownloadsWhereDolphinSaysOverDBus)
             // What Dolphin does after the drop: call the service the drag names.
             QDBusMessage call = QDBusMessage::createMethodCall(
                 QString::fromUtf8(data.data("application/x-kde-ark-dndextract-service")),
-                QString::fromUtf8(data.data("application/x-kde-ark-dndextract-path")), "org.kde.ark.DndExtract",
-                "extractSelectedFilesTo");
+                QString::fromUtf8(data.data("application/x-kde-ark-dndextract-path")),
+                "org.kde.ark.DndExtract", "extractSelectedFilesTo");
             call.setArguments({QString::fromStdString(target.string())});
             const QDBusMessage answer = managerSide.call(call, QDBus::BlockWithGui, 5000);
             reply = answer.type() == QDBusMessage::ErrorMessage ? answer.errorMessage() : "ok";

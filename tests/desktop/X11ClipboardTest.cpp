@@ -149,9 +149,10 @@ TEST_F(X11Clipboard, XclipReadsTheFormatsACopyOffers)
     ASSERT_FALSE(staging.empty()) << m_server.Log();
     ASSERT_TRUE(QTest::qWaitFor([] { return QGuiApplication::clipboard()->ownsClipboard(); }, 5000));
 
-    const QString targets = QString::fromUtf8(RunServing("xclip", {"-selection", "clipboard", "-t", "TARGETS", "-o"}));
-    for (const char* format : {"text/uri-list", "x-special/gnome-copied-files", "x-special/mate-copied-files",
-                               "Wharf_CFM"})
+    const QString targets =
+        QString::fromUtf8(RunServing("xclip", {"-selection", "clipboard", "-t", "TARGETS", "-o"}));
+    for (const char* format :
+         {"text/uri-list", "x-special/gnome-copied-files", "x-special/mate-copied-files", "Wharf_CFM"})
         EXPECT_TRUE(targets.split('\n').contains(QString::fromLatin1(format))) << format << " in\n"
                                                                                << targets.toStdString();
     const std::string uri = "file://" + staging + "/caf%C3%A9%20%231.txt";
@@ -168,7 +169,8 @@ TEST_F(X11Clipboard, AGnomeListFedByXclipIsPasted)
     testing_support::TempFolder local("tessel-x11-local");
     WriteFile(local / "pasted file.txt", "from the file manager");
     const QByteArray list =
-        QByteArray("copy\n") + QByteArray::fromStdString(CFileUris::FromPath((local / "pasted file.txt").string()));
+        QByteArray("copy\n") +
+        QByteArray::fromStdString(CFileUris::FromPath((local / "pasted file.txt").string()));
     QProcess xclip;
     // In the foreground, so it is ended by its own handle, not looked for.
     xclip.start("xclip", {"-quiet", "-selection", "clipboard", "-t", "x-special/gnome-copied-files", "-i"});
@@ -178,7 +180,8 @@ TEST_F(X11Clipboard, AGnomeListFedByXclipIsPasted)
     EXPECT_TRUE(QTest::qWaitFor([&] { return View().PasteAction()->isEnabled(); }, 10000));
     View().List().Selection()->clearSelection();
     View().PasteAction()->trigger();
-    EXPECT_EQ(ReadFile(fs::path(m_server.Root()) / "pasted file.txt"), "from the file manager") << m_server.Log();
+    EXPECT_EQ(ReadFile(fs::path(m_server.Root()) / "pasted file.txt"), "from the file manager")
+        << m_server.Log();
     xclip.kill();
     xclip.waitForFinished();
 }
@@ -208,7 +211,8 @@ TEST_F(X11Clipboard, TheDirectSavePropertyIsSharedWithAnotherClient)
     auto seen = [&](xcb_atom_t& type)
     {
         xcb_get_property_reply_t* read = xcb_get_property_reply(
-            target, xcb_get_property(target, 0, window, atom("XdndDirectSave0"), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+            target,
+            xcb_get_property(target, 0, window, atom("XdndDirectSave0"), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
             nullptr);
         std::string value;
         type = XCB_NONE;

@@ -17,10 +17,8 @@ TEST(FileUris, PathsRoundTripThroughUrisByteForByte)
     {
         std::string path, uri;
     } cases[] = {
-        {"/home/u/a b.txt", "file:///home/u/a%20b.txt"},
-        {"/x/100%#?.txt", "file:///x/100%25%23%3F.txt"},
-        {"/x/caf\xC3\xA9", "file:///x/caf%C3%A9"},
-        {"/x/latin\xE9\xFF\x80", "file:///x/latin%E9%FF%80"},
+        {"/home/u/a b.txt", "file:///home/u/a%20b.txt"}, {"/x/100%#?.txt", "file:///x/100%25%23%3F.txt"},
+        {"/x/caf\xC3\xA9", "file:///x/caf%C3%A9"},       {"/x/latin\xE9\xFF\x80", "file:///x/latin%E9%FF%80"},
         {"/x/-._~AZaz09", "file:///x/-._~AZaz09"},
     };
     for (const auto& one : cases)

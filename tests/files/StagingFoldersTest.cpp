@@ -39,8 +39,8 @@ TEST(StagingFolders, AFreshFolderIsPrivateAndNamesItsOwner)
     EXPECT_EQ(CStagingFolders::Owner(fs::path(made).filename().string()), getpid());
     EXPECT_NE(CStagingFolders::Create(parent.Path().string()), made);
 
-    for (const char* other : {"tessel-staging-", "tessel-staging-x-1", "tessel-staging-12", "tessel-staging--1-a",
-                              "other-12-abc", "tessel-staging-99999999999-a"})
+    for (const char* other : {"tessel-staging-", "tessel-staging-x-1", "tessel-staging-12",
+                              "tessel-staging--1-a", "other-12-abc", "tessel-staging-99999999999-a"})
         EXPECT_EQ(CStagingFolders::Owner(other), 0) << other;
 }
 
