@@ -1,4 +1,5 @@
 #pragma once
+#include "FileExchange.h"
 #include "files/RemoteCommands.h"
 #include "files/dialogs/CommandDialogs.h"
 #include "platform/gui/DesktopShellOpener.h"
@@ -66,10 +67,13 @@ public:
     QAction* MoveToAction() const { return m_moveToAction; }
     QAction* PropertiesAction() const { return m_propertiesAction; }
     QAction* ChmodAction() const { return m_chmodAction; }
-    // Clipboard and Find commands whose work is not built yet: they are in
-    // the menus and on the toolbar, with their keys, and stay disabled.
+    // Copy and Paste exchange files with the desktop's file manager through
+    // the clipboard (as drops onto the list and drags out of it do).
     QAction* CopyAction() const { return m_copyAction; }
     QAction* PasteAction() const { return m_pasteAction; }
+    CFileExchange& Exchange() { return m_exchange; }
+    // Find is in the menus and on the toolbar, with its key, and stays
+    // disabled until its work is built.
     QAction* FindAction() const { return m_findAction; }
     // Connected and no engine work running: the commands that need the engine may run.
     bool EngineReady();
@@ -97,6 +101,8 @@ public slots:
     void OnMoveTo();
     void OnChmod();
     void OnProperties();
+    void OnCopy();
+    void OnPaste();
     void SetViewMode(int mode);
     // Socket activity: the idle period starts again.
     void RestartKeepAlive();
@@ -133,6 +139,7 @@ private:
     platform::DesktopShellOpener m_desktopOpener;
     CCommandDialogs m_dialogs;
     CRemoteCommands m_commands;
+    CFileExchange m_exchange;
     QAction* m_connectAction;
     QAction* m_disconnectAction;
     QAction* m_iconsAction;
