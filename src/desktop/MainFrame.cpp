@@ -270,29 +270,38 @@ void CMainFrame::SetShellOpener(platform::IShellOpener* opener)
 
 bool CMainFrame::SaveRestoreLayout(bool save)
 {
-    if (!Services::Settings().OpenKey(LayoutKey, true))
-        return false;
     if (save)
-        SaveLayout();
-    else
-        RestoreLayout();
+        return SaveLayout();
+    // A settings file that cannot be written still gives the window its place.
+    RestoreLayout();
     return true;
 }
 
-void CMainFrame::SaveLayout()
+bool CMainFrame::SaveLayout()
 {
-    platform::ISettingsStore& store = Services::Settings();
     const std::uint32_t show = isMinimized()   ? CWindowPlacement::ShowMinimized
                                : isMaximized() ? CWindowPlacement::ShowMaximized
                                                : CWindowPlacement::ShowNormal;
     QRect normal = show != CWindowPlacement::ShowNormal || isFullScreen() ? normalGeometry() : geometry();
     if (!normal.isValid())
         normal = geometry();
-    store.WriteBinary(LayoutKey, L"Main", CWindowPlacement::FromRect(normal, show).Encode());
-    store.WriteUInt32(LayoutKey, L"ToolBar", m_toolBar->isHidden() ? 0 : 1);
-    store.WriteUInt32(LayoutKey, L"Filter", m_filterBar->isHidden() ? 0 : 1);
-    store.WriteUInt32(LayoutKey, L"StatusBar", statusBar()->isHidden() ? 0 : 1);
-    m_view->List().SaveLook(store, LayoutKey);
+    // One change: another program's sites saved meanwhile stay, and a file
+    // that cannot be written is told once, not once per value.
+    const platform::ChangeResult result = Services::Settings().Change(
+        [&](platform::ISettingsStore& values)
+        {
+            if (!values.OpenKey(LayoutKey, true))
+                return false;
+            values.WriteBinary(LayoutKey, L"Main", CWindowPlacement::FromRect(normal, show).Encode());
+            values.WriteUInt32(LayoutKey, L"ToolBar", m_toolBar->isHidden() ? 0 : 1);
+            values.WriteUInt32(LayoutKey, L"Filter", m_filterBar->isHidden() ? 0 : 1);
+            values.WriteUInt32(LayoutKey, L"StatusBar", statusBar()->isHidden() ? 0 : 1);
+            m_view->List().SaveLook(values, LayoutKey);
+            return true;
+        });
+    if (result.status == platform::ChangeResult::Failed)
+        Services::ShowError(result.error);
+    return result.status == platform::ChangeResult::Stored;
 }
 
 void CMainFrame::RestoreLayout()

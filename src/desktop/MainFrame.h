@@ -55,7 +55,9 @@ public:
     static constexpr int DefaultX = 150, DefaultY = 150, DefaultWidth = 580, DefaultHeight = 460;
 
     // Saves (save true) or restores the placement, the three bars and the
-    // list's look. False when the layout key cannot be opened.
+    // list's look, as one change of the settings file. False when the layout
+    // could not be saved (the error box has said why); restoring always
+    // gives the window a place.
     bool SaveRestoreLayout(bool save);
 
     // 15 seconds unless a test wants it shorter.
@@ -79,7 +81,7 @@ private:
     void CreateBars();
     void CreateWaitIndicator();
     void ShowPrompt(const QString& prompt);
-    void SaveLayout();
+    bool SaveLayout();
     void RestoreLayout();
 
     CWharfDoc& m_doc;

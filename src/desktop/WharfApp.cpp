@@ -1,5 +1,6 @@
 #include "WharfApp.h"
 
+#include "FileExchange.h"
 #include "widgets/AboutDlg.h"
 #include "MainFrame.h"
 #include "widgets/SvgIcon.h"
@@ -42,6 +43,8 @@ bool CWharfApp::InitInstance(bool postConnect)
     Services::SetMessageBoxes(&m_boxes);
     Services::SetStatusOutlet(&m_status);
     Services::SetActivity(&m_activity);
+    // Staging folders of Copies whose program has ended are not needed by anyone.
+    CFileExchange::SweepStaging();
 
     QGuiApplication::setWindowIcon(
         CSvgIcon::Render(QStringLiteral(":/icons/tessel-ftp-client.svg"), {16, 24, 32, 48, 64, 128, 256}));

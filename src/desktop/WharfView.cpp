@@ -40,7 +40,7 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     : QWidget(parent), m_doc(doc), m_model(this), m_folderLabel(new QLabel("Folder:", this)),
       m_folders(new QComboBox(this)), m_go(new QPushButton("Go", this)), m_up(new QPushButton("Up", this)),
       m_list(new CListCtrlEx(this)), m_dialogs(this),
-      m_commands(doc.Connection(), doc.Call(), doc.Browser(), m_dialogs)
+      m_commands(doc.Connection(), doc.Call(), doc.Browser(), m_dialogs), m_exchange(doc, *m_list, m_model, this)
 {
     SetSiteManagerRunner({});
     QFont bold = m_folderLabel->font();
@@ -97,8 +97,6 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     m_copyAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
     m_pasteAction->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    for (QAction* pending : {m_copyAction, m_pasteAction, m_findAction})
-        pending->setEnabled(false);
     m_findAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     const std::pair<CListCtrlEx::ContextCommand, QAction*> offered[] = {
         {CListCtrlEx::CopyCommand, m_copyAction},
@@ -130,6 +128,15 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     connect(m_chmodAction, &QAction::triggered, this, &CWharfView::OnChmod);
     connect(m_propertiesAction, &QAction::triggered, this, &CWharfView::OnProperties);
     connect(m_findAction, &QAction::triggered, this, &CWharfView::OnFind);
+    connect(m_copyAction, &QAction::triggered, this, &CWharfView::OnCopy);
+    connect(m_pasteAction, &QAction::triggered, this, &CWharfView::OnPaste);
+    m_list->SetPasteOffered([this] { return m_exchange.ClipboardHasFiles(); });
+    connect(m_list, &CListCtrlEx::DragRequested, this,
+            [this]
+            {
+                if (MayRun(Needs::SomeRows))
+                    m_exchange.DragOut(SelectedRows());
+            });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &CWharfView::UpdateCommands);
     SetViewMode(CListCtrlEx::Details);
     Browser().SetChangedHandler([this] { OnBrowserChanged(); });
@@ -220,8 +227,9 @@ void CWharfView::UpdateCommands()
     m_newDirectoryAction->setEnabled(MayRun(Needs::Connection));
     for (QAction* one : {m_renameAction, m_propertiesAction})
         one->setEnabled(MayRun(Needs::OneRow));
-    for (QAction* some : {m_deleteAction, m_moveToAction, m_chmodAction})
+    for (QAction* some : {m_deleteAction, m_moveToAction, m_chmodAction, m_copyAction})
         some->setEnabled(MayRun(Needs::SomeRows));
+    m_pasteAction->setEnabled(!busy && m_exchange.MayPaste());
     m_findAction->setEnabled(MayRun(Needs::Connection));
     for (QWidget* control : {static_cast<QWidget*>(m_folders), static_cast<QWidget*>(m_go),
                              static_cast<QWidget*>(m_up)})
@@ -309,10 +317,29 @@ void CWharfView::OnFind()
                     break;
                 }
         });
+    dialog.SetCopyHandler([this](const std::vector<BrowserRow>& found) { m_exchange.CopyRows(found); });
     connect(&dialog, &CFindDlg::ConnectionClosed, this, &CWharfView::OnStopped);
     dialog.exec();
     if (dialog.Deleted() && EngineReady())
         Browser().Refresh();
+    UpdateCommands();
+}
+
+void CWharfView::OnCopy()
+{
+    if (!MayRun(Needs::SomeRows))
+        return;
+    m_exchange.Copy(SelectedRows());
+    UpdateCommands();
+}
+
+// Into the selected folder row, else the current folder.
+void CWharfView::OnPaste()
+{
+    if (!m_exchange.MayPaste())
+        return;
+    const int listRow = m_list->FirstSelectedListRow();
+    m_exchange.Paste(Browser().SelectedDirectoryOrCurrent(listRow < 0 ? -1 : m_model.RowIndex(listRow)));
     UpdateCommands();
 }
 

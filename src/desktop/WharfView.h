@@ -1,4 +1,5 @@
 #pragma once
+#include "FileExchange.h"
 #include "files/RemoteCommands.h"
 #include "files/dialogs/CommandDialogs.h"
 #include "platform/gui/DesktopShellOpener.h"
@@ -66,10 +67,11 @@ public:
     QAction* MoveToAction() const { return m_moveToAction; }
     QAction* PropertiesAction() const { return m_propertiesAction; }
     QAction* ChmodAction() const { return m_chmodAction; }
-    // Clipboard commands whose work is not built yet: they are in the menus
-    // and on the toolbar, with their keys, and stay disabled.
+    // Copy and Paste exchange files with the desktop's file manager through
+    // the clipboard (as drops onto the list and drags out of it do).
     QAction* CopyAction() const { return m_copyAction; }
     QAction* PasteAction() const { return m_pasteAction; }
+    CFileExchange& Exchange() { return m_exchange; }
     // Find (Ctrl+F): enabled while connected.
     QAction* FindAction() const { return m_findAction; }
     // Connected and no engine work running: the commands that need the engine may run.
@@ -101,6 +103,8 @@ public slots:
     // The Find dialog over the current folder; afterwards the folder is read
     // again when the dialog deleted anything.
     void OnFind();
+    void OnCopy();
+    void OnPaste();
     void SetViewMode(int mode);
     // Socket activity: the idle period starts again.
     void RestartKeepAlive();
@@ -137,6 +141,7 @@ private:
     platform::DesktopShellOpener m_desktopOpener;
     CCommandDialogs m_dialogs;
     CRemoteCommands m_commands;
+    CFileExchange m_exchange;
     QAction* m_connectAction;
     QAction* m_disconnectAction;
     QAction* m_iconsAction;

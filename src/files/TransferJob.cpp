@@ -9,6 +9,7 @@
 #include "sites/SystemErrorBox.h"
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include <set>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -438,8 +440,40 @@ bool CTransferJob::Prepare()
     }
     else
         m_total = m_list->ItemCount();
+    if (m_checkFreeSpace && m_kind == JobKind::Download && !EnoughFreeSpace())
+        return false;
     m_host.SetRange(m_total);
     return true;
+}
+
+std::wstring CTransferJob::NoSpaceText(const std::wstring& folder, std::int64_t needed, std::int64_t free)
+{
+    return L"There is not enough free space in \"" + folder + L"\": " + SizeText(needed) + L" is needed, " +
+           SizeText(free) + L" is free.";
+}
+
+// Sizes the listings gave are all that is known; a file listed without one
+// counts as empty here.
+bool CTransferJob::EnoughFreeSpace()
+{
+    // The destination may not exist yet: the nearest folder above it decides.
+    std::string folder = LocalDestination();
+    struct statvfs space
+    {
+    };
+    while (statvfs(folder.c_str(), &space) != 0)
+    {
+        const size_t slash = Trimmed(folder).rfind('/');
+        if (errno != ENOENT || slash == std::string::npos)
+            return true;
+        folder = slash == 0 ? std::string("/") : folder.substr(0, slash);
+    }
+    const auto free = static_cast<std::int64_t>(
+        std::min<unsigned long long>(static_cast<unsigned long long>(space.f_bavail) * space.f_frsize, INT64_MAX));
+    if (m_total <= free)
+        return true;
+    ShowFailure(NoSpaceText(TextCodec::FromUtf8(LocalDestination()), m_total, free));
+    return false;
 }
 
 // Every conflict is asked, even after a refusal, and the job goes on only when

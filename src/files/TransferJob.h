@@ -90,6 +90,12 @@ public:
     // false: the destination folder is used as it is; when it is missing the
     // items fail instead of it being made.
     void SetMakeDestination(bool make) { m_makeDestination = make; }
+    // true: a download whose files (once the folders are listed) need more
+    // room than the destination's file system has left is refused before
+    // any byte is written.
+    void SetCheckFreeSpace(bool check) { m_checkFreeSpace = check; }
+    // "There is not enough free space in \"%s\": %s is needed, %s is free."
+    static std::wstring NoSpaceText(const std::wstring& folder, std::int64_t needed, std::int64_t free);
 
     JobResult Run();
     void Cancel() { m_cancel.store(true); }
@@ -122,6 +128,7 @@ private:
     struct ItemWork;
 
     bool Prepare();
+    bool EnoughFreeSpace();
     bool AskUploadConflicts();
     bool AskDownloadConflicts();
     bool AskMoveConflicts();
@@ -167,6 +174,7 @@ private:
     int m_failures = 0;
     bool m_askReplace = true;
     bool m_makeDestination = true;
+    bool m_checkFreeSpace = false;
     // The connection was lost: nothing else can be done.
     bool m_stopped = false;
     // The first failure was shown or asked about.

@@ -39,6 +39,34 @@ void CTransferList::AddRow(const BrowserRow& row)
     m_items.back().isLink = row.isLink;
 }
 
+bool CTransferList::AddLocal(const std::string& path, std::wstring& why)
+{
+    const std::wstring wide = TextCodec::FromUtf8(path);
+    if (TextCodec::ToUtf8(wide) != path)
+    {
+        why = L"The name is not UTF-8 text.";
+        return false;
+    }
+    struct stat info
+    {
+    };
+    if (stat(path.c_str(), &info) != 0)
+    {
+        why = SystemErrorText(L"");
+        return false;
+    }
+    const size_t slash = wide.find_last_of(L'/');
+    const std::wstring name = slash == std::wstring::npos ? wide : wide.substr(slash + 1);
+    const bool isDirectory = S_ISDIR(info.st_mode);
+    Add(isDirectory ? 0 : static_cast<std::int64_t>(info.st_size), isDirectory, name, wide,
+        static_cast<std::int64_t>(info.st_mtime));
+    struct stat own
+    {
+    };
+    m_items.back().isLink = lstat(path.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+    return true;
+}
+
 void CTransferList::Clear()
 {
     m_items.clear();

@@ -3,6 +3,50 @@
 namespace platform
 {
 
+StoreDamage MemorySettingsStore::Read(const std::function<void(ISettingsStore& values)>& look)
+{
+    MemorySettingsStore snapshot;
+    {
+        std::lock_guard lock(m_mutex);
+        snapshot.m_keys = m_keys;
+    }
+    look(snapshot);
+    StoreDamage damage;
+    damage.skipped = static_cast<int>(snapshot.m_unreadable.size());
+    // FNV-1a over the names marked, so the same damage gets the same print.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const auto& [key, name] : snapshot.m_unreadable)
+        for (const wchar_t c : key + L'\\' + name + L'\n')
+            hash = (hash ^ static_cast<std::uint64_t>(c)) * 1099511628211ull;
+    damage.fingerprint = damage.skipped ? hash : 0;
+    return damage;
+}
+
+ChangeResult MemorySettingsStore::Change(const std::function<bool(ISettingsStore& values)>& change)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_failure.empty())
+        return {ChangeResult::Failed, m_failure};
+    MemorySettingsStore snapshot;
+    snapshot.m_keys = m_keys;
+    if (!change(snapshot))
+        return {ChangeResult::Declined, {}};
+    m_keys = std::move(snapshot.m_keys);
+    return {};
+}
+
+void MemorySettingsStore::MarkUnreadable(const std::wstring& key, const std::wstring& name)
+{
+    std::lock_guard lock(m_mutex);
+    m_unreadable.emplace(CanonicalKey(key), name);
+}
+
+void MemorySettingsStore::SetFailure(const std::wstring& error)
+{
+    std::lock_guard lock(m_mutex);
+    m_failure = error;
+}
+
 std::wstring MemorySettingsStore::CanonicalKey(const std::wstring& key)
 {
     std::wstring canonical;
@@ -55,6 +99,8 @@ bool MemorySettingsStore::WriteBinary(const std::wstring& key, const std::wstrin
                                       const std::vector<std::uint8_t>& data)
 {
     std::lock_guard lock(m_mutex);
+    if (!m_failure.empty())
+        return false;
     Value& value = m_keys[CanonicalKey(key)][name];
     value.binary = true;
     value.bytes = data;
@@ -81,6 +127,8 @@ ReadResult MemorySettingsStore::ReadUInt32(const std::wstring& key, const std::w
 bool MemorySettingsStore::WriteUInt32(const std::wstring& key, const std::wstring& name, std::uint32_t value)
 {
     std::lock_guard lock(m_mutex);
+    if (!m_failure.empty())
+        return false;
     Value& stored = m_keys[CanonicalKey(key)][name];
     stored.binary = false;
     stored.bytes.clear();
@@ -91,6 +139,8 @@ bool MemorySettingsStore::WriteUInt32(const std::wstring& key, const std::wstrin
 bool MemorySettingsStore::DeleteValue(const std::wstring& key, const std::wstring& name)
 {
     std::lock_guard lock(m_mutex);
+    if (!m_failure.empty())
+        return false;
     const auto k = m_keys.find(CanonicalKey(key));
     return k != m_keys.end() && k->second.erase(name) != 0;
 }
@@ -110,6 +160,8 @@ void MemorySettingsStore::Clear()
 {
     std::lock_guard lock(m_mutex);
     m_keys.clear();
+    m_unreadable.clear();
+    m_failure.clear();
 }
 
 } // namespace platform

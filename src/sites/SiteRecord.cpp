@@ -2,6 +2,9 @@
 
 #include "platform/TextCodec.h"
 
+#include <algorithm>
+#include <iterator>
+
 void SiteRecord::Initialise()
 {
     m_bytes.fill(0);
@@ -13,6 +16,43 @@ void SiteRecord::Initialise()
     SetParentGroupId(-1);
     SetProxyPort(21);
     SetProxyMode(0);
+}
+
+void SiteRecord::MergeEdit(const SiteRecord& before, const SiteRecord& after, SiteRecord& current)
+{
+    // Where each field of the stored image begins, reserved runs included.
+    static constexpr std::size_t starts[] = {LabelOffset,
+                                             HostOffset,
+                                             PortOffset,
+                                             PassiveOffset,
+                                             LoginOffset,
+                                             PasswordOffset,
+                                             AnonymousOffset,
+                                             780,
+                                             TimeoutOffset,
+                                             DirectoryOffset,
+                                             KeepAliveOffset,
+                                             1188,
+                                             GroupIdOffset,
+                                             ParentGroupIdOffset,
+                                             1200,
+                                             ProxyHostOffset,
+                                             ProxyUserOffset,
+                                             ProxyPasswordOffset,
+                                             ProxyPortOffset,
+                                             1782,
+                                             ProxyModeOffset,
+                                             1788,
+                                             Size};
+    for (std::size_t f = 0; f + 1 < std::size(starts); ++f)
+    {
+        const auto from = static_cast<std::ptrdiff_t>(starts[f]);
+        const auto to = static_cast<std::ptrdiff_t>(starts[f + 1]);
+        if (!std::equal(before.m_bytes.begin() + from, before.m_bytes.begin() + to,
+                        after.m_bytes.begin() + from))
+            std::copy(after.m_bytes.begin() + from, after.m_bytes.begin() + to,
+                      current.m_bytes.begin() + from);
+    }
 }
 
 void SiteRecord::Scramble(std::uint8_t* bytes, std::size_t count)

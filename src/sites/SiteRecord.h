@@ -91,6 +91,11 @@ public:
 
     bool IsGroup() const { return GroupId() != -1; }
 
+    // One edit applied over what is stored now: every field in which after
+    // differs from before is copied into current, and the fields someone else
+    // changed meanwhile stay as current has them.
+    static void MergeEdit(const SiteRecord& before, const SiteRecord& after, SiteRecord& current);
+
     // The stored form: every byte combined with 0xA7. The same call undoes it.
     static constexpr std::uint8_t Mask = 0xA7;
     static void Scramble(std::uint8_t* bytes, std::size_t count);

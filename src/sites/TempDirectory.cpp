@@ -39,13 +39,14 @@ std::wstring TemporaryDirectory()
     return TemporaryDirectory(platform::Services::Settings());
 }
 
-bool SetTemporaryDirectory(platform::ISettingsStore& store, const std::wstring& path)
+namespace
+{
+// Nothing (and Declined) for a path too long to read back.
+platform::ChangeResult Store(platform::ISettingsStore& store, const std::wstring& path)
 {
     const std::u16string units = platform::TextCodec::ToUtf16(path);
     if (units.size() > TempDirectoryMaxUnits)
-        return false;
-    if (!store.OpenKey(FTPClientSettingsKey, true))
-        return false;
+        return {platform::ChangeResult::Declined, {}};
     std::vector<std::uint8_t> data;
     data.reserve(units.size() * 2 + 1);
     for (const char16_t u : units)
@@ -54,10 +55,21 @@ bool SetTemporaryDirectory(platform::ISettingsStore& store, const std::wstring& 
         data.push_back(static_cast<std::uint8_t>(u >> 8));
     }
     data.push_back(0); // the first byte of the terminating zero
-    return store.WriteBinary(FTPClientSettingsKey, kValue, data);
+    // One change of its own, so it keeps whatever else the store holds now.
+    return store.Change([&](platform::ISettingsStore& values)
+                        { return values.WriteBinary(FTPClientSettingsKey, kValue, data); });
+}
+} // namespace
+
+bool SetTemporaryDirectory(platform::ISettingsStore& store, const std::wstring& path)
+{
+    return Store(store, path).status == platform::ChangeResult::Stored;
 }
 
 bool SetTemporaryDirectory(const std::wstring& path)
 {
-    return SetTemporaryDirectory(platform::Services::Settings(), path);
+    const platform::ChangeResult result = Store(platform::Services::Settings(), path);
+    if (result.status == platform::ChangeResult::Failed)
+        platform::Services::ShowError(result.error);
+    return result.status != platform::ChangeResult::Declined;
 }

@@ -21,6 +21,10 @@ std::wstring TemporaryDirectory(platform::ISettingsStore& store);
 std::wstring TemporaryDirectory();
 
 // An empty path brings the system's folder back. A path longer than 4095
-// UTF-16 units could not be read back, so it is not stored: false then.
+// UTF-16 units could not be read back, so it is not stored: false then, and
+// false when the store could not be written.
 bool SetTemporaryDirectory(platform::ISettingsStore& store, const std::wstring& path);
+// The Set Temp Directory command's form: false only for a path too long to
+// store, which the caller tells; a store that could not be written is told
+// here, in an error box with the reason.
 bool SetTemporaryDirectory(const std::wstring& path);

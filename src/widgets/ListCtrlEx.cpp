@@ -1,8 +1,10 @@
 #include "ListCtrlEx.h"
 
+#include "files/FileUris.h"
 #include "platform/ISettingsStore.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -237,12 +239,33 @@ bool CListCtrlEx::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
-    // A right click on empty space lets go of the selection, as file managers
-    // do, so the menu's New Directory makes the folder where the list is.
-    if (event->type() == QEvent::MouseButtonPress &&
-        (watched == m_list->viewport() || watched == m_details->viewport()))
+    const bool onViewport = watched == m_list->viewport() || watched == m_details->viewport();
+    if (onViewport && event->type() == QEvent::MouseMove && m_pressedOnRow)
     {
         auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!(mouse->buttons() & Qt::LeftButton))
+            m_pressedOnRow = false;
+        else if ((mouse->position().toPoint() - m_pressedAt).manhattanLength() >=
+                 QApplication::startDragDistance())
+        {
+            m_pressedOnRow = false;
+            if (SelectedCount() > 0)
+            {
+                emit DragRequested();
+                return true;
+            }
+        }
+    }
+    if (onViewport && event->type() == QEvent::MouseButtonRelease)
+        m_pressedOnRow = false;
+    // A right click on empty space lets go of the selection, as file managers
+    // do, so the menu's New Directory makes the folder where the list is.
+    if (event->type() == QEvent::MouseButtonPress && onViewport)
+    {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        m_pressedOnRow = mouse->button() == Qt::LeftButton &&
+                         CurrentView()->indexAt(mouse->position().toPoint()).isValid();
+        m_pressedAt = mouse->position().toPoint();
         if (mouse->button() == Qt::RightButton &&
             !CurrentView()->indexAt(mouse->position().toPoint()).isValid() && Selection())
             Selection()->clearSelection();
@@ -264,15 +287,23 @@ void CListCtrlEx::SetContextAction(ContextCommand command, QAction* action)
 
 bool CListCtrlEx::ClipboardOffersFiles()
 {
+    // Read as file managers write them: QMimeData::urls() keeps # comment
+    // lines and does not read the gnome list.
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     if (!data)
         return false;
-    if (data->hasFormat(QStringLiteral("x-special/gnome-copied-files")) ||
-        data->hasFormat(QStringLiteral("x-special/mate-copied-files")))
-        return true;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile())
+    const std::string host = CFileUris::HostName();
+    for (const char* format : {"text/uri-list", "x-special/gnome-copied-files", "x-special/mate-copied-files"})
+    {
+        if (!data->hasFormat(QLatin1String(format)))
+            continue;
+        const QByteArray bytes = data->data(QLatin1String(format));
+        const std::string_view text(bytes.constData(), static_cast<size_t>(bytes.size()));
+        const auto parsed = format[0] == 't' ? CFileUris::ParseUriList(text, host)
+                                             : CFileUris::ParseCopiedFiles(text, host);
+        if (!parsed.paths.empty())
             return true;
+    }
     return false;
 }
 
@@ -294,7 +325,7 @@ void CListCtrlEx::ShowContextMenu(const QPoint& where)
         entries[command] = entry;
     };
     add(CopyCommand, "Copy", selected > 0);
-    if (ClipboardOffersFiles())
+    if (m_pasteOffered ? m_pasteOffered() : ClipboardOffersFiles())
         add(PasteCommand, "Paste", true);
     menu.addSeparator();
     add(NewDirectoryCommand, "New Directory...", true);

@@ -1,6 +1,7 @@
 #pragma once
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,8 @@ public:
     void SetContextAction(ContextCommand command, QAction* action);
     // The clipboard holds files (a file manager's Copy): Paste is offered.
     static bool ClipboardOffersFiles();
+    // The owner's own test for offering Paste, instead of ClipboardOffersFiles.
+    void SetPasteOffered(std::function<bool()> offered) { m_pasteOffered = std::move(offered); }
 
     // Shows remote files: the context menu offers CHMOD and greys out while unconnected.
     int m_remote = 1;
@@ -97,6 +100,9 @@ signals:
     void PropertiesRequested();
     void MoveToRequested();
     void ViewModeRequested(int mode);
+    // The pointer was pressed on a row and moved away with the button held:
+    // the selected entries are to be dragged out.
+    void DragRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -109,4 +115,8 @@ private:
     QTreeView* m_details;
     int m_mode = Details;
     std::array<QAction*, ContextCommandCount> m_contextActions{};
+    std::function<bool()> m_pasteOffered;
+    // Where the left button went down on a row; a drag starts from there.
+    QPoint m_pressedAt;
+    bool m_pressedOnRow = false;
 };

@@ -204,6 +204,43 @@ TEST_F(WharfRestart, PlacementViewModeAndColumnsSurviveARestartAndMaximisedComes
     EXPECT_EQ(frame.View().List().ColumnWidth(0), 180);
 }
 
+// The layout is one change of the settings file: a site another program
+// saved meanwhile stays, and a file that cannot be written is told once.
+TEST_F(WharfRestart, TheLayoutIsSavedInOneChangeThatKeepsOtherSitesAndTellsAFailureOnce)
+{
+    const QRect placed(230, 140, 480, 360);
+    {
+        CMainFrame& frame = Start();
+        frame.setGeometry(placed);
+        platform::QSettingsStore other(SettingsFile());
+        ASSERT_TRUE(other.OpenKey(L"Software\\FTPClient\\Sites", true));
+        ASSERT_TRUE(other.WriteBinary(L"Software\\FTPClient\\Sites", L"meanwhile", {1, 2, 3}));
+    }
+    {
+        platform::QSettingsStore check(SettingsFile());
+        std::vector<std::uint8_t> data;
+        EXPECT_EQ(check.ReadBinary(L"Software\\FTPClient\\Sites", L"meanwhile", data, 16),
+                  platform::ReadResult::Ok);
+    }
+    CMainFrame& frame = Start();
+    EXPECT_EQ(frame.geometry(), placed);
+    // The program's boxes would wait for a click: these record.
+    platform::Services::SetMessageBoxes(&testing_support::Boxes());
+    testing_support::Boxes().Clear();
+    const fs::path file = m_folder / "FTPClient.ini";
+    fs::permissions(file, fs::perms::owner_read);
+    frame.setGeometry(QRect(250, 150, 400, 300));
+    const bool saved = frame.SaveRestoreLayout(true);
+    const size_t boxes = testing_support::Boxes().Count();
+    // A file that cannot be written still gives the window its place.
+    const bool restored = frame.SaveRestoreLayout(false);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(boxes, 1u);
+    EXPECT_TRUE(restored);
+    EXPECT_EQ(frame.geometry(), placed);
+}
+
 TEST_F(WharfRestart, StoredListValuesUseTheirLowBitsAndMalformedOnesKeepTheDefaults)
 {
     Store(L"View", FourBytes(0xFFFFFF03)); // list mode in the low two bits

@@ -545,11 +545,11 @@ TEST_F(WharfWindow, EnableRulesFollowTheSelectionAndTheConnectionWithoutAMenuOpe
                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
     };
     // New Directory, Rename, Delete, Move To, Properties, CHMOD, Copy, Paste
-    // (Copy and Paste do their work with the clipboard, later).
+    // (Paste needs files on the clipboard).
     const std::vector<bool> none(8, false);
     const std::vector<bool> connected[3] = {{true, false, false, false, false, false, false, false},
-                                            {true, true, true, true, true, true, false, false},
-                                            {true, false, true, true, false, true, false, false}};
+                                            {true, true, true, true, true, true, true, false},
+                                            {true, false, true, true, false, true, true, false}};
 
     // Rows shown without a connection enable nothing.
     BrowserRow row;
@@ -582,8 +582,7 @@ TEST_F(WharfWindow, ContextMenuOffersTheCommandsInOrderGreyedByTheSelection)
     auto expected = [](int selected)
     {
         const bool one = selected == 1, some = selected > 0;
-        // Copy does its work with the clipboard, later: greyed for now.
-        return std::vector<Entry>{{"Copy", false}, {"-", false},       {"New Directory...", true},
+        return std::vector<Entry>{{"Copy", some}, {"-", false},        {"New Directory...", true},
                                   {"Rename", one}, {"Delete", some},   {"Move To...", some},
                                   {"-", false},    {"CHMOD...", some}, {"Properties", one},
                                   {"-", false},    {"View", true}};

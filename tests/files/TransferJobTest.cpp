@@ -711,3 +711,73 @@ TEST_F(TransferJobTest, UploadedNamesKeepTheirBackslashes)
     EXPECT_EQ(ReadFile(Remote("dst/dir\\/f.txt")), "inside");
     EXPECT_FALSE(fs::exists(Remote("dst/a")));
 }
+
+// Sizes are 64-bit all the way: a folder holding a sparse file of 8 TiB (and
+// a small one) asks for more than the disk has once it is listed, and the
+// download is refused before a byte is written.
+TEST_F(TransferJobTest, ADownloadCheckedForSpaceIsRefusedWhenTheListedTreeDoesNotFit)
+{
+    WriteFile(Remote("big/small.txt"), "small");
+    const std::int64_t huge = std::int64_t{8} << 40;
+    WriteFile(Remote("big/huge.bin"), "");
+    ASSERT_EQ(truncate(Remote("big/huge.bin").c_str(), huge), 0);
+    const fs::path destination = m_local / "dest";
+
+    for (const bool check : {true, false})
+    {
+        RecordingHost host;
+        auto list = std::make_unique<CTransferList>(&m_connection);
+        PickRemote(*list, L"/", L"big");
+        CTransferJob job(&m_connection, std::move(list), TextCodec::FromUtf8(destination.string()),
+                         JobKind::Download, host);
+        job.SetCheckFreeSpace(check);
+        if (!check)
+            // Without the check the download starts; the test stops it at once.
+            host.onProgress = [&](std::int64_t) { job.Cancel(); };
+        const JobResult result = job.Run();
+        if (check)
+        {
+            EXPECT_EQ(result, JobResult::Cancel);
+            EXPECT_FALSE(fs::exists(destination));
+            const auto boxes = BoxTexts();
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].rfind(L"There is not enough free space in \"" +
+                                         TextCodec::FromUtf8(destination.string()) + L"\": " +
+                                         SizeText(huge + 5) + L" is needed, ",
+                                     0),
+                      0u)
+                << TextCodec::ToUtf8(boxes[0]);
+        }
+        else
+            EXPECT_EQ(host.range, huge + 5);
+        testing_support::Boxes().Clear();
+    }
+}
+
+TEST(TransferListLocal, PickedLocalPathsKeepTheirNamesFollowLinksAndRefuseWhatCannotBeCarried)
+{
+    testing_support::TempFolder folder("tessel-local-pick");
+    WriteFile(folder / "a file.txt", "abc");
+    fs::create_directories(folder / "dir");
+    fs::create_symlink(folder / "a file.txt", folder / "link");
+    CTransferList list;
+    std::wstring why;
+    ASSERT_TRUE(list.AddLocal((folder / "a file.txt").string(), why));
+    ASSERT_TRUE(list.AddLocal((folder / "dir").string(), why));
+    ASSERT_TRUE(list.AddLocal((folder / "link").string(), why));
+    ASSERT_EQ(list.ItemCount(), 3);
+    EXPECT_EQ(list.Items()[0].relativePath, L"a file.txt");
+    EXPECT_EQ(list.Items()[0].size, 3);
+    EXPECT_TRUE(list.Items()[1].isDirectory);
+    EXPECT_EQ(list.Items()[2].size, 3);
+    EXPECT_TRUE(list.Items()[2].isLink);
+
+    EXPECT_FALSE(list.AddLocal((folder / "missing").string(), why));
+    EXPECT_FALSE(why.empty());
+    const std::string latin = (folder / "caf\xE9").string();
+    WriteFile(latin, "x");
+    why.clear();
+    EXPECT_FALSE(list.AddLocal(latin, why));
+    EXPECT_EQ(why, L"The name is not UTF-8 text.");
+    EXPECT_EQ(list.ItemCount(), 3);
+}

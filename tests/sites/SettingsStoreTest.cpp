@@ -1,15 +1,26 @@
 #include "ChildProcess.h"
 #include "platform/MemorySettingsStore.h"
+#include "platform/TextCodec.h"
 #include "platform/qt/QSettingsStore.h"
 #include "sites/SiteList.h"
+#include "sites/TempDirectory.h"
+#include "support/FileBytes.h"
 #include "support/TestServices.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <random>
 #include <set>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using platform::ISettingsStore;
@@ -181,10 +192,12 @@ TEST_F(SettingsFile, IsReadableByItsOwnerOnlyAndReplacedWhole)
     struct stat after = {};
     ::stat(QFile::encodeName(path).constData(), &after);
     EXPECT_EQ(after.st_mode & 0777, 0600u);
-    // Saved through a new file renamed over the old one, never rewritten in place.
+    // Saved through a new file renamed over the old one, never rewritten in place;
+    // beside it only the lock file every change holds.
     EXPECT_NE(before.st_ino, after.st_ino);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("FTPClient.ini")});
+              (QStringList{QStringLiteral("FTPClient.ini"), QStringLiteral("FTPClient.ini.lck")}));
+    EXPECT_EQ(ModeOf(store.LockFilePath()), 0600u);
 }
 
 TEST_F(SettingsFile, AnOpenFileLeftByOthersIsClosedToGroupAndWorld)
@@ -281,6 +294,178 @@ TEST_F(SettingsFile, WhatOneProcessWritesAnotherReadsAtOnce)
     EXPECT_EQ(store.ValueNames(kKey), std::vector<std::wstring>{L"theirs"});
 }
 
+TEST_F(SettingsFile, AChangeWaitsForAnotherAndGivesUpInTime)
+{
+    QSettingsStore store(path);
+    ASSERT_TRUE(store.WriteBinary(kKey, L"before", Bytes({1})));
+    const QByteArray lockFile = QFile::encodeName(store.LockFilePath());
+
+    // Another program holds the lock for a moment: the change waits for it.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = testing_support::StartChild(
+        [&]
+        {
+            const int fd = ::open(lockFile.constData(), O_RDWR);
+            const bool locked = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+            ::write(ready[1], "x", 1);
+            ::usleep(300000);
+            return locked;
+        });
+    char signal = 0;
+    ASSERT_EQ(::read(ready[0], &signal, 1), 1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(store.WriteBinary(kKey, L"waited", Bytes({2})));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+    EXPECT_TRUE(testing_support::WaitChild(holder));
+    ::close(ready[0]);
+    ::close(ready[1]);
+
+    // One that keeps it too long: the change fails and says why.
+    const int held = ::open(lockFile.constData(), O_RDWR);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    store.SetLockTimeout(std::chrono::milliseconds(200));
+    const auto result =
+        store.Change([](ISettingsStore& v) { return v.WriteBinary(kKey, L"late", Bytes({3})); });
+    ::close(held);
+    EXPECT_EQ(result.status, platform::ChangeResult::Failed);
+    EXPECT_EQ(result.error,
+              L"The settings file " + path.toStdWString() +
+                  L" could not be saved: another program held its lock for more than 0.2 seconds.");
+    EXPECT_EQ(store.ValueNames(kKey), (std::vector<std::wstring>{L"before", L"waited"}));
+}
+
+TEST_F(SettingsFile, ASaveThatFailsLeavesTheFileAsItWasAndSaysWhy)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<void()> prepare;
+        std::function<void()> limit; // in the writing process
+        std::wstring reason;
+    };
+    const std::string file = QFile::encodeName(path).toStdString();
+    const std::vector<Case> cases = {
+        // As a full disk would: the new file cannot be written whole.
+        {"a write cut short", [] {},
+         []
+         {
+             ::signal(SIGXFSZ, SIG_IGN);
+             const rlimit small = {4096, 4096};
+             ::setrlimit(RLIMIT_FSIZE, &small);
+         },
+         L"File too large"},
+        {"a read-only file", [&] { ::chmod(file.c_str(), 0400); }, [] {}, L"the file is read-only"},
+        {"a file that is a folder",
+         [&]
+         {
+             std::filesystem::remove(file);
+             std::filesystem::create_directory(file);
+         },
+         [] {}, L"it could not be read (Is a directory)"},
+    };
+    for (const Case& c : cases)
+    {
+        std::filesystem::remove_all(folder.toStdString());
+        {
+            QSettingsStore store(path);
+            ASSERT_TRUE(store.WriteBinary(kKey, L"kept", Bytes({1, 2, 3})));
+        }
+        c.prepare();
+        auto contents = [&] {
+            return std::filesystem::is_directory(file) ? std::string("a folder")
+                                                       : testing_support::ReadFile(file);
+        };
+        const std::string before = contents();
+        const QString where = path;
+        EXPECT_TRUE(RunInChild(
+            [&]
+            {
+                c.limit();
+                QSettingsStore store(where);
+                const auto result =
+                    store.Change([](ISettingsStore& v)
+                                 { return v.WriteBinary(kKey, L"big", std::vector<std::uint8_t>(8192, 7)); });
+                const bool said = result.status == platform::ChangeResult::Failed &&
+                                  result.error == L"The settings file " + where.toStdWString() +
+                                                      L" could not be saved: " + c.reason + L".";
+                if (!said)
+                    std::fprintf(stderr, "%ls\n", result.error.c_str());
+                return said;
+            }))
+            << c.what;
+        EXPECT_EQ(contents(), before) << c.what;
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden),
+                  (QStringList{QStringLiteral("FTPClient.ini"), QStringLiteral("FTPClient.ini.lck")}))
+            << c.what;
+    }
+}
+
+TEST_F(SettingsFile, LeftoversOfAWriterThatDiedGoWithTheNextChange)
+{
+    QSettingsStore store(path);
+    for (const char* name : {"FTPClient.ini.tmp-a1b2c3", "FTPClient.ini.damaged-00000000000000ff.tmp-x9y8z7",
+                             "FTPClient.ini.damaged-00000000000000ff", "other.tmp-abc"})
+        testing_support::WriteFile(folder.toStdString() + "/" + name, "left");
+    ASSERT_TRUE(store.WriteUInt32(kKey, L"n", 1));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"FTPClient.ini", "FTPClient.ini.damaged-00000000000000ff", "FTPClient.ini.lck",
+                           "other.tmp-abc"}));
+}
+
+TEST_F(SettingsFile, AWriterKilledAtAnyMomentLeavesEverySiteReadable)
+{
+    {
+        QSettingsStore store(path);
+        CSiteList sites(store);
+        for (int i = 0; i < 5; ++i)
+        {
+            SiteRecord record;
+            record.SetLabel(L"site " + std::to_wstring(i));
+            record.SetHost(L"host" + std::to_wstring(i));
+            ASSERT_GE(sites.AddSite(record), 0);
+        }
+    }
+    QSettingsStore reader(path);
+    CSiteList before(reader);
+    ASSERT_TRUE(before.LoadSites());
+    std::mt19937 random(13);
+    const QString file = path;
+    for (int attempt = 0; attempt < 50; ++attempt)
+    {
+        // The writer adds and removes a site of its own without end, so the
+        // kill finds it anywhere: reading, writing, renaming.
+        const pid_t writer = testing_support::StartChild(
+            [file, attempt]
+            {
+                QSettingsStore store(file);
+                CSiteList sites(store);
+                SiteRecord record;
+                record.SetLabel(L"passing " + std::to_wstring(attempt));
+                for (;;)
+                {
+                    sites.LoadSites();
+                    sites.AddSite(record);
+                    sites.RemoveSite(record.Label(), true);
+                }
+                return true;
+            });
+        ::usleep(2000 + random() % 40000);
+        ::kill(writer, SIGKILL);
+        ::waitpid(writer, nullptr, 0);
+
+        CSiteList after(reader);
+        ASSERT_TRUE(after.LoadSites())
+            << attempt << ": " << platform::TextCodec::ToUtf8(after.Damage().Text());
+        ASSERT_GE(after.Count(), before.Count()) << attempt;
+        for (const SiteRecord& site : before.Sites())
+            ASSERT_NE(after.FindSite(site.Label()), nullptr) << attempt;
+    }
+    // The next change clears what a killed writer left behind.
+    ASSERT_TRUE(reader.WriteUInt32(kKey, L"n", 1));
+    EXPECT_EQ(QDir(folder).entryList(QStringList{QStringLiteral("*.tmp-*")}, QDir::Files), QStringList{});
+}
+
 TEST_F(SettingsFile, TwoProgramsAddingSitesAtOnceLoseNothing)
 {
     constexpr int perProcess = 40;
@@ -306,8 +491,23 @@ TEST_F(SettingsFile, TwoProgramsAddingSitesAtOnceLoseNothing)
     };
     const pid_t a = testing_support::StartChild(writer(L'A'));
     const pid_t b = testing_support::StartChild(writer(L'B'));
+    // The window's layout and the temporary folder, saved meanwhile, take
+    // nothing away either.
+    const pid_t layout = testing_support::StartChild(
+        [file]
+        {
+            QSettingsStore store(file);
+            bool ok = true;
+            for (std::uint32_t i = 0; i < perProcess; ++i)
+                ok = ok && store.WriteUInt32(L"SOFTWARE\\FTPClient\\Layout", L"ToolBar", i) &&
+                     store.WriteBinary(L"SOFTWARE\\FTPClient\\Layout", L"View",
+                                       Bytes({static_cast<int>(i)})) &&
+                     SetTemporaryDirectory(store, L"/tmp/t" + std::to_wstring(i));
+            return ok;
+        });
     EXPECT_TRUE(testing_support::WaitChild(a));
     EXPECT_TRUE(testing_support::WaitChild(b));
+    EXPECT_TRUE(testing_support::WaitChild(layout));
 
     QSettingsStore store(path);
     CSiteList sites(store);
@@ -321,5 +521,9 @@ TEST_F(SettingsFile, TwoProgramsAddingSitesAtOnceLoseNothing)
             EXPECT_EQ(record->Host(), L"host" + std::to_wstring(i));
             EXPECT_EQ(record->Port(), 2000 + i);
         }
+    std::uint32_t toolBar = 0;
+    EXPECT_EQ(store.ReadUInt32(L"Software\\FTPClient\\Layout", L"ToolBar", toolBar), ReadResult::Ok);
+    EXPECT_EQ(toolBar, perProcess - 1u);
+    EXPECT_EQ(TemporaryDirectory(store), L"/tmp/t" + std::to_wstring(perProcess - 1));
     EXPECT_EQ(ModeOf(path), 0600u);
 }

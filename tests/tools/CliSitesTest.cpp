@@ -1,13 +1,19 @@
 // tessel-cli sites: the stored sites of the real settings file, each call a
 // process of its own, and a stored site connected to a real server.
+#include "support/FileBytes.h"
 #include "support/ProcessRunner.h"
 #include "support/PyFtpdServer.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
+#include <mutex>
+#include <set>
 #include <sstream>
+#include <sys/stat.h>
+#include <thread>
 
 using testing::ElementsAre;
 using testing::HasSubstr;
@@ -200,6 +206,85 @@ TEST_F(CliSites, RemoveIgnoresCaseAndKeepsAGroupThatHoldsSites)
     EXPECT_EQ(Cli({"sites", "remove", "work"}).exitCode, 0);
     EXPECT_THAT(Listed(), ElementsAre(HomeLine));
     EXPECT_EQ(Cli({"sites", "remove", "Work"}).exitCode, 1);
+}
+
+TEST_F(CliSites, EightProgramsAddingAtOnceLoseNoSite)
+{
+    constexpr int programs = 8;
+    constexpr int each = 25;
+    std::atomic<int> failed{0};
+    std::mutex mutex;
+    std::string errors;
+    std::vector<std::thread> runs;
+    for (int p = 0; p < programs; ++p)
+        runs.emplace_back(
+            [&, p]
+            {
+                for (int i = 0; i < each; ++i)
+                {
+                    const std::string label = "p" + std::to_string(p) + "-" + std::to_string(i);
+                    const auto added = Cli({"sites", "add", "--label", label, "--host", label + ".example"});
+                    if (added.exitCode != 0)
+                    {
+                        ++failed;
+                        std::lock_guard lock(mutex);
+                        errors += added.err;
+                    }
+                }
+            });
+    for (auto& run : runs)
+        run.join();
+    EXPECT_EQ(failed, 0) << errors;
+
+    std::set<std::string> labels;
+    for (const std::string& line : Listed())
+        labels.insert(line.substr(0, line.find("\",\"host\"")));
+    EXPECT_EQ(labels.size(), static_cast<size_t>(programs * each));
+    for (int p = 0; p < programs; ++p)
+        for (int i = 0; i < each; ++i)
+            EXPECT_EQ(labels.count("{\"label\":\"p" + std::to_string(p) + "-" + std::to_string(i)), 1u);
+}
+
+TEST_F(CliSites, ADamagedFileIsListedAsFarAsItCanBeAndTheRunFails)
+{
+    ASSERT_EQ(Cli({"sites", "add", "--label", "Home", "--host", "ftp.example", "--login", "bob"}).exitCode,
+              0);
+    ASSERT_EQ(Cli({"sites", "add-group", "Work"}).exitCode, 0);
+    const std::string damaged = testing_support::ReadFile(SettingsFile()) + "\x01\x02 not a line\n";
+    testing_support::WriteFile(SettingsFile(), damaged);
+
+    const auto list = Cli({"sites", "list"});
+    EXPECT_EQ(list.exitCode, 1);
+    EXPECT_EQ(Lines(list.out).size(), 2u);
+    EXPECT_THAT(Lines(list.out), testing::Contains(HomeLine));
+    const std::string copy = SettingsFile().string() + ".damaged-";
+    EXPECT_THAT(list.err, testing::MatchesRegex("error: The settings file " + SettingsFile().string() +
+                                                " could not be read in full: 1 entries were skipped\\. "
+                                                "A copy was kept as " +
+                                                copy + "[0-9a-f]{16}\\.\n"));
+    const std::string copyFile = list.err.substr(list.err.find(copy), copy.size() + 16);
+    EXPECT_EQ(testing_support::ReadFile(copyFile), damaged);
+
+    // A change still goes through: it says what it found, and keeps every site.
+    const auto added = Cli({"sites", "add", "--label", "New"});
+    EXPECT_EQ(added.exitCode, 0);
+    EXPECT_THAT(added.err, testing::StartsWith("note: The settings file "));
+    EXPECT_EQ(Listed().size(), 3u);
+    EXPECT_EQ(testing_support::ReadFile(copyFile), damaged);
+
+    // A file made read-only is not changed, and the run says why.
+    ::chmod(SettingsFile().c_str(), 0400);
+    for (const auto& args : std::vector<std::vector<std::string>>{{"sites", "add", "--label", "Refused"},
+                                                                  {"sites", "add-group", "Refused"},
+                                                                  {"sites", "remove", "New"}})
+    {
+        const auto refused = Cli(args);
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_EQ(refused.err, "error: The settings file " + SettingsFile().string() +
+                                   " could not be saved: the file is read-only.\n");
+        EXPECT_THAT(refused.out, IsEmpty());
+    }
+    EXPECT_EQ(Listed().size(), 3u);
 }
 
 TEST_F(CliSites, StoredSiteConnectsAndOpensInItsDirectory)

@@ -146,15 +146,6 @@ public:
         return 1;
     }
 
-    // Changes need a file we can write; reading works on whatever is there.
-    bool Writable()
-    {
-        if (SettingsFile().IsWritable())
-            return true;
-        Fail("cannot write the settings file " + SettingsFile().FilePath().toStdString());
-        return false;
-    }
-
     int Finish()
     {
         if (std::fflush(m_io.out) != 0 || std::ferror(m_io.out))
@@ -162,15 +153,30 @@ public:
         return 0;
     }
 
+    // Every readable site is listed; entries that could not be read are
+    // told on stderr and make the run fail.
     int List()
     {
         SettingsFile();
         CSiteList sites;
-        sites.LoadSites();
+        const bool whole = sites.LoadSites();
         CJsonLineWriter json(m_io.out);
         for (const SiteRecord& record : sites.Sites())
             WriteRecord(json, record);
-        return Finish();
+        const int finished = Finish();
+        if (whole)
+            return finished;
+        sites.TellDamageOnce();
+        return 1;
+    }
+
+    // Before a change: damage found in the file is told, and the change goes
+    // on (the damaged entries stay, and the file is copied before it is saved).
+    static void Load(CSiteList& sites)
+    {
+        if (!sites.LoadSites())
+            platform::Services::MessageBoxes().Show(sites.Damage().Text(), platform::BoxIcon::Warning,
+                                                    platform::BoxButtons::Ok);
     }
 
     int Add(const std::vector<std::string>& args)
@@ -197,11 +203,9 @@ public:
             platform::Services::ShowError(L"The site label cannot be empty.");
             return 1;
         }
-        if (!Writable())
-            return 1;
-
+        SettingsFile();
         CSiteList sites;
-        sites.LoadSites();
+        Load(sites);
         if (sites.FindSite(record.Label()))
         {
             platform::Services::ShowError(DuplicateLabel);
@@ -220,10 +224,9 @@ public:
         std::string error;
         if (!Text(&SiteRecord::SetLabel)(record, args[1], error))
             return Fail("add-group: the label takes " + error);
-        if (!Writable())
-            return 1;
+        SettingsFile();
         CSiteList sites;
-        sites.LoadSites();
+        Load(sites);
         if (sites.FindSite(record.Label()))
         {
             platform::Services::ShowError(DuplicateLabel);
@@ -238,10 +241,9 @@ public:
         if (args.size() != 2)
             return Usage("remove takes one label");
         const std::wstring label = platform::TextCodec::FromUtf8(args[1]);
-        if (!Writable())
-            return 1;
+        SettingsFile();
         CSiteList sites;
-        sites.LoadSites();
+        Load(sites);
         const SiteRecord* found = sites.FindSite(label);
         if (!found)
             return Fail("remove: no site or group is labelled '" + args[1] + "'");
@@ -252,12 +254,8 @@ public:
                     platform::Services::ShowError(L"The group is not empty.");
                     return 1;
                 }
-        const std::wstring stored = found->Label();
-        sites.RemoveSite(stored, true);
-        sites.LoadSites();
-        if (sites.FindSite(stored))
-            return Fail("cannot write the settings file " + SettingsFile().FilePath().toStdString());
-        return 0;
+        // The store checks again what it holds now; a failure has been told.
+        return sites.RemoveSite(found->Label(), true) ? 0 : 1;
     }
 
     int Connect(const std::vector<std::string>& args)
@@ -286,18 +284,15 @@ private:
         return false;
     }
 
-    // Adds the record and reads it back, so a file that took nothing is an error.
+    // Adds the record to what the file holds now and prints it as stored (a
+    // group may have got another number); a save that failed has been told.
     int Store(CSiteList& sites, const SiteRecord& record)
     {
-        if (sites.AddSite(record) < 0)
+        const int index = sites.AddSite(record);
+        if (index < 0)
             return 1;
-        CSiteList check;
-        check.LoadSites();
-        const SiteRecord* stored = check.FindSite(record.Label());
-        if (!stored || !(*stored == record))
-            return Fail("cannot write the settings file " + SettingsFile().FilePath().toStdString());
         CJsonLineWriter json(m_io.out);
-        WriteRecord(json, record);
+        WriteRecord(json, *sites.SiteAt(index));
         return Finish();
     }
 

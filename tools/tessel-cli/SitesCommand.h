@@ -6,8 +6,10 @@ namespace nsCli
 
 // tessel-cli sites ...: the stored sites and groups of the user's settings
 // file, the same the programs' Site Manager shows. list writes one JSON object
-// per record (passwords left out); add, add-group and remove change the file
-// at once; connect logs on to a stored site and reports where it landed.
+// per record (passwords left out) and fails when entries could not be read;
+// add, add-group and remove change the file at once, applied to what it holds
+// at that moment, so runs side by side lose nothing; connect logs on to a
+// stored site and reports where it landed.
 class CSitesCommand : public ICommand
 {
 public:

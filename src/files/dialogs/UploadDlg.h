@@ -44,6 +44,8 @@ public:
     // The job's own view of how it went; valid once the dialog has closed.
     bool HadFailures() const { return m_job && m_job->HadFailures(); }
     bool WorkerEnded() const { return m_ended; }
+    // The job, to set its options before the dialog is shown; none without a list.
+    CTransferJob* Job() const { return m_job.get(); }
 
     // What the worker's reports do on the interface thread.
     void ShowItem(const QString& path);

@@ -99,6 +99,8 @@ CSiteManager::CSiteManager(CSiteConnection& connection, QWidget* parent, CEngine
 
     m_connection.Sites().LoadSites();
     FillTree();
+    // What could not be read is still in the file and in a copy beside it.
+    m_connection.Sites().TellDamageOnce();
 }
 
 CSiteManager::~CSiteManager() = default;
@@ -327,13 +329,15 @@ void CSiteManager::EditSite(QTreeWidgetItem* item, SiteRecord& record)
         return;
     const std::wstring oldText = item->text(0).toStdWString();
     const int oldParent = record.ParentGroupId();
-    properties.Store(record);
-    const std::wstring label = record.Label();
-    CSiteList& sites = m_connection.Sites();
-    sites.RemoveSite(oldText, false);
-    sites.SaveSite(label);
+    const SiteRecord before = record;
+    SiteRecord after = record;
+    properties.Store(after);
+    // Written over what the file holds now, renamed in the same step; the
+    // listed record becomes what was stored.
+    if (!m_connection.Sites().UpdateSite(oldText, before, after))
+        return;
 
-    item->setText(0, QString::fromStdWString(label));
+    item->setText(0, QString::fromStdWString(record.Label()));
     if (record.ParentGroupId() == oldParent)
         return;
     QTreeWidgetItem* from = item->parent() ? item->parent() : m_tree->invisibleRootItem();
@@ -364,9 +368,11 @@ void CSiteManager::EditGroup(QTreeWidgetItem* item, SiteRecord& record)
         platform::Services::ShowError(DuplicateLabel);
         return;
     }
-    record.SetLabel(prompt.m_text);
-    sites.RemoveSite(oldText, false);
-    sites.SaveSite(record.Label());
+    const SiteRecord before = record;
+    SiteRecord renamed = record;
+    renamed.SetLabel(prompt.m_text);
+    if (!sites.UpdateSite(oldText, before, renamed))
+        return;
     item->setText(0, QString::fromStdWString(record.Label()));
 }
 
@@ -395,7 +401,8 @@ void CSiteManager::OnDelete()
     else if (!platform::Services::AskOkCancel(L"Are you sure you want to delete the selected group?"))
         return;
 
-    sites.RemoveSite(label, true);
+    if (!sites.RemoveSite(label, true))
+        return;
     delete item;
     RenumberAfterRemoval(index);
 }

@@ -14,7 +14,9 @@ class QTreeWidgetItem;
 class SiteRecord;
 
 // The saved groups and sites as a tree: creates, edits and deletes them, every
-// change stored at once, and connects the chosen site. Ends Accepted only after
+// change stored at once over what the settings file holds then (what other
+// programs stored meanwhile stays, and shows when the dialog opens next), and
+// connects the chosen site. Ends Accepted only after
 // a successful connect, with the title text "label (host:port)"; OK, Cancel,
 // Esc and the close box all end it Rejected.
 //
@@ -26,7 +28,8 @@ class CSiteManager : public QDialog
     Q_OBJECT
 public:
     // Loads the site list of the connection from the settings and fills the tree.
-    explicit CSiteManager(CSiteConnection& connection, QWidget* parent = nullptr, CEngineCall* call = nullptr);
+    explicit CSiteManager(CSiteConnection& connection, QWidget* parent = nullptr,
+                          CEngineCall* call = nullptr);
     ~CSiteManager() override;
 
     const std::wstring& ResultText() const { return m_resultText; }

@@ -6,6 +6,8 @@
 #include "sites/dialogs/ProxyDlg.h"
 #include "sites/SiteConnection.h"
 #include "sites/dialogs/SiteProp.h"
+#include "support/FileBytes.h"
+#include "support/ProcessRunner.h"
 #include "support/PyFtpdServer.h"
 #include "support/TestServices.h"
 
@@ -16,6 +18,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/stat.h>
 
 using platform::BoxAnswer;
 using testing_support::Boxes;
@@ -64,8 +67,17 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_folder.isValid());
-        m_store.emplace(m_folder.filePath("FTPClient.ini"));
+        m_store.emplace(File());
         platform::Services::SetSettings(&*m_store);
+    }
+    // Where tessel-cli finds it too, with XDG_CONFIG_HOME set to the folder.
+    QString File() const { return m_folder.filePath("FTPClient/FTPClient.ini"); }
+    testing_support::ProcessResult Cli(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> line = {TESSEL_CLI};
+        line.insert(line.end(), args.begin(), args.end());
+        const std::string home = m_folder.path().toStdString();
+        return testing_support::ProcessRunner::Run(line, "", {{"XDG_CONFIG_HOME", home}, {"HOME", home}});
     }
     void TearDown() override { platform::Services::SetSettings(&testing_support::Settings()); }
 
@@ -93,7 +105,7 @@ protected:
     // What another program would read from the file now.
     std::vector<SiteRecord> Stored()
     {
-        platform::QSettingsStore store(m_folder.filePath("FTPClient.ini"));
+        platform::QSettingsStore store(File());
         CSiteList list(store);
         list.LoadSites();
         return list.Sites();
@@ -458,6 +470,104 @@ TEST_F(SiteManager, OkAndEscapeEndWithoutConnectingAndAGroupIsNoConnection)
 
     QTimer::singleShot(0, &manager, [&] { QTest::keyClick(&manager, Qt::Key_Escape); });
     EXPECT_EQ(manager.exec(), QDialog::Rejected);
+}
+
+TEST_F(SiteManager, WhatAnotherProgramChangedMeanwhileStays)
+{
+    StoreSite(L"Keep");
+    StoreSite(L"Gone");
+    CSiteManager manager(m_connection);
+    // tessel-cli runs while the Site Manager is open: after its load, before its saves.
+    const auto added = Cli({"sites", "add", "--label", "Script", "--host", "script.example"});
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    ASSERT_EQ(Cli({"sites", "remove", "Gone"}).exitCode, 0);
+
+    ChooseFromMenu("New Site");
+    WhenShown<CSiteProp>(
+        [](CSiteProp& d)
+        {
+            Retype(d, "label", "Mine");
+            Retype(d, "host", "mine.example");
+            ClickOk(d);
+        });
+    manager.NewButton()->click();
+    Select(manager, "Keep");
+    WhenShown<CSiteProp>(
+        [](CSiteProp& d)
+        {
+            Retype(d, "host", "kept.example");
+            ClickOk(d);
+        });
+    manager.EditButton()->click();
+    EXPECT_TRUE(Boxes().Texts().empty());
+
+    // Both programs' sites are stored, and the removed one is not brought back.
+    QStringList stored;
+    for (const SiteRecord& record : Stored())
+        stored << QString::fromStdWString(record.Label());
+    EXPECT_EQ(stored, (QStringList{"Keep", "Mine", "Script"}));
+    EXPECT_EQ(StoredSite(L"Keep")->Host(), L"kept.example");
+    EXPECT_EQ(StoredSite(L"Script")->Host(), L"script.example");
+    // The open dialog shows what it changed; the next one shows everything.
+    EXPECT_EQ(Texts(manager.Tree()->invisibleRootItem()), (QStringList{"Gone", "Keep", "Mine"}));
+    CSiteConnection other;
+    CSiteManager reopened(other);
+    EXPECT_EQ(Texts(reopened.Tree()->invisibleRootItem()), (QStringList{"Keep", "Mine", "Script"}));
+}
+
+TEST_F(SiteManager, DamageIsToldOnceAndTheReadableSitesShow)
+{
+    StoreSite(L"Alpha");
+    StoreSite(L"Bravo");
+    const std::filesystem::path file = File().toStdString();
+    testing_support::WriteFile(file, testing_support::ReadFile(file) + "\x01\x02 not a line\n");
+
+    CSiteManager manager(m_connection);
+    EXPECT_EQ(Texts(manager.Tree()->invisibleRootItem()), (QStringList{"Alpha", "Bravo"}));
+    const auto& damage = m_connection.Sites().Damage();
+    ASSERT_EQ(Boxes().Texts().size(), 1u);
+    EXPECT_EQ(Boxes().Texts()[0],
+              L"The settings file " + file.wstring() +
+                  L" could not be read in full: 1 entries were skipped. A copy was kept as " + damage.copy +
+                  L".");
+    EXPECT_EQ(Boxes().Boxes()[0].icon, platform::BoxIcon::Error);
+    EXPECT_TRUE(std::filesystem::exists(damage.copy));
+
+    CSiteManager again(m_connection);
+    EXPECT_EQ(Boxes().Texts().size(), 1u);
+}
+
+TEST_F(SiteManager, ASaveThatFailsIsToldAndTheTreeStaysAsItWas)
+{
+    StoreGroup(L"Group", 0);
+    StoreSite(L"Site");
+    ::chmod(QFile::encodeName(File()).constData(), 0400);
+    CSiteManager manager(m_connection);
+
+    ChooseFromMenu("New Group");
+    WhenShown<CTextDlg>([](CTextDlg& prompt) { Answer(prompt, "New"); });
+    manager.NewButton()->click();
+    Select(manager, "Site");
+    WhenShown<CSiteProp>(
+        [](CSiteProp& d)
+        {
+            Retype(d, "label", "Renamed");
+            ClickOk(d);
+        });
+    manager.EditButton()->click();
+    Boxes().QueueAnswer(BoxAnswer::Ok);
+    manager.DeleteButton()->click();
+
+    std::vector<std::wstring> errors;
+    for (const auto& box : Boxes().Boxes())
+        if (box.icon == platform::BoxIcon::Error)
+            errors.push_back(box.text);
+    const std::wstring failure =
+        L"The settings file " + File().toStdWString() + L" could not be saved: the file is read-only.";
+    EXPECT_EQ(errors, std::vector<std::wstring>(3, failure));
+    EXPECT_EQ(Texts(manager.Tree()->invisibleRootItem()), (QStringList{"Group", "Site"}));
+    EXPECT_EQ(m_connection.Sites().FindSite(L"Site")->Label(), L"Site");
+    ::chmod(QFile::encodeName(File()).constData(), 0600);
 }
 
 class SiteManagerConnect : public SiteManager

@@ -1,0 +1,50 @@
+# Sourced by bench/tree.sh after bench-server.sh when SERVER=vsftpd: an
+# anonymous vsftpd on a free loopback port serving $work/root, where uploads
+# and new folders go below up/ (vsftpd refuses a writable anonymous root).
+# Started by root its sessions run as user ftp; it is stopped by its PID.
+# Sets: port, url, upbase, login.
+vsftpd_program=${VSFTPD:-$(command -v vsftpd || echo /usr/sbin/vsftpd)}
+[ -x "$vsftpd_program" ] || { echo "vsftpd is not installed" >&2; exit 1; }
+port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+mkdir -p "$work/empty" "$work/root/up"
+chmod 755 "$work" "$work/empty"
+chmod 555 "$work/root"
+chmod 777 "$work/root/up"
+identity=run_as_launching_user=YES
+if [ "$(id -u)" = 0 ]; then
+    identity="run_as_launching_user=NO
+ftp_username=ftp"
+fi
+cat > "$work/vsftpd.conf" <<CONF
+listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=$port
+background=NO
+anonymous_enable=YES
+local_enable=NO
+anon_root=$work/root
+no_anon_password=YES
+write_enable=YES
+anon_upload_enable=YES
+anon_mkdir_write_enable=YES
+anon_other_write_enable=YES
+anon_umask=022
+secure_chroot_dir=$work/empty
+$identity
+seccomp_sandbox=NO
+pasv_enable=YES
+pasv_address=127.0.0.1
+xferlog_enable=NO
+CONF
+"$vsftpd_program" "$work/vsftpd.conf" > "$work/vsftpd.log" 2>&1 &
+vsftpd_pid=$!
+stop_vsftpd() { kill "$vsftpd_pid" 2>/dev/null || true; wait "$vsftpd_pid" 2>/dev/null || true; chmod 755 "$work/root"; }
+trap 'stop_vsftpd; cleanup' EXIT
+for _ in $(seq 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+    sleep 0.1
+done
+url="ftp://anonymous:x@127.0.0.1:$port"
+upbase=up/
+login=anonymous,x

@@ -1,0 +1,63 @@
+#include "SiteOptions.h"
+
+#include "platform/TextCodec.h"
+
+bool SiteOptions::IsName(const std::string& name)
+{
+    if (name.empty())
+        return false;
+    for (const char c : name)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_'))
+            return false;
+    return true;
+}
+
+bool SiteOptions::IsValue(const std::string& value)
+{
+    if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+        return false;
+    // Valid UTF-8 is what reads back as the same text.
+    return platform::TextCodec::ToUtf8(platform::TextCodec::FromUtf8(value)) == value;
+}
+
+std::string SiteOptions::Get(const std::string& name, const std::string& fallback) const
+{
+    const auto found = m_values.find(name);
+    return found == m_values.end() ? fallback : found->second;
+}
+
+bool SiteOptions::Set(const std::string& name, const std::string& value)
+{
+    if (!IsName(name) || !IsValue(value))
+        return false;
+    m_values[name] = value;
+    return true;
+}
+
+std::vector<std::uint8_t> SiteOptions::Encode() const
+{
+    std::string text;
+    for (const auto& [name, value] : m_values)
+        text += name + '=' + value + '\n';
+    return {text.begin(), text.end()};
+}
+
+bool SiteOptions::Decode(const std::vector<std::uint8_t>& bytes, SiteOptions& options)
+{
+    SiteOptions decoded;
+    const std::string text(bytes.begin(), bytes.end());
+    std::size_t start = 0;
+    while (start < text.size())
+    {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos || !decoded.Set(line.substr(0, equals), line.substr(equals + 1)))
+            return false;
+    }
+    options = std::move(decoded);
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// Settings of one site kept beside its fixed 1792-byte record, which has no
+// room for them: "name=value" lines in UTF-8, stored under the SiteOptions key
+// by the site's label. A site without any reads as all defaults. Names this
+// build does not know are kept as they are, so options of a newer program
+// survive a save by an older one.
+//
+// A new option is a name and a default: add a constant and a typed accessor
+// below (for example Encoding() returning Get(EncodingName, "auto")), and
+// store changes through CSiteList::SetOptions.
+class SiteOptions
+{
+public:
+    // Names: lower-case letters, digits, '.', '-' and '_'. Values: any UTF-8
+    // text on one line.
+    static bool IsName(const std::string& name);
+    static bool IsValue(const std::string& value);
+
+    std::string Get(const std::string& name, const std::string& fallback = {}) const;
+    // False (and nothing set) for a name or value of another form.
+    bool Set(const std::string& name, const std::string& value);
+    void Remove(const std::string& name) { m_values.erase(name); }
+
+    bool Empty() const { return m_values.empty(); }
+    const std::map<std::string, std::string>& Values() const { return m_values; }
+
+    // The stored form, one line per option, sorted by name.
+    std::vector<std::uint8_t> Encode() const;
+    // False for bytes that are not UTF-8 "name=value" lines; options stays as it was.
+    static bool Decode(const std::vector<std::uint8_t>& bytes, SiteOptions& options);
+    // Stored options larger than this are not read.
+    static constexpr std::size_t MaxStoredSize = 65536;
+
+    friend bool operator==(const SiteOptions& a, const SiteOptions& b) { return a.m_values == b.m_values; }
+
+private:
+    std::map<std::string, std::string> m_values;
+};
