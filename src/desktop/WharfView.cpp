@@ -3,11 +3,11 @@
 #include "DialogBarEx.h"
 #include "WharfDoc.h"
 #include "files/RemoteBrowser.h"
+#include "files/dialogs/FindDlg.h"
+#include "files/dialogs/UploadDlg.h"
 #include "platform/Services.h"
 #include "sites/SiteConnection.h"
 #include "sites/TempDirectory.h"
-#include "files/dialogs/FindDlg.h"
-#include "files/dialogs/UploadDlg.h"
 #include "sites/dialogs/SiteManager.h"
 #include "widgets/ListCtrlEx.h"
 #include "widgets/TextDlg.h"
@@ -40,7 +40,8 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     : QWidget(parent), m_doc(doc), m_model(this), m_folderLabel(new QLabel("Folder:", this)),
       m_folders(new QComboBox(this)), m_go(new QPushButton("Go", this)), m_up(new QPushButton("Up", this)),
       m_list(new CListCtrlEx(this)), m_dialogs(this),
-      m_commands(doc.Connection(), doc.Call(), doc.Browser(), m_dialogs), m_exchange(doc, *m_list, m_model, this)
+      m_commands(doc.Connection(), doc.Call(), doc.Browser(), m_dialogs),
+      m_exchange(doc, *m_list, m_model, this)
 {
     SetSiteManagerRunner({});
     QFont bold = m_folderLabel->font();
@@ -146,8 +147,8 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
         [this](CSiteConnection& connection, const BrowserRow& row, const std::wstring& remotePath,
                const std::wstring& localFolder)
         {
-            return CUploadDlg::DownloadOne(connection, remotePath, row.name, row.size, row.modified, localFolder,
-                                           window());
+            return CUploadDlg::DownloadOne(connection, remotePath, row.name, row.size, row.modified,
+                                           localFolder, window());
         });
     connect(&m_doc.Call(), &CEngineCall::Stopped, this, &CWharfView::OnStopped);
     connect(&m_doc.Call(), &CEngineCall::WaitShown, this, &CWharfView::UpdateCommands);
@@ -231,8 +232,8 @@ void CWharfView::UpdateCommands()
         some->setEnabled(MayRun(Needs::SomeRows));
     m_pasteAction->setEnabled(!busy && m_exchange.MayPaste());
     m_findAction->setEnabled(MayRun(Needs::Connection));
-    for (QWidget* control : {static_cast<QWidget*>(m_folders), static_cast<QWidget*>(m_go),
-                             static_cast<QWidget*>(m_up)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_folders), static_cast<QWidget*>(m_go), static_cast<QWidget*>(m_up)})
         control->setEnabled(!busy);
     m_iconsAction->setChecked(m_list->Mode() == CListCtrlEx::Icons);
     m_listAction->setChecked(m_list->Mode() == CListCtrlEx::List);

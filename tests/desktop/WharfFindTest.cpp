@@ -14,8 +14,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -123,6 +126,24 @@ TEST_F(WharfFind, FindFollowsTheConnectionAndGotoSelectsTheFoundEntryInTheList)
     for (int row = 0; row < View().Model().rowCount(); ++row)
         shown << View().Model().data(View().Model().index(row, 0), Qt::DisplayRole).toString();
     EXPECT_FALSE(shown.contains("other")) << shown.join(",").toStdString();
+
+    // Copy Selected downloads a result of another folder and offers it on the clipboard.
+    View().OnUp();
+    ASSERT_EQ(View().Browser().Folder(), L"/");
+    RunFind(
+        [&](CFindDlg& dialog)
+        {
+            SearchAndPick(dialog, "README", "/sub/README");
+            ASSERT_TRUE(dialog.CopyButton()->isEnabled());
+            QTest::mouseClick(dialog.CopyButton(), Qt::LeftButton);
+        });
+    const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(offered && offered->hasUrls());
+    ASSERT_EQ(offered->urls().size(), 1);
+    const QString staged = offered->urls().front().toLocalFile();
+    EXPECT_TRUE(staged.endsWith("/README")) << staged.toStdString();
+    std::ifstream copied(staged.toStdString());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), "sub/README");
 
     View().OnDisconnect();
     EXPECT_FALSE(View().FindAction()->isEnabled());
