@@ -644,3 +644,24 @@ TEST_P(SkiffSmall, FindStaysGreyedWithoutItsDialog)
     View().UpdateCommands();
     EXPECT_FALSE(View().FindAction()->isEnabled());
 }
+
+// What Find's Copy Selected hands over: rows of the server, whatever page is
+// shown, so Paste downloads them rather than uploading local files by those paths.
+TEST_P(SkiffSmall, RowsCopiedFromTheServerByAnotherWindowComeFromTheRemotePage)
+{
+    WriteFile(Remote("found/deep.txt"), "found it");
+    View().OnConnect();
+    ASSERT_TRUE(View().Browser().GoTo(L"/found"));
+    std::vector<BrowserRow> found = View().Browser().Rows();
+    ASSERT_EQ(found.size(), 1u);
+    ASSERT_TRUE(View().Browser().GoTo(L"/"));
+    Choose(CSkiffView::LocalPage);
+
+    View().CopyRemoteRows(found);
+    EXPECT_EQ(View().CopySource(), CSkiffView::RemotePage);
+    ASSERT_TRUE(View().PasteAction()->isEnabled());
+    View().PasteAction()->trigger();
+    EXPECT_EQ(ReadFile(Local("deep.txt")), "found it");
+    Choose(CSkiffView::RemotePage);
+    EXPECT_FALSE(View().PasteAction()->isEnabled());
+}
