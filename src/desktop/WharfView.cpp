@@ -303,21 +303,7 @@ void CWharfView::OnFind()
         return;
     CFindDlg dialog(Connection(), Browser(), m_dialogs, window());
     // Goto: the found entry alone selected in the list, scrolled into view.
-    dialog.SetRowSelector(
-        [this](int rowIndex)
-        {
-            QItemSelectionModel* selection = m_list->Selection();
-            selection->clearSelection();
-            for (int listRow = 0; rowIndex >= 0 && listRow < m_model.VisibleCount(); ++listRow)
-                if (m_model.RowIndex(listRow) == rowIndex)
-                {
-                    const QModelIndex index = m_model.index(listRow, 0);
-                    selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                          QItemSelectionModel::Rows);
-                    m_list->CurrentView()->scrollTo(index);
-                    break;
-                }
-        });
+    dialog.SetRowSelector([this](int rowIndex) { m_list->SelectOnly(m_model.ListRowOf(rowIndex)); });
     dialog.SetCopyHandler([this](const std::vector<BrowserRow>& found) { m_exchange.CopyRows(found); });
     connect(&dialog, &CFindDlg::ConnectionClosed, this, &CWharfView::OnStopped);
     dialog.exec();

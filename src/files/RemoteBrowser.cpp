@@ -1,6 +1,7 @@
 #include "RemoteBrowser.h"
 
 #include "RemotePath.h"
+#include "RowOrder.h"
 #include "ftp/FTPFileStatus.h"
 #include "platform/IShellOpener.h"
 #include "platform/Services.h"
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <numeric>
 #include <set>
 
 using platform::CaseFold;
@@ -35,7 +35,8 @@ std::wstring Trim(const std::wstring& text)
 std::wstring TypeOf(const std::wstring& trimmedName)
 {
     const size_t dot = trimmedName.rfind(L'.');
-    return dot == std::wstring::npos ? std::wstring() : CaseFold::Fold(std::wstring_view(trimmedName).substr(dot));
+    return dot == std::wstring::npos ? std::wstring()
+                                     : CaseFold::Fold(std::wstring_view(trimmedName).substr(dot));
 }
 } // namespace
 
@@ -62,33 +63,9 @@ bool CRemoteBrowser::MakeRow(const nsFTP::CFTPFileStatus& record, BrowserRow& ro
     return true;
 }
 
-std::vector<size_t> CRemoteBrowser::SortOrder(const std::vector<BrowserRow>& rows)
-{
-    // Each name is folded once, not at every comparison.
-    std::vector<std::wstring> keys;
-    keys.reserve(rows.size());
-    for (const auto& row : rows)
-        keys.push_back(CaseFold::Fold(row.name));
-    std::vector<size_t> order(rows.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t a, size_t b)
-                     {
-                         if (rows[a].isDirectory != rows[b].isDirectory)
-                             return rows[a].isDirectory;
-                         return keys[a] < keys[b];
-                     });
-    return order;
-}
-
 void CRemoteBrowser::SortRows(std::vector<BrowserRow>& rows)
 {
-    const std::vector<size_t> order = SortOrder(rows);
-    std::vector<BrowserRow> sorted;
-    sorted.reserve(rows.size());
-    for (const size_t index : order)
-        sorted.push_back(std::move(rows[index]));
-    rows = std::move(sorted);
+    CRowOrder::Sort(rows);
 }
 
 void CRemoteBrowser::SetRows(const std::vector<BrowserRow>& rows)

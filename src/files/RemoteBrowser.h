@@ -94,8 +94,6 @@ public:
     static bool MakeRow(const nsFTP::CFTPFileStatus& record, BrowserRow& row);
     // Folders first, then names ignoring case; equal rows keep their order.
     static void SortRows(std::vector<BrowserRow>& rows);
-    // The same order as indexes, for callers that keep more beside each row.
-    static std::vector<size_t> SortOrder(const std::vector<BrowserRow>& rows);
 
     // The rows that pass a filter, with the counts of what it shows.
     BrowserShown Filter(const BrowserFilter& filter) const;
@@ -141,8 +139,9 @@ public:
     void SetShellOpener(platform::IShellOpener* opener) { m_opener = opener; }
     // Downloads one row into a local folder before it is opened; true when the
     // file arrived whole. The windows run it behind the job's progress dialog.
-    using DownloadRunner = std::function<bool(CSiteConnection& connection, const BrowserRow& row,
-                                              const std::wstring& remotePath, const std::wstring& localFolder)>;
+    using DownloadRunner =
+        std::function<bool(CSiteConnection& connection, const BrowserRow& row, const std::wstring& remotePath,
+                           const std::wstring& localFolder)>;
     void SetDownloadRunner(DownloadRunner runner) { m_download = std::move(runner); }
 
 private:

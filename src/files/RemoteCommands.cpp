@@ -82,10 +82,7 @@ void CRemoteCommands::RunThenShow(const std::wstring& what, const std::function<
 
 std::wstring CRemoteCommands::SizeWithBytes(std::int64_t size)
 {
-    if (size < 0)
-        return {};
-    const std::wstring text = SizeText(size);
-    return text + (text.empty() ? L"(" : L" (") + std::to_wstring(size) + L" bytes)";
+    return ::SizeWithBytes(size);
 }
 
 void CRemoteCommands::NewDirectory(const std::vector<int>& picked)

@@ -2,6 +2,7 @@
 
 #include "RemoteBrowser.h"
 #include "RemotePath.h"
+#include "RowOrder.h"
 #include "TransferList.h"
 #include "ftp/FTPClient.h"
 #include "sites/SiteConnection.h"
@@ -147,7 +148,7 @@ bool CRemoteFind::ListFolder(const std::wstring& folder, std::vector<FoundEntry>
         }
     entries.clear();
     entries.reserve(rows.size());
-    for (const size_t index : CRemoteBrowser::SortOrder(rows))
+    for (const size_t index : CRowOrder::Of(rows))
         entries.push_back({std::move(rows[index]), std::move(kept[index])});
     return true;
 }

@@ -1,6 +1,7 @@
 #include "TransferJob.h"
 
 #include "FoldedNames.h"
+#include "LocalPath.h"
 #include "RemotePath.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
@@ -181,26 +182,20 @@ int CopyThenRemove(const std::string& from, const std::string& to)
 }
 
 // Renames without replacing what is there: a move never silently destroys a
-// file of the same name at the destination.
-int RenameNoReplace(const std::string& from, const std::string& to)
+// file of the same name at the destination unless the user said it may
+// (replace). Across file systems a file is copied, then removed.
+int MoveLocal(const std::string& from, const std::string& to, bool replace)
 {
-    const int result = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
-    if (result != 0 && errno == EXDEV)
-        return CopyThenRemove(from, to);
-    if (result == 0 || (errno != EINVAL && errno != ENOSYS))
+    const int result = replace ? rename(from.c_str(), to.c_str()) : LocalPath::RenameNoReplace(from, to);
+    if (result == 0 || errno != EXDEV)
         return result;
-    // A file system that cannot promise that: check first, then rename.
-    struct stat info
+    struct stat there
     {
     };
-    if (lstat(to.c_str(), &info) == 0)
-    {
-        errno = EEXIST;
+    // A file that may be replaced makes way for the copy, which replaces nothing.
+    if (replace && lstat(to.c_str(), &there) == 0 && !S_ISDIR(there.st_mode) && unlink(to.c_str()) != 0)
         return -1;
-    }
-    if (rename(from.c_str(), to.c_str()) == 0)
-        return 0;
-    return errno == EXDEV ? CopyThenRemove(from, to) : -1;
+    return CopyThenRemove(from, to);
 }
 } // namespace
 
@@ -393,6 +388,8 @@ bool CTransferJob::Prepare()
         goOn = AskDownloadConflicts();
     else if (m_askReplace && m_kind == JobKind::RemoteMove)
         goOn = AskMoveConflicts();
+    else if (m_askReplace && m_kind == JobKind::LocalMove)
+        goOn = AskLocalMoveConflicts();
     if (!goOn || m_cancel.load())
         return false;
 
@@ -592,6 +589,44 @@ bool CTransferJob::AskMoveConflicts()
             if (m_cancel.load())
                 return false;
         }
+    }
+    return goOn;
+}
+
+// A rename on the disk replaces what has the new name (a file, an empty
+// folder), so each picked item already at the destination is asked about;
+// only those the user let go are replaced.
+bool CTransferJob::AskLocalMoveConflicts()
+{
+    const std::string folder = LocalDestination();
+    bool goOn = true;
+    for (const auto& item : m_list->Items())
+    {
+        if (m_cancel.load())
+            return false;
+        const std::string target = LocalPath::Join(folder, TextCodec::ToUtf8(item.relativePath));
+        struct stat there
+        {
+        }, own{};
+        if (lstat(target.c_str(), &there) != 0)
+            continue;
+        // Moved into the folder it is in: it would replace itself, which is no move.
+        if (lstat(TextCodec::ToUtf8(item.sourcePath).c_str(), &own) == 0 && own.st_dev == there.st_dev &&
+            own.st_ino == there.st_ino)
+            continue;
+        struct stat followed
+        {
+        };
+        const bool isDirectory = stat(target.c_str(), &followed) == 0 && S_ISDIR(followed.st_mode);
+        const std::int64_t size = isDirectory ? 0 : static_cast<std::int64_t>(there.st_size);
+        if (m_host.AskReplace(isDirectory, item.relativePath,
+                              DescribeFile(size, static_cast<std::int64_t>(there.st_mtime)),
+                              DescribeFile(item.size, item.modified)))
+            m_replaceable.insert(target);
+        else
+            goOn = false;
+        if (m_cancel.load())
+            return false;
     }
     return goOn;
 }
@@ -1028,7 +1063,9 @@ void CTransferJob::Move(bool remote)
         bool moved = true;
         if (remote)
             moved = m_connection->Engine().RenameFile(item->sourcePath, target) == 0;
-        else if (RenameNoReplace(TextCodec::ToUtf8(item->sourcePath), TextCodec::ToUtf8(target)) != 0)
+        else if (const std::string local = LocalPath::Join(LocalDestination(), TextCodec::ToUtf8(item->relativePath));
+                 MoveLocal(TextCodec::ToUtf8(item->sourcePath), local,
+                           !m_askReplace || m_replaceable.count(local) > 0) != 0)
         {
             NoteSystemError();
             moved = false;

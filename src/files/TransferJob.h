@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,7 @@ private:
     bool AskUploadConflicts();
     bool AskDownloadConflicts();
     bool AskMoveConflicts();
+    bool AskLocalMoveConflicts();
     void Upload();
     void Download();
     void Delete(bool remote);
@@ -184,6 +186,8 @@ private:
     // Why the current item failed, besides what the engine said.
     std::vector<std::wstring> m_why;
     ItemWork* m_item = nullptr;
+    // Local targets of a move the user let be replaced.
+    std::set<std::string> m_replaceable;
     // Folders a delete could not list, with why.
     std::map<std::wstring, std::wstring> m_unlisted;
     // The partial file of the download under way, readable from a signal handler.

@@ -15,3 +15,11 @@ std::wstring SizeText(std::int64_t bytes)
         std::swprintf(text, 64, L"%.2f Mb", static_cast<double>(bytes) * 0.0009765625 * 0.0009765625);
     return text;
 }
+
+std::wstring SizeWithBytes(std::int64_t bytes)
+{
+    if (bytes < 0)
+        return {};
+    const std::wstring text = SizeText(bytes);
+    return text + (text.empty() ? L"(" : L" (") + std::to_wstring(bytes) + L" bytes)";
+}

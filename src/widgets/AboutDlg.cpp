@@ -1,5 +1,7 @@
 #include "AboutDlg.h"
 
+#include "DialogProfile.h"
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -15,14 +17,16 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
                                                               : QApplication::windowIcon();
     icon->setPixmap(appIcon.pixmap(32, 32));
     auto* text = new QLabel("Tessel FTP Client v4.1", this);
+    text->setWordWrap(CDialogProfile::IsHandheld());
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto* row = new QHBoxLayout;
     row->addWidget(icon);
     row->addWidget(text, 1);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(CDialogProfile::Page(this));
     layout->addLayout(row);
     layout->addWidget(buttons);
-    setFixedSize(sizeHint());
+    if (!CDialogProfile::IsHandheld())
+        setFixedSize(sizeHint());
 }

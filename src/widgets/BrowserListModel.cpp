@@ -1,13 +1,17 @@
 #include "BrowserListModel.h"
 
+#include "ListCtrlEx.h"
 #include "platform/gui/FileIcons.h"
 #include "sites/SizeText.h"
 
 #include <QDateTime>
 #include <QLocale>
-#include <QSize>
+#include <algorithm>
 
-CBrowserListModel::CBrowserListModel(QObject* parent) : QAbstractTableModel(parent) {}
+CBrowserListModel::CBrowserListModel(QObject* parent, int columns)
+    : QAbstractTableModel(parent), m_columns(std::clamp(columns, 1, static_cast<int>(ColumnCount)))
+{
+}
 
 void CBrowserListModel::SetRows(const std::vector<BrowserRow>* rows, std::vector<int> visible)
 {
@@ -27,6 +31,12 @@ int CBrowserListModel::RowIndex(int listRow) const
     if (listRow < 0 || listRow >= VisibleCount())
         return -1;
     return m_visible[listRow];
+}
+
+int CBrowserListModel::ListRowOf(int rowIndex) const
+{
+    const auto at = std::find(m_visible.begin(), m_visible.end(), rowIndex);
+    return rowIndex < 0 || at == m_visible.end() ? -1 : static_cast<int>(at - m_visible.begin());
 }
 
 const BrowserRow* CBrowserListModel::Row(int listRow) const
@@ -59,7 +69,7 @@ int CBrowserListModel::rowCount(const QModelIndex& parent) const
 
 int CBrowserListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : ColumnCount;
+    return parent.isValid() ? 0 : m_columns;
 }
 
 QVariant CBrowserListModel::data(const QModelIndex& index, int role) const
@@ -101,7 +111,7 @@ QVariant CBrowserListModel::data(const QModelIndex& index, int role) const
 
 QVariant CBrowserListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal)
+    if (orientation != Qt::Horizontal || section >= m_columns)
         return {};
     if (role == Qt::DisplayRole)
     {
@@ -111,8 +121,9 @@ QVariant CBrowserListModel::headerData(int section, Qt::Orientation orientation,
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue((section >= SizeColumn ? Qt::AlignRight : Qt::AlignLeft) |
                                    Qt::AlignVCenter);
-    // The list control takes its first column widths from here.
-    if (role == Qt::SizeHintRole && section >= 0 && section < ColumnCount)
-        return QSize(DefaultWidth(section), 0);
+    // The list control takes its first column widths from here. Not as the
+    // size hint: the header takes its height from that.
+    if (role == CListCtrlEx::FirstWidthRole && section >= 0)
+        return DefaultWidth(section);
     return {};
 }

@@ -23,7 +23,9 @@ public:
     // Item data role holding the row index (also on Qt::UserRole).
     static constexpr int RowIndexRole = Qt::UserRole;
 
-    explicit CBrowserListModel(QObject* parent = nullptr);
+    // columns: how many of the columns, from Name on, the list shows (the
+    // handheld's local list shows Name, Time and Size).
+    explicit CBrowserListModel(QObject* parent = nullptr, int columns = ColumnCount);
 
     // rows must outlive the model or the next SetRows/Clear.
     void SetRows(const std::vector<BrowserRow>* rows, std::vector<int> visible);
@@ -31,6 +33,8 @@ public:
 
     // The index into the row array of a list item; -1 for none.
     int RowIndex(int listRow) const;
+    // The list row that shows a row of the browser; -1 when it is filtered out.
+    int ListRowOf(int rowIndex) const;
     int VisibleCount() const { return static_cast<int>(m_visible.size()); }
     const BrowserRow* Row(int listRow) const;
 
@@ -45,4 +49,5 @@ public:
 private:
     const std::vector<BrowserRow>* m_rows = nullptr;
     std::vector<int> m_visible;
+    int m_columns;
 };

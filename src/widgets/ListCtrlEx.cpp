@@ -16,6 +16,8 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QStackedWidget>
+#include <QStyleHints>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -52,6 +54,34 @@ CListCtrlEx::CListCtrlEx(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_stack);
     SetViewMode(Details);
+    m_longPress = new QTimer(this);
+    m_longPress->setSingleShot(true);
+    connect(m_longPress, &QTimer::timeout, this, &CListCtrlEx::OnLongPress);
+}
+
+void CListCtrlEx::SetLongPressMenu(bool on)
+{
+    m_longPressMenu = on;
+    if (!on)
+        m_longPress->stop();
+}
+
+void CListCtrlEx::OnLongPress()
+{
+    if (!m_longPressViewport)
+        return;
+    // As a right click: the row held gets the menu, empty space lets go of the selection.
+    const QModelIndex held = CurrentView()->indexAt(m_pressedAt);
+    if (Selection())
+    {
+        if (!held.isValid())
+            Selection()->clearSelection();
+        else if (!Selection()->isRowSelected(held.row()))
+            Selection()->setCurrentIndex(held,
+                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    m_pressedOnRow = false;
+    ShowContextMenu(m_longPressViewport->mapToGlobal(m_pressedAt));
 }
 
 void CListCtrlEx::SetModel(QAbstractItemModel* model)
@@ -68,9 +98,9 @@ void CListCtrlEx::SetModel(QAbstractItemModel* model)
     m_columnCount = model ? model->columnCount() : 0;
     for (int column = 0; column < m_columnCount; ++column)
     {
-        const QSize hint = model->headerData(column, Qt::Horizontal, Qt::SizeHintRole).toSize();
-        if (hint.width() > 0)
-            m_details->setColumnWidth(column, hint.width());
+        const int width = model->headerData(column, Qt::Horizontal, FirstWidthRole).toInt();
+        if (width > 0)
+            m_details->setColumnWidth(column, width);
     }
 }
 
@@ -114,6 +144,19 @@ QAbstractItemView* CListCtrlEx::CurrentView() const
 QItemSelectionModel* CListCtrlEx::Selection() const
 {
     return m_details->selectionModel();
+}
+
+void CListCtrlEx::SelectOnly(int listRow)
+{
+    QItemSelectionModel* selection = Selection();
+    if (!selection)
+        return;
+    selection->clearSelection();
+    if (listRow < 0 || listRow >= selection->model()->rowCount())
+        return;
+    const QModelIndex index = selection->model()->index(listRow, 0);
+    selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    CurrentView()->scrollTo(index);
 }
 
 int CListCtrlEx::FirstSelectedListRow() const
@@ -257,7 +300,14 @@ bool CListCtrlEx::eventFilter(QObject* watched, QEvent* event)
         }
     }
     if (onViewport && event->type() == QEvent::MouseButtonRelease)
+    {
         m_pressedOnRow = false;
+        m_longPress->stop();
+    }
+    if (onViewport && event->type() == QEvent::MouseMove && m_longPress->isActive() &&
+        (static_cast<QMouseEvent*>(event)->position().toPoint() - m_pressedAt).manhattanLength() >=
+            QApplication::startDragDistance())
+        m_longPress->stop();
     // A right click on empty space lets go of the selection, as file managers
     // do, so the menu's New Directory makes the folder where the list is.
     if (event->type() == QEvent::MouseButtonPress && onViewport)
@@ -266,6 +316,11 @@ bool CListCtrlEx::eventFilter(QObject* watched, QEvent* event)
         m_pressedOnRow = mouse->button() == Qt::LeftButton &&
                          CurrentView()->indexAt(mouse->position().toPoint()).isValid();
         m_pressedAt = mouse->position().toPoint();
+        if (m_longPressMenu && mouse->button() == Qt::LeftButton)
+        {
+            m_longPressViewport = static_cast<QWidget*>(watched);
+            m_longPress->start(QGuiApplication::styleHints()->mousePressAndHoldInterval());
+        }
         if (mouse->button() == Qt::RightButton &&
             !CurrentView()->indexAt(mouse->position().toPoint()).isValid() && Selection())
             Selection()->clearSelection();
@@ -293,14 +348,15 @@ bool CListCtrlEx::ClipboardOffersFiles()
     if (!data)
         return false;
     const std::string host = CFileUris::HostName();
-    for (const char* format : {"text/uri-list", "x-special/gnome-copied-files", "x-special/mate-copied-files"})
+    for (const char* format :
+         {"text/uri-list", "x-special/gnome-copied-files", "x-special/mate-copied-files"})
     {
         if (!data->hasFormat(QLatin1String(format)))
             continue;
         const QByteArray bytes = data->data(QLatin1String(format));
         const std::string_view text(bytes.constData(), static_cast<size_t>(bytes.size()));
-        const auto parsed = format[0] == 't' ? CFileUris::ParseUriList(text, host)
-                                             : CFileUris::ParseCopiedFiles(text, host);
+        const auto parsed =
+            format[0] == 't' ? CFileUris::ParseUriList(text, host) : CFileUris::ParseCopiedFiles(text, host);
         if (!parsed.paths.empty())
             return true;
     }

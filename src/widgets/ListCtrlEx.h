@@ -11,6 +11,7 @@ class QAbstractItemView;
 class QItemSelectionModel;
 class QListView;
 class QStackedWidget;
+class QTimer;
 class QTreeView;
 
 namespace platform
@@ -37,6 +38,8 @@ public:
 
     explicit CListCtrlEx(QWidget* parent = nullptr);
 
+    // Header data role of a model's column: the width the list gives it first.
+    static constexpr int FirstWidthRole = Qt::UserRole + 1;
     void SetModel(QAbstractItemModel* model);
     void SetViewMode(int mode);
     int Mode() const { return m_mode; }
@@ -49,6 +52,9 @@ public:
     // Every selected item, in list order.
     std::vector<int> SelectedListRows() const;
     int SelectedCount() const;
+    // That item alone selected, made current and scrolled into view; a
+    // negative row only clears the selection.
+    void SelectOnly(int listRow);
     void SetColumnWidth(int column, int width);
     int ColumnWidth(int column) const;
 
@@ -83,6 +89,10 @@ public:
     static bool ClipboardOffersFiles();
     // The owner's own test for offering Paste, instead of ClipboardOffersFiles.
     void SetPasteOffered(std::function<bool()> offered) { m_pasteOffered = std::move(offered); }
+    // A press held still on the list opens the context menu there, as touch
+    // screens have no right button.
+    void SetLongPressMenu(bool on);
+    bool LongPressMenu() const { return m_longPressMenu; }
 
     // Shows remote files: the context menu offers CHMOD and greys out while unconnected.
     int m_remote = 1;
@@ -109,6 +119,7 @@ protected:
 
 private:
     void ShowContextMenu(const QPoint& where);
+    void OnLongPress();
 
     QStackedWidget* m_stack;
     QListView* m_list;
@@ -119,4 +130,7 @@ private:
     // Where the left button went down on a row; a drag starts from there.
     QPoint m_pressedAt;
     bool m_pressedOnRow = false;
+    bool m_longPressMenu = false;
+    QTimer* m_longPress = nullptr;
+    QWidget* m_longPressViewport = nullptr;
 };

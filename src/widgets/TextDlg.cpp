@@ -1,5 +1,8 @@
 #include "TextDlg.h"
 
+#include "DialogProfile.h"
+#include "InputHints.h"
+
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,11 +16,13 @@ CTextDlg::CTextDlg(std::wstring title, std::wstring text, QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(CDialogProfile::Page(this));
     layout->addWidget(m_edit);
     layout->addWidget(buttons);
-    setMinimumWidth(280);
+    CDialogProfile::SetMinimumWidth(this, 280);
     m_edit->setMaxLength(32767);
+    // Names, paths and labels: an on-screen keyboard must not capitalise them.
+    CInputHints::Verbatim(m_edit);
 }
 
 void CTextDlg::SetMaxLength(int characters)

@@ -19,10 +19,12 @@ import tempfile
 HELP = "share/tessel-ftp-client"
 EXPECTED = {
     "bin/wharf",
+    "bin/skiff",
     "bin/tessel-cli",
     HELP + "/ftp.html",
     HELP + "/ftp.pdf",
     "share/applications/tessel-ftp-client.desktop",
+    "share/applications/tessel-ftp-client-skiff.desktop",
     "share/icons/hicolor/scalable/apps/tessel-ftp-client.svg",
     "share/icons/hicolor/256x256/apps/tessel-ftp-client.png",
 }
@@ -52,8 +54,8 @@ def installed_files(prefix):
     return found
 
 
-def check_desktop_entry(prefix):
-    path = os.path.join(prefix, "share/applications/tessel-ftp-client.desktop")
+def check_desktop_entry(prefix, entry_name, program, name):
+    path = os.path.join(prefix, "share/applications", entry_name)
     if shutil.which("desktop-file-validate"):
         result = subprocess.run(["desktop-file-validate", path], capture_output=True, text=True)
         if result.returncode != 0 or result.stdout.strip():
@@ -62,17 +64,17 @@ def check_desktop_entry(prefix):
     with open(path, encoding="utf-8") as entry:
         lines = [line.strip() for line in entry if line.strip() and not line.startswith("#")]
     if not lines or lines[0] != "[Desktop Entry]":
-        fail("the .desktop file does not start with [Desktop Entry]")
+        fail(entry_name + " does not start with [Desktop Entry]")
     for line in lines[1:]:
         key, _, value = line.partition("=")
         keys[key] = value
-    wanted = {"Type": "Application", "Name": "Tessel FTP Client", "Exec": "wharf", "Icon": "tessel-ftp-client"}
+    wanted = {"Type": "Application", "Name": name, "Exec": program, "Icon": "tessel-ftp-client"}
     for key, value in wanted.items():
         if keys.get(key) != value:
-            fail(f".desktop {key}={keys.get(key)!r}, wanted {value!r}")
+            fail(f"{entry_name} {key}={keys.get(key)!r}, wanted {value!r}")
     categories = keys.get("Categories", "").split(";")
     if "Network" not in categories or "FileTransfer" not in categories:
-        fail(".desktop Categories lacks Network or FileTransfer: " + keys.get("Categories", ""))
+        fail(entry_name + " Categories lacks Network or FileTransfer: " + keys.get("Categories", ""))
 
 
 def check_icon(prefix):
@@ -133,11 +135,12 @@ def main():
         files = installed_files(prefix)
         for name in sorted(EXPECTED - files):
             fail("not installed: " + name)
-        for name in ("bin/wharf", "bin/tessel-cli"):
+        for name in ("bin/wharf", "bin/skiff", "bin/tessel-cli"):
             if name in files and not os.access(os.path.join(prefix, name), os.X_OK):
                 fail(name + " is not executable")
         if not failures:
-            check_desktop_entry(prefix)
+            check_desktop_entry(prefix, "tessel-ftp-client.desktop", "wharf", "Tessel FTP Client")
+            check_desktop_entry(prefix, "tessel-ftp-client-skiff.desktop", "skiff", "Tessel FTP Client (small screen)")
             check_icon(prefix)
             check_pdf(prefix)
             shown = check_html(prefix, files)

@@ -544,23 +544,41 @@ TEST_F(TransferJobTest, LocalDeleteRemovesALinkButNotWhatItLeadsTo)
     EXPECT_FALSE(fs::exists(m_local / "ro" / "free.txt"));
 }
 
-TEST_F(TransferJobTest, LocalMoveMovesFoldersWholeAndNeverReplacesSilently)
+TEST_F(TransferJobTest, LocalMoveMovesFoldersWholeAndReplacesOnlyAfterTheQuestion)
 {
     WriteFile(m_local / "src" / "f" / "x.txt", "x");
     WriteFile(m_local / "src" / "clash.txt", "moving");
     WriteFile(m_local / "dst" / "clash.txt", "already there");
-    RecordingHost host;
-    auto list = std::make_unique<CTransferList>();
-    PickLocal(*list, m_local / "src" / "f");
-    PickLocal(*list, m_local / "src" / "clash.txt");
-    EXPECT_EQ(Run(std::move(list), TextCodec::FromUtf8((m_local / "dst").string()), JobKind::LocalMove, host),
-              JobResult::Ok);
-    EXPECT_EQ(ReadFile(m_local / "dst" / "f" / "x.txt"), "x");
+    const std::wstring destination = TextCodec::FromUtf8((m_local / "dst").string());
+    auto pick = [&]
+    {
+        auto list = std::make_unique<CTransferList>();
+        PickLocal(*list, m_local / "src" / "f");
+        PickLocal(*list, m_local / "src" / "clash.txt");
+        return list;
+    };
+
+    // Refused: nothing moves, not even what clashes with nothing.
+    RecordingHost refused;
+    refused.answers = {false};
+    EXPECT_EQ(Run(pick(), destination, JobKind::LocalMove, refused), JobResult::Cancel);
+    ASSERT_EQ(refused.questions.size(), 1u);
+    EXPECT_EQ(refused.questions[0].name, L"clash.txt");
+    EXPECT_FALSE(refused.questions[0].isDirectory);
+    EXPECT_EQ(refused.questions[0].serverText.rfind(L"13 B (13 bytes)", 0), 0u);
+    EXPECT_EQ(refused.questions[0].localText.rfind(L"6 B (6 bytes)", 0), 0u);
     EXPECT_EQ(ReadFile(m_local / "dst" / "clash.txt"), "already there");
-    EXPECT_EQ(ReadFile(m_local / "src" / "clash.txt"), "moving");
-    EXPECT_EQ(m_failures, 1);
-    ASSERT_EQ(BoxTexts().size(), 1u);
-    EXPECT_NE(BoxTexts()[0].find(L"src/clash.txt"), std::wstring::npos);
+    EXPECT_TRUE(fs::exists(m_local / "src" / "f" / "x.txt"));
+
+    RecordingHost allowed;
+    allowed.answers = {true};
+    EXPECT_EQ(Run(pick(), destination, JobKind::LocalMove, allowed), JobResult::Ok);
+    EXPECT_EQ(allowed.questions.size(), 1u);
+    EXPECT_EQ(ReadFile(m_local / "dst" / "f" / "x.txt"), "x");
+    EXPECT_EQ(ReadFile(m_local / "dst" / "clash.txt"), "moving");
+    EXPECT_FALSE(fs::exists(m_local / "src" / "clash.txt"));
+    EXPECT_EQ(m_failures, 0);
+    EXPECT_TRUE(BoxTexts().empty());
 }
 
 TEST_F(TransferJobTest, LocalMoveCarriesFilesToAnotherFileSystem)

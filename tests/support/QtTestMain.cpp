@@ -14,7 +14,9 @@ class ServicesListener : public testing::EmptyTestEventListener
 // Widget tests run real widgets under the offscreen platform.
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A test may ask for offscreen screens of its own ("offscreen:configfile=...").
+    if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith("offscreen"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     testing::InitGoogleMock(&argc, argv);
     testing_support::ResetServices();

@@ -5,10 +5,13 @@
 #include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
 #include "widgets/BrowserListModel.h"
+#include "widgets/ListCtrlEx.h"
 
 #include <QDateTime>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLocale>
+#include <QTreeView>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -59,8 +62,12 @@ TEST_F(BrowserModel, ModelShowsFiveColumnsWithSizesRightAligned)
     EXPECT_TRUE(m_model.data(m_model.index(0, 2), Qt::TextAlignmentRole).value<Qt::Alignment>() &
                 Qt::AlignRight);
     EXPECT_FALSE(m_model.data(m_model.index(0, 0), Qt::DecorationRole).value<QIcon>().isNull());
-    // The list control takes its first widths from the model.
-    EXPECT_EQ(m_model.headerData(0, Qt::Horizontal, Qt::SizeHintRole).toSize().width(), 180);
+    // The list control takes its first widths from the model, and the
+    // headings stay tall enough to be read.
+    CListCtrlEx list;
+    list.SetModel(&m_model);
+    EXPECT_EQ(list.ColumnWidth(0), 180);
+    EXPECT_GE(list.DetailsView()->header()->sizeHint().height(), list.fontMetrics().height());
 }
 
 TEST_F(BrowserModel, RowsOfOneKindShareOneIcon)

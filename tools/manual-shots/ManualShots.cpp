@@ -11,12 +11,16 @@
 #include "files/dialogs/FileAttributes.h"
 #include "files/dialogs/FindDlg.h"
 #include "files/dialogs/PropDlg.h"
+#include "handheld/MainFrame.h"
+#include "handheld/SkiffDoc.h"
+#include "handheld/SkiffView.h"
 #include "platform/Services.h"
 #include "sites/SiteConnection.h"
 #include "sites/dialogs/ProxyDlg.h"
 #include "sites/dialogs/SiteManager.h"
 #include "sites/dialogs/SiteProp.h"
 #include "widgets/BrowserListModel.h"
+#include "widgets/DialogProfile.h"
 #include "widgets/ListCtrlEx.h"
 
 #include <QApplication>
@@ -204,6 +208,43 @@ bool CManualShots::ShootMainWindow()
         return Fail("the list does not show the sample tree");
     view.List().DetailsView()->setCurrentIndex(view.Model().index(row, 0));
     return Save(*m_app.Frame(), "main-window.png");
+}
+
+bool CManualShots::ShootSkiff()
+{
+    // skiff's window as it opens where the screen has room, its dialogs in
+    // their handheld form, connected to the same server.
+    CDialogProfile::Set(CDialogProfile::Handheld);
+    bool saved = false;
+    {
+        nsHandheld::CSkiffDoc doc;
+        nsHandheld::CMainFrame frame(doc);
+        nsHandheld::CSkiffView& view = frame.View();
+        view.SetSiteManagerRunner(
+            [](CSiteConnection& connection, QWidget*, std::wstring& title)
+            {
+                if (!connection.ConnectStoredSite(DemoLabel))
+                    return false;
+                title = connection.CurrentSite().Label();
+                return true;
+            });
+        frame.resize(nsHandheld::CMainFrame::DefaultWidth, nsHandheld::CMainFrame::DefaultHeight);
+        frame.show();
+        view.OnConnect();
+        if (!view.Connection().IsConnected())
+            Fail(QString("skiff cannot connect to the demo server on 127.0.0.1:%1").arg(m_port));
+        else
+        {
+            CBrowserListModel& model = view.RemoteModel();
+            for (int i = 0; i < model.rowCount(); ++i)
+                if (model.data(model.index(i, 0), Qt::DisplayRole).toString() == "README.txt")
+                    view.RemoteList().DetailsView()->setCurrentIndex(model.index(i, 0));
+            saved = Save(frame, "skiff.png");
+            view.OnDisconnect();
+        }
+    }
+    CDialogProfile::Set(CDialogProfile::Desktop);
+    return saved;
 }
 
 bool CManualShots::SelectRow(const QString& name)

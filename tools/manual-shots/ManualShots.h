@@ -9,7 +9,7 @@ class QWidget;
 // Takes the manual's screenshots from the real wharf under the offscreen
 // platform: the Site Manager, Site Properties, the proxy dialog, the main
 // window connected to a server, the attributes and properties dialogs, the
-// Find dialog, and the filter bar in use. Any step that
+// Find dialog, the filter bar in use, and skiff's window. Any step that
 // cannot be done is an error with its reason; no picture is left out quietly.
 class CManualShots
 {
@@ -32,6 +32,8 @@ public:
     bool ShootFind();
     // Types into the filter bar of the main window.
     bool ShootFilter();
+    // skiff's window at 360x640 on the server's root folder.
+    bool ShootSkiff();
 
     const QString& Error() const { return m_error; }
 

@@ -1,5 +1,5 @@
 // manual-shots: the screenshots of the user manual, taken from the real wharf
-// under the offscreen platform against a real FTP server on loopback, and the
+// and skiff under the offscreen platform against a real FTP server on loopback, and the
 // application icon rendered as a PNG. Run at build time.
 #include "ManualShots.h"
 #include "ShotServer.h"
@@ -102,7 +102,7 @@ int main(int argc, char** argv)
     const bool done = shots.Prepare(server.Port()) && shots.ShootSiteManager() &&
                       shots.ShootSiteProperties() && shots.ShootProxy() && shots.ShootMainWindow() &&
                       shots.ShootAttributes() && shots.ShootProperties() && shots.ShootFind() &&
-                      shots.ShootFilter();
+                      shots.ShootFilter() && shots.ShootSkiff();
     if (!done)
         return Fail(shots.Error());
     return 0;

@@ -1,7 +1,8 @@
 #include "AskReplaceDlg.h"
 
-#include "widgets/StaticEx.h"
 #include "platform/gui/FileIcons.h"
+#include "widgets/DialogProfile.h"
+#include "widgets/StaticEx.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -31,7 +32,8 @@ CAskReplaceDlg::CAskReplaceDlg(QWidget* owner, bool isDirectory, const std::wstr
     : QDialog(owner), m_icon(new CStaticEx(this)), m_information(new QLabel(this)),
       m_server(new QLabel(Lines(serverText), this)), m_local(new QLabel(Lines(localText), this))
 {
-    setWindowTitle(QStringLiteral("Confirm Replace"));
+    const bool handheld = CDialogProfile::IsHandheld();
+    setWindowTitle(handheld ? QStringLiteral("Files Exists") : QStringLiteral("Confirm Replace"));
     const QString qname = QString::fromStdWString(name);
     m_icon->SetIcon(platform::FileIcons::For(isDirectory, qname));
     m_information->setText(
@@ -48,15 +50,17 @@ CAskReplaceDlg::CAskReplaceDlg(QWidget* owner, bool isDirectory, const std::wstr
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    auto* layout = new QGridLayout(this);
+    auto* layout = new QGridLayout(CDialogProfile::Page(this));
     layout->addWidget(m_icon, 0, 0, Qt::AlignTop | Qt::AlignLeft);
     layout->addWidget(m_information, 0, 1);
-    layout->addWidget(Bold(QStringLiteral("On FTP Server:"), this), 1, 1);
+    layout->addWidget(
+        Bold(handheld ? QStringLiteral("Remote File:") : QStringLiteral("On FTP Server:"), this), 1, 1);
     layout->addWidget(m_server, 2, 1);
-    layout->addWidget(Bold(QStringLiteral("On Local Computer:"), this), 3, 1);
+    layout->addWidget(
+        Bold(handheld ? QStringLiteral("Local File:") : QStringLiteral("On Local Computer:"), this), 3, 1);
     layout->addWidget(m_local, 4, 1);
     layout->addWidget(buttons, 5, 0, 1, 2);
-    setMinimumWidth(360);
+    CDialogProfile::SetMinimumWidth(this, 360);
 }
 
 QString CAskReplaceDlg::InformationText() const

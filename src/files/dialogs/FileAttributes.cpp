@@ -3,6 +3,8 @@
 #include "files/FileMode.h"
 #include "files/RemoteCommands.h"
 #include "platform/Services.h"
+#include "widgets/DialogProfile.h"
+#include "widgets/InputHints.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -16,14 +18,19 @@
 CFileAttributes::CFileAttributes(int preset, QWidget* parent)
     : QDialog(parent), m_manual(new QLineEdit(this)), m_special(preset & 07000)
 {
-    setWindowTitle(QStringLiteral("Change File(s) Attributes"));
-    auto* groups = new QHBoxLayout;
+    const bool handheld = CDialogProfile::IsHandheld();
+    setWindowTitle(handheld ? QStringLiteral("File Attributes")
+                            : QStringLiteral("Change File(s) Attributes"));
+    // Side by side on the desktop; on a narrow screen one above the other,
+    // each group's boxes in a row.
+    QBoxLayout* groups = handheld ? static_cast<QBoxLayout*>(new QVBoxLayout) : new QHBoxLayout;
     const char* const captions[3] = {"Owner Permissions", "Group Permissions", "Public Permissions"};
     const char* const rights[3] = {"Read", "Write", "Execute"};
     for (int who = 0; who < 3; ++who)
     {
         auto* group = new QGroupBox(QString::fromLatin1(captions[who]), this);
-        auto* column = new QVBoxLayout(group);
+        QBoxLayout* column =
+            handheld ? static_cast<QBoxLayout*>(new QHBoxLayout(group)) : new QVBoxLayout(group);
         for (int right = 0; right < 3; ++right)
         {
             auto* box = new QCheckBox(QString::fromLatin1(rights[right]), group);
@@ -39,6 +46,7 @@ CFileAttributes::CFileAttributes(int preset, QWidget* parent)
     auto* manualLabel = new QLabel(QStringLiteral("Manual value:"), this);
     manualLabel->setBuddy(m_manual);
     m_manual->setMaxLength(16);
+    CInputHints::Number(m_manual);
     manual->addWidget(manualLabel);
     manual->addWidget(m_manual);
     auto* note = new QLabel(
@@ -49,7 +57,7 @@ CFileAttributes::CFileAttributes(int preset, QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &CFileAttributes::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(CDialogProfile::Page(this));
     layout->addLayout(groups);
     layout->addLayout(manual);
     layout->addWidget(note);

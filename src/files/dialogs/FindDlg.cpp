@@ -5,6 +5,7 @@
 #include "files/RemoteCommands.h"
 #include "files/TransferList.h"
 #include "platform/Services.h"
+#include "widgets/DialogProfile.h"
 #include "widgets/EngineCall.h"
 
 #include <QCheckBox>
@@ -73,6 +74,15 @@ CFindDlg::CFindDlg(CSiteConnection& connection, CRemoteBrowser& browser, IFileCo
 {
     setWindowTitle(QStringLiteral("Find"));
     setModal(true);
+    const bool handheld = CDialogProfile::IsHandheld();
+    if (handheld)
+    {
+        // Shorter texts for a narrow screen; the pop-up menu keeps the long ones.
+        m_subfolders->setText(QStringLiteral("Subfolders"));
+        m_wholeWord->setText(QStringLiteral("Whole word"));
+        m_copyButton->setText(QStringLiteral("Copy"));
+        m_deleteButton->setText(QStringLiteral("Delete"));
+    }
     m_subfolders->setChecked(true);
     m_findButton->setDefault(true);
     QFont bold = m_findButton->font();
@@ -95,6 +105,8 @@ CFindDlg::CFindDlg(CSiteConnection& connection, CRemoteBrowser& browser, IFileCo
     m_results->horizontalHeader()->setHighlightSections(false);
     for (int column = 0; column < CFindResultModel::ColumnCount; ++column)
         m_results->setColumnWidth(column, CFindResultModel::DefaultWidth(column));
+    if (handheld)
+        m_results->setColumnWidth(0, HandheldNameWidth);
     m_status->setTextFormat(Qt::PlainText);
     m_status->setMinimumWidth(1);
 
@@ -113,12 +125,13 @@ CFindDlg::CFindDlg(CSiteConnection& connection, CRemoteBrowser& browser, IFileCo
     buttons->addStretch();
     for (QPushButton* button : {m_gotoButton, m_copyButton, m_deleteButton})
         buttons->addWidget(button);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(CDialogProfile::Page(this));
     layout->addLayout(form);
     layout->addWidget(m_results, 1);
     layout->addWidget(m_status);
     layout->addLayout(buttons);
-    resize(760, 440);
+    if (!handheld)
+        resize(760, 440);
 
     m_stopNowTimer.setSingleShot(true);
     m_stopNowTimer.setInterval(StopNowAfterMilliseconds);

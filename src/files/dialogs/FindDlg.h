@@ -46,6 +46,8 @@ public:
     // How long a stop may wait for the server before "Stop Now" is offered
     // (or, when the dialog is being destroyed, used).
     static constexpr int StopNowAfterMilliseconds = 1000;
+    // The handheld form's "Name" column.
+    static constexpr int HandheldNameWidth = 180;
 
     CFindDlg(CSiteConnection& connection, CRemoteBrowser& browser, IFileCommandHost& host,
              QWidget* parent = nullptr);

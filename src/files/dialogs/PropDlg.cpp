@@ -3,6 +3,7 @@
 #include "files/RemotePath.h"
 #include "platform/gui/FileIcons.h"
 #include "widgets/BrowserListModel.h"
+#include "widgets/DialogProfile.h"
 #include "widgets/StaticEx.h"
 
 #include <QCheckBox>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 
 namespace
 {
@@ -34,7 +36,8 @@ CPropDlg::CPropDlg(const FileProperties& properties, QWidget* parent)
       m_hidden(new QCheckBox(QStringLiteral("Hidden"), this)),
       m_system(new QCheckBox(QStringLiteral("System"), this))
 {
-    setWindowTitle(QStringLiteral("Properties"));
+    const bool handheld = CDialogProfile::IsHandheld();
+    setWindowTitle(handheld ? QStringLiteral("File Properties") : QStringLiteral("Properties"));
     // A server's entry by its kind and name alone; a local one as the file is.
     if (properties.local)
         m_icon->SetIcon(QFileIconProvider().icon(
@@ -45,11 +48,14 @@ CPropDlg::CPropDlg(const FileProperties& properties, QWidget* parent)
     QFont bold = m_name->font();
     bold.setBold(true);
     m_name->setFont(bold);
+    // A narrow screen breaks long lines at their blanks rather than cut them.
+    for (QLabel* text : {m_name, m_path, m_size, m_modified, m_attributes, m_owner})
+        text->setWordWrap(handheld);
     m_readOnly->setChecked(properties.readOnly);
     m_hidden->setChecked(properties.hidden);
     m_system->setChecked(properties.system);
 
-    auto* layout = new QGridLayout(this);
+    auto* layout = new QGridLayout(CDialogProfile::Page(this));
     layout->addWidget(m_icon, 0, 0, Qt::AlignLeft | Qt::AlignTop);
     layout->addWidget(m_name, 0, 1);
     int row = 1;
@@ -76,7 +82,15 @@ CPropDlg::CPropDlg(const FileProperties& properties, QWidget* parent)
         part->setVisible(!properties.local);
     for (QWidget* part : {m_readOnly, m_hidden, m_system})
         part->setVisible(properties.local);
-    setMinimumWidth(300);
+    // A handheld's title bar closed the dialog with its OK; here the dialog has one.
+    if (handheld)
+    {
+        m_ok = new QPushButton(QStringLiteral("OK"), this);
+        m_ok->setDefault(true);
+        connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
+        layout->addWidget(m_ok, row, 0, 1, 2, Qt::AlignRight);
+    }
+    CDialogProfile::SetMinimumWidth(this, 300);
 }
 
 QString CPropDlg::NameText() const

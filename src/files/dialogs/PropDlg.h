@@ -6,6 +6,7 @@
 class CStaticEx;
 class QCheckBox;
 class QLabel;
+class QPushButton;
 
 // "Properties" of one entry: its icon, name, folder, size and time, and for a
 // server's entry its attribute and owner texts, for a local one the Read
@@ -29,6 +30,8 @@ public:
     QCheckBox* ReadOnlyBox() const { return m_readOnly; }
     QCheckBox* HiddenBox() const { return m_hidden; }
     QCheckBox* SystemBox() const { return m_system; }
+    // The handheld form's OK; none on the desktop.
+    QPushButton* OkButton() const { return m_ok; }
 
 private:
     CStaticEx* m_icon;
@@ -43,4 +46,5 @@ private:
     QCheckBox* m_readOnly;
     QCheckBox* m_hidden;
     QCheckBox* m_system;
+    QPushButton* m_ok = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "AskReplaceDlg.h"
 #include "files/TransferList.h"
+#include "widgets/DialogProfile.h"
 
 #include <QEventLoop>
 #include <QFontMetrics>
@@ -69,18 +70,20 @@ CUploadDlg::CUploadDlg(CSiteConnection* connection, std::unique_ptr<CTransferLis
       m_item(new QLabel(QStringLiteral("Preparing, please wait."), this)), m_bar(new QProgressBar(this)),
       m_progress(new QLabel(this)), m_cancelButton(new QPushButton(QStringLiteral("Cancel"), this))
 {
-    setWindowTitle(QStringLiteral("Uploading..."));
+    // The handheld's resource title; the job's own replaces either.
+    setWindowTitle(CDialogProfile::IsHandheld() ? QStringLiteral("Dialog") : QStringLiteral("Uploading..."));
     setModal(true);
     m_itemFull = m_item->text();
     m_item->setTextFormat(Qt::PlainText);
-    m_item->setMinimumWidth(320);
+    // The path is shortened in the middle to what there is room for.
+    m_item->setMinimumWidth(CDialogProfile::IsHandheld() ? 160 : 320);
     m_progress->setTextFormat(Qt::PlainText);
     m_bar->setRange(0, 100);
     m_bar->setValue(0);
     m_bar->setTextVisible(false);
     connect(m_cancelButton, &QPushButton::clicked, this, &CUploadDlg::reject);
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(CDialogProfile::Page(this));
     layout->addWidget(m_item);
     layout->addWidget(m_bar);
     layout->addWidget(m_progress);

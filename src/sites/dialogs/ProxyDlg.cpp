@@ -2,6 +2,8 @@
 
 #include "SiteProp.h"
 #include "sites/SiteRecord.h"
+#include "widgets/DialogProfile.h"
+#include "widgets/InputHints.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -44,9 +46,12 @@ CProxyDlg::CProxyDlg(QWidget* parent)
       m_passwordEdit(TextEdit(this, "password"))
 {
     setWindowTitle(QStringLiteral("FTP Proxy Server Settings"));
-    setMinimumWidth(300);
+    CDialogProfile::SetMinimumWidth(this, 300);
     m_modeList->setObjectName("mode");
-    m_passwordEdit->setEchoMode(QLineEdit::Password);
+    CInputHints::Verbatim(m_hostEdit);
+    CInputHints::Verbatim(m_userEdit);
+    CInputHints::Secret(m_passwordEdit);
+    CInputHints::Number(m_portEdit);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Mode:"), m_modeList);
@@ -60,7 +65,7 @@ CProxyDlg::CProxyDlg(QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(CDialogProfile::Page(this));
     layout->addLayout(form);
     layout->addWidget(buttons);
 }

@@ -1,12 +1,13 @@
 #include "SiteManager.h"
 
+#include "SiteProp.h"
 #include "sites/SiteConnection.h"
 #include "sites/SiteList.h"
-#include "SiteProp.h"
 #include "sites/SiteRecord.h"
 
 #include "platform/Services.h"
 #include "platform/qt/CaseFold.h"
+#include "widgets/DialogProfile.h"
 #include "widgets/EngineCall.h"
 #include "widgets/TextDlg.h"
 
@@ -47,11 +48,12 @@ QIcon CSiteManager::SiteIcon()
 
 CSiteManager::CSiteManager(CSiteConnection& connection, QWidget* parent, CEngineCall* call)
     : QDialog(parent), m_connection(connection),
-      m_ownCall(call ? nullptr : std::make_unique<CEngineCall>(connection)), m_call(call ? call : m_ownCall.get()),
-      m_tree(new QTreeWidget(this)), m_connectButton(Button(this, "Connect", "connect")),
-      m_newButton(Button(this, "New", "new")), m_editButton(Button(this, "Edit", "edit")),
-      m_deleteButton(Button(this, "Delete", "delete")), m_waitText(new QLabel(this)),
-      m_waitBar(new QProgressBar(this)), m_stopButton(Button(this, "Stop", "stop"))
+      m_ownCall(call ? nullptr : std::make_unique<CEngineCall>(connection)),
+      m_call(call ? call : m_ownCall.get()), m_tree(new QTreeWidget(this)),
+      m_connectButton(Button(this, "Connect", "connect")), m_newButton(Button(this, "New", "new")),
+      m_editButton(Button(this, "Edit", "edit")), m_deleteButton(Button(this, "Delete", "delete")),
+      m_waitText(new QLabel(this)), m_waitBar(new QProgressBar(this)),
+      m_stopButton(Button(this, "Stop", "stop"))
 {
     setWindowTitle(QStringLiteral("Site Manager"));
 
@@ -90,12 +92,13 @@ CSiteManager::CSiteManager(CSiteConnection& connection, QWidget* parent, CEngine
     wait->addWidget(m_waitText, 1);
     wait->addWidget(m_waitBar);
     wait->addWidget(m_stopButton);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(CDialogProfile::Page(this));
     layout->addLayout(sites, 1);
     layout->addLayout(wait);
     ShowWait(false, {});
     connect(m_call, &CEngineCall::WaitShown, this, &CSiteManager::ShowWait);
-    resize(420, 300);
+    if (!CDialogProfile::IsHandheld())
+        resize(420, 300);
 
     m_connection.Sites().LoadSites();
     FillTree();

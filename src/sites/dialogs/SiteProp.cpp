@@ -7,6 +7,8 @@
 
 #include "platform/Services.h"
 #include "platform/qt/CaseFold.h"
+#include "widgets/DialogProfile.h"
+#include "widgets/InputHints.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -43,15 +45,24 @@ const QString FtpPrefix = QStringLiteral("ftp://");
 CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
     : QDialog(parent), m_connection(connection), m_labelEdit(TextEdit(this, "label")),
       m_hostEdit(TextEdit(this, "host")), m_portEdit(TextEdit(this, "port")),
-      m_passiveCheck(CheckBox(this, "Use Passive Mode", "passive")), m_loginEdit(TextEdit(this, "login")),
-      m_passwordEdit(TextEdit(this, "password")), m_anonymousCheck(CheckBox(this, "Anonymous", "anonymous")),
-      m_timeoutEdit(TextEdit(this, "timeout")), m_directoryEdit(TextEdit(this, "directory")),
-      m_keepAliveCheck(CheckBox(this, "Keep Connection Alive", "keepAlive")),
+      m_passiveCheck(
+          CheckBox(this, CDialogProfile::IsHandheld() ? "Passive Mode" : "Use Passive Mode", "passive")),
+      m_loginEdit(TextEdit(this, "login")), m_passwordEdit(TextEdit(this, "password")),
+      m_anonymousCheck(CheckBox(this, "Anonymous", "anonymous")), m_timeoutEdit(TextEdit(this, "timeout")),
+      m_directoryEdit(TextEdit(this, "directory")),
+      m_keepAliveCheck(
+          CheckBox(this, CDialogProfile::IsHandheld() ? "Keep Alive" : "Keep Connection Alive", "keepAlive")),
       m_parentList(new QComboBox(this))
 {
-    setWindowTitle(QStringLiteral("Site Properties"));
-    setMinimumWidth(340);
-    m_passwordEdit->setEchoMode(QLineEdit::Password);
+    // The handheld's dialog bears the title of the manager it belongs to.
+    setWindowTitle(CDialogProfile::IsHandheld() ? QStringLiteral("Site Manager")
+                                                : QStringLiteral("Site Properties"));
+    CDialogProfile::SetMinimumWidth(this, 340);
+    for (QLineEdit* verbatim : {m_hostEdit, m_loginEdit, m_directoryEdit})
+        CInputHints::Verbatim(verbatim);
+    CInputHints::Secret(m_passwordEdit);
+    CInputHints::Number(m_portEdit);
+    CInputHints::Number(m_timeoutEdit);
     m_parentList->setObjectName("parentGroup");
 
     auto* top = new QFormLayout;
@@ -85,15 +96,19 @@ CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* row = new QHBoxLayout;
-    row->addWidget(proxy);
-    row->addStretch();
+    // A narrow screen has no room for the three in one row.
+    auto* proxyRow = CDialogProfile::IsHandheld() ? new QHBoxLayout : row;
+    proxyRow->addWidget(proxy);
+    proxyRow->addStretch();
     row->addWidget(buttons);
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(CDialogProfile::Page(this));
     layout->addLayout(top);
     layout->addWidget(hostBox);
     layout->addWidget(loginBox);
     layout->addLayout(bottom);
+    if (proxyRow != row)
+        layout->addLayout(proxyRow);
     layout->addLayout(row);
 }
 
