@@ -32,6 +32,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStyleHints>
+#include <QTableView>
 #include <QTest>
 #include <QTreeView>
 #include <fcntl.h>
