@@ -27,7 +27,6 @@
 
 namespace
 {
-constexpr int KeepAliveMilliseconds = 30000;
 
 void ClearCountPanes()
 {
@@ -39,7 +38,7 @@ void ClearCountPanes()
 CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     : QWidget(parent), m_doc(doc), m_model(this), m_folderLabel(new QLabel("Folder:", this)),
       m_folders(new QComboBox(this)), m_go(new QPushButton("Go", this)), m_up(new QPushButton("Up", this)),
-      m_list(new CListCtrlEx(this)), m_dialogs(this),
+      m_list(new CListCtrlEx(this)), m_keepAlive(doc.Connection(), doc.Call()), m_dialogs(this),
       m_commands(doc.Connection(), doc.Call(), doc.Browser(), m_dialogs),
       m_exchange(doc, *m_list, m_model, this)
 {
@@ -154,11 +153,6 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     connect(&m_doc.Call(), &CEngineCall::WaitShown, this, &CWharfView::UpdateCommands);
     connect(&m_doc.Call(), &CEngineCall::Finished, this, &CWharfView::UpdateCommands);
     UpdateCommands();
-
-    m_keepAlive.setTimerType(Qt::PreciseTimer);
-    m_keepAlive.setInterval(KeepAliveMilliseconds);
-    connect(&m_keepAlive, &QTimer::timeout, this, &CWharfView::OnKeepAlive);
-    m_keepAlive.start();
 }
 
 CWharfView::~CWharfView()
@@ -195,23 +189,12 @@ bool CWharfView::RunSiteManager(QWidget* parent, std::wstring& title)
 
 void CWharfView::SetKeepAlivePeriod(int milliseconds)
 {
-    m_keepAlive.setInterval(milliseconds);
-    m_keepAlive.start();
+    m_keepAlive.SetPeriod(milliseconds);
 }
 
 void CWharfView::RestartKeepAlive()
 {
-    m_keepAlive.start();
-}
-
-void CWharfView::OnKeepAlive()
-{
-    // A job or search on the engine, or work of this window, has it: no tick.
-    CSiteConnection& connection = Connection();
-    if (m_doc.Call().Busy() || connection.IsBusy())
-        return;
-    if (connection.IsConnected() && connection.CurrentSite().KeepAlive() != 0)
-        m_doc.Call().Run(L"", [&connection] { connection.KeepAliveNow(); });
+    m_keepAlive.Restart();
 }
 
 bool CWharfView::EngineReady()

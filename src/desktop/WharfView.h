@@ -4,6 +4,7 @@
 #include "files/dialogs/CommandDialogs.h"
 #include "platform/gui/DesktopShellOpener.h"
 #include "widgets/BrowserListModel.h"
+#include "widgets/KeepAlive.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -40,9 +41,9 @@ public:
 
     // 30 seconds unless a test wants it shorter.
     void SetKeepAlivePeriod(int milliseconds);
-    int KeepAlivePeriod() const { return m_keepAlive.interval(); }
-    bool KeepAliveActive() const { return m_keepAlive.isActive(); }
-    int KeepAliveRemaining() const { return m_keepAlive.remainingTime(); }
+    int KeepAlivePeriod() const { return m_keepAlive.Period(); }
+    bool KeepAliveActive() const { return m_keepAlive.Active(); }
+    int KeepAliveRemaining() const { return m_keepAlive.Remaining(); }
 
     CSiteConnection& Connection();
     CRemoteBrowser& Browser();
@@ -111,7 +112,6 @@ public slots:
 
 private:
     bool RunSiteManager(QWidget* parent, std::wstring& title);
-    void OnKeepAlive();
     // The browser's rows or folder changed: the chooser and the list follow.
     void OnBrowserChanged();
     void FillFolders();
@@ -135,7 +135,7 @@ private:
     QPushButton* m_go;
     QPushButton* m_up;
     CListCtrlEx* m_list;
-    QTimer m_keepAlive;
+    CKeepAlive m_keepAlive;
     SiteManagerRunner m_siteManager;
     CDialogBarEx* m_filterBar = nullptr;
     platform::DesktopShellOpener m_desktopOpener;

@@ -33,7 +33,6 @@ namespace nsHandheld
 
 namespace
 {
-constexpr int KeepAliveMilliseconds = 30000;
 // The page chooser's entries past the pages.
 enum
 {
@@ -60,7 +59,8 @@ CSkiffView::CSkiffView(CSkiffDoc& doc, QWidget* parent)
       m_localFolders(FolderChooser(this)), m_lists(new QStackedWidget(this)), m_remoteModel(this),
       m_localModel(this, CBrowserListModel::SizeColumn + 1), m_remoteList(new CListCtrlEx(this)),
       m_localList(new CListCtrlEx(this)), m_copyList(std::make_unique<CTransferList>(&doc.Connection())),
-      m_dialogs(this), m_remoteCommands(doc.Connection(), doc.Call(), doc.Browser(), m_dialogs),
+      m_keepAlive(doc.Connection(), doc.Call()), m_dialogs(this),
+      m_remoteCommands(doc.Connection(), doc.Call(), doc.Browser(), m_dialogs),
       m_localCommands(doc.Local(), m_dialogs)
 {
     SetSiteManagerRunner({});
@@ -152,11 +152,6 @@ CSkiffView::CSkiffView(CSkiffDoc& doc, QWidget* parent)
     FillRemoteFolders();
     Local().Refresh();
     SetPage(RemotePage);
-
-    m_keepAlive.setTimerType(Qt::PreciseTimer);
-    m_keepAlive.setInterval(KeepAliveMilliseconds);
-    connect(&m_keepAlive, &QTimer::timeout, this, &CSkiffView::OnKeepAlive);
-    m_keepAlive.start();
 }
 
 CSkiffView::~CSkiffView()
@@ -238,23 +233,12 @@ bool CSkiffView::RunSiteManager(QWidget* parent, std::wstring& title)
 
 void CSkiffView::SetKeepAlivePeriod(int milliseconds)
 {
-    m_keepAlive.setInterval(milliseconds);
-    m_keepAlive.start();
+    m_keepAlive.SetPeriod(milliseconds);
 }
 
 void CSkiffView::RestartKeepAlive()
 {
-    m_keepAlive.start();
-}
-
-void CSkiffView::OnKeepAlive()
-{
-    // A job or search on the engine, or work of this window, has it: no tick.
-    CSiteConnection& connection = Connection();
-    if (m_doc.Call().Busy() || connection.IsBusy())
-        return;
-    if (connection.IsConnected() && connection.CurrentSite().KeepAlive() != 0)
-        m_doc.Call().Run(L"", [&connection] { connection.KeepAliveNow(); });
+    m_keepAlive.Restart();
 }
 
 void CSkiffView::SetPage(int page)

@@ -4,6 +4,7 @@
 #include "files/dialogs/CommandDialogs.h"
 #include "platform/gui/DesktopShellOpener.h"
 #include "widgets/BrowserListModel.h"
+#include "widgets/KeepAlive.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -57,8 +58,8 @@ public:
 
     // 30 seconds unless a test wants it shorter.
     void SetKeepAlivePeriod(int milliseconds);
-    bool KeepAliveActive() const { return m_keepAlive.isActive(); }
-    int KeepAlivePeriod() const { return m_keepAlive.interval(); }
+    bool KeepAliveActive() const { return m_keepAlive.Active(); }
+    int KeepAlivePeriod() const { return m_keepAlive.Period(); }
 
     CSiteConnection& Connection();
     CRemoteBrowser& Browser();
@@ -148,7 +149,6 @@ private:
     void OnLocalChanged();
     void FillRemoteFolders();
     void FillLocalFolders();
-    void OnKeepAlive();
     void OnStopped();
     // The connection changed: files copied from the server are not this one's.
     void ForgetRemoteCopies();
@@ -167,7 +167,7 @@ private:
     std::unique_ptr<CTransferList> m_copyList;
     Page m_copySource = NoPage;
     Page m_page = RemotePage;
-    QTimer m_keepAlive;
+    CKeepAlive m_keepAlive;
     SiteManagerRunner m_siteManager;
     platform::DesktopShellOpener m_desktopOpener;
     CCommandDialogs m_dialogs;
