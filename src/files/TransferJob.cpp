@@ -3,6 +3,7 @@
 #include "FoldedNames.h"
 #include "RemotePath.h"
 #include "platform/Services.h"
+#include "ftp/NameCodec.h"
 #include "platform/TextCodec.h"
 #include "sites/SiteConnection.h"
 #include "sites/SizeText.h"
@@ -62,16 +63,6 @@ std::string RealPath(const std::string& path)
         return {};
     std::string result(resolved);
     std::free(resolved);
-    return result;
-}
-
-// A name from a server shown in a box: control characters would garble it.
-std::wstring Printable(const std::wstring& text)
-{
-    std::wstring result = text;
-    for (auto& c : result)
-        if (c < 0x20 || c == 0x7F)
-            c = L'?';
     return result;
 }
 
@@ -215,12 +206,22 @@ CTransferJob::~CTransferJob() = default;
 
 std::wstring CTransferJob::LocalFromRemote(const std::wstring& remote)
 {
-    return TextCodec::FromUtf8(TextCodec::ToLatin1(remote));
+    return TextCodec::FromPathBytes(TextCodec::ToLatin1(remote));
 }
 
 std::wstring CTransferJob::RemoteFromLocal(const std::wstring& local)
 {
-    return TextCodec::FromLatin1(TextCodec::ToUtf8(local));
+    return TextCodec::FromLatin1(TextCodec::ToPathBytes(local));
+}
+
+std::wstring CTransferJob::ShowRemote(const std::wstring& path) const
+{
+    return m_connection ? m_connection->Names().Show(path) : nsFTP::CNameCodec().Show(path);
+}
+
+std::wstring CTransferJob::ShowLocal(const std::wstring& path)
+{
+    return nsFTP::CNameCodec::ShowLocal(path);
 }
 
 std::wstring CTransferJob::DescribeFile(std::int64_t size, std::int64_t modified, bool tight)
@@ -403,7 +404,7 @@ bool CTransferJob::Prepare()
         if (!why.empty())
             m_why.push_back(why);
         const std::wstring path =
-            m_kind == JobKind::Download ? Printable(LocalFromRemote(folder.sourcePath)) : folder.sourcePath;
+            m_kind == JobKind::Download ? ShowRemote(folder.sourcePath) : ShowLocal(folder.sourcePath);
         ItemFailed(L"The folder could not be read, so what it holds is left out:\n" + path, path, true);
     };
     // A delete goes on: an empty folder lists so on some servers, and the
@@ -472,7 +473,7 @@ bool CTransferJob::EnoughFreeSpace()
         std::min<unsigned long long>(static_cast<unsigned long long>(space.f_bavail) * space.f_frsize, INT64_MAX));
     if (m_total <= free)
         return true;
-    ShowFailure(NoSpaceText(TextCodec::FromUtf8(LocalDestination()), m_total, free));
+    ShowFailure(NoSpaceText(nsFTP::CNameCodec::ShowLocalBytes(LocalDestination()), m_total, free));
     return false;
 }
 
@@ -504,7 +505,7 @@ bool CTransferJob::AskUploadConflicts()
         {
             const TransferItem& item = m_list->Items()[i];
             const std::int64_t size = record->SizeType == 1 ? record->Size : -1;
-            if (!m_host.AskReplace(record->TryCwd, LocalFromRemote(record->Name),
+            if (!m_host.AskReplace(record->TryCwd, ShowRemote(record->Name),
                                    DescribeFile(size, record->ModificationTime),
                                    DescribeFile(item.size, item.modified)))
                 goOn = false;
@@ -548,7 +549,7 @@ bool CTransferJob::AskDownloadConflicts()
             const std::string path = folder + "/" + name;
             if (stat(path.c_str(), &info) != 0)
                 continue;
-            if (!m_host.AskReplace(item.isDirectory, LocalFromRemote(item.relativePath),
+            if (!m_host.AskReplace(item.isDirectory, ShowRemote(item.relativePath),
                                    DescribeFile(item.size, item.modified),
                                    DescribeFile(static_cast<std::int64_t>(info.st_size),
                                                 static_cast<std::int64_t>(info.st_mtime), true)))
@@ -585,7 +586,7 @@ bool CTransferJob::AskMoveConflicts()
         {
             const TransferItem& item = m_list->Items()[i];
             const std::int64_t size = record->SizeType == 1 ? record->Size : -1;
-            if (!m_host.AskReplace(record->TryCwd, LocalFromRemote(name),
+            if (!m_host.AskReplace(record->TryCwd, ShowRemote(name),
                                    DescribeFile(size, record->ModificationTime),
                                    DescribeFile(item.size, item.modified)))
                 goOn = false;
@@ -639,7 +640,7 @@ bool CTransferJob::MakeLocalFolders(const std::string& folder)
         {
             if (mkdir(level.c_str(), 0777) != 0 && errno != EEXIST)
             {
-                NoteSystemError(TextCodec::FromUtf8(level));
+                NoteSystemError(nsFTP::CNameCodec::ShowLocalBytes(level));
                 return false;
             }
             m_made->local.insert(level);
@@ -671,24 +672,25 @@ void CTransferJob::Upload()
 
 void CTransferJob::UploadFile(const TransferItem& item, const std::wstring& target, bool moreToDo)
 {
-    const std::wstring line = L"Failed to upload file:\n" + item.sourcePath;
+    const std::wstring shown = ShowLocal(item.sourcePath);
+    const std::wstring line = L"Failed to upload file:\n" + shown;
     // Opened first: a file that cannot be read never reaches the server.
-    const std::string path = TextCodec::ToUtf8(item.sourcePath);
+    const std::string path = TextCodec::ToPathBytes(item.sourcePath);
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
     {
         NoteSystemError();
-        ItemFailed(line, item.sourcePath, moreToDo);
+        ItemFailed(line, shown, moreToDo);
         return;
     }
     auto dataSocket = m_connection->OpenTransfer(target, true);
     if (!dataSocket)
     {
         close(fd);
-        ItemFailed(line, item.sourcePath, moreToDo);
+        ItemFailed(line, shown, moreToDo);
         return;
     }
-    m_host.ItemText(item.sourcePath);
+    m_host.ItemText(shown);
     auto& engine = m_connection->Engine();
     std::int64_t fileBytes = 0;
     bool readFailed = false;
@@ -735,13 +737,13 @@ void CTransferJob::UploadFile(const TransferItem& item, const std::wstring& targ
     // would pass for the real one.
     if (!whole && engine.IsConnected())
         engine.DeleteFile(target);
-    ItemFailed(line, item.sourcePath, moreToDo);
+    ItemFailed(line, shown, moreToDo);
 }
 
 std::string CTransferJob::LocalDestination() const
 {
     // No folder named: the current one, never the root.
-    return m_destination.empty() ? std::string(".") : TextCodec::ToUtf8(m_destination);
+    return m_destination.empty() ? std::string(".") : TextCodec::ToPathBytes(m_destination);
 }
 
 bool CTransferJob::InsideDestination(const std::string& folder)
@@ -777,7 +779,7 @@ void CTransferJob::Download()
     {
         // Nothing can be written anywhere: one box says why.
         if (m_why.empty())
-            NoteSystemError(TextCodec::FromUtf8(destination));
+            NoteSystemError(nsFTP::CNameCodec::ShowLocalBytes(destination));
         ShowFailure(m_why.front());
         m_why.clear();
         Fail();
@@ -798,14 +800,14 @@ void CTransferJob::Download()
         {
             if (item->isDirectory)
                 refused.push_back(item->relativePath + L"/");
-            const std::wstring shown = Printable(LocalFromRemote(item->sourcePath));
+            const std::wstring shown = ShowRemote(item->sourcePath);
             ItemFailed(L"The server gave a name that cannot be used for a local file, so it was not "
                        L"downloaded:\n" +
                            shown,
                        shown, moreToDo);
             continue;
         }
-        const std::wstring shownTarget = TextCodec::FromUtf8(target);
+        const std::wstring shownTarget = nsFTP::CNameCodec::ShowLocalBytes(target);
         const std::string parent = item->isDirectory ? target : target.substr(0, target.rfind('/'));
         if (!MakeLocalFolders(parent))
         {
@@ -821,7 +823,7 @@ void CTransferJob::Download()
         {
             if (item->isDirectory)
                 refused.push_back(item->relativePath + L"/");
-            const std::wstring shownParent = TextCodec::FromUtf8(parent);
+            const std::wstring shownParent = nsFTP::CNameCodec::ShowLocalBytes(parent);
             ItemFailed(L"The folder is outside the destination, so nothing was written into it:\n" +
                            shownParent,
                        shownParent, moreToDo);
@@ -853,7 +855,7 @@ void CTransferJob::RemovePartialFile() const noexcept
 // no partial file behind and any older file as it was.
 void CTransferJob::DownloadFile(const TransferItem& item, const std::string& targetBytes, bool moreToDo)
 {
-    const std::wstring target = TextCodec::FromUtf8(targetBytes);
+    const std::wstring target = nsFTP::CNameCodec::ShowLocalBytes(targetBytes);
     const std::wstring line = L"Failed to download file:\n" + target;
     auto dataSocket = m_connection->OpenTransfer(item.sourcePath, false);
     if (!dataSocket)
@@ -861,7 +863,7 @@ void CTransferJob::DownloadFile(const TransferItem& item, const std::string& tar
         ItemFailed(line, target, moreToDo);
         return;
     }
-    m_host.ItemText(LocalFromRemote(item.sourcePath));
+    m_host.ItemText(ShowRemote(item.sourcePath));
     auto& engine = m_connection->Engine();
 
     const std::string folder = targetBytes.substr(0, targetBytes.rfind('/') + 1);
@@ -966,7 +968,7 @@ void CTransferJob::Delete(bool remote)
         struct stat info
         {
         };
-        if (!remote && lstat(TextCodec::ToUtf8(item.sourcePath).c_str(), &info) == 0)
+        if (!remote && lstat(TextCodec::ToPathBytes(item.sourcePath).c_str(), &info) == 0)
             isLink = S_ISLNK(info.st_mode);
         if (isLink)
             links.push_back(item.sourcePath);
@@ -981,8 +983,8 @@ void CTransferJob::Delete(bool remote)
     for (size_t i = 0; i < entries.size() && !Stopping(); ++i)
     {
         const Entry& entry = entries[i];
-        const std::wstring shown = remote ? Printable(LocalFromRemote(entry.path)) : entry.path;
-        m_host.ItemText(remote ? LocalFromRemote(entry.path) : entry.path);
+        const std::wstring shown = remote ? ShowRemote(entry.path) : ShowLocal(entry.path);
+        m_host.ItemText(shown);
         ItemWork work(*this);
         bool removed = true;
         if (remote)
@@ -993,7 +995,7 @@ void CTransferJob::Delete(bool remote)
         }
         else
         {
-            const std::string path = TextCodec::ToUtf8(entry.path);
+            const std::string path = TextCodec::ToPathBytes(entry.path);
             removed = (entry.isDirectory ? rmdir(path.c_str()) : unlink(path.c_str())) == 0;
             if (!removed)
                 NoteSystemError();
@@ -1017,18 +1019,18 @@ void CTransferJob::Move(bool remote)
     if (remote)
         m_connection->MakeDirectory(m_destination, false);
     else
-        mkdir(TextCodec::ToUtf8(m_destination).c_str(), 0777);
+        mkdir(TextCodec::ToPathBytes(m_destination).c_str(), 0777);
     std::int64_t index = 0;
     for (TransferItem* item = m_list->First(false); item && !Stopping(); item = m_list->Next(false), ++index)
     {
         const std::wstring target = RemotePath::Join(m_destination, item->relativePath);
-        const std::wstring shown = remote ? Printable(LocalFromRemote(item->sourcePath)) : item->sourcePath;
-        m_host.ItemText(remote ? LocalFromRemote(item->sourcePath) : item->sourcePath);
+        const std::wstring shown = remote ? ShowRemote(item->sourcePath) : ShowLocal(item->sourcePath);
+        m_host.ItemText(shown);
         ItemWork work(*this);
         bool moved = true;
         if (remote)
             moved = m_connection->Engine().RenameFile(item->sourcePath, target) == 0;
-        else if (RenameNoReplace(TextCodec::ToUtf8(item->sourcePath), TextCodec::ToUtf8(target)) != 0)
+        else if (RenameNoReplace(TextCodec::ToPathBytes(item->sourcePath), TextCodec::ToPathBytes(target)) != 0)
         {
             NoteSystemError();
             moved = false;
