@@ -3,10 +3,10 @@
 #include "DialogBarEx.h"
 #include "WharfDoc.h"
 #include "files/RemoteBrowser.h"
+#include "files/dialogs/UploadDlg.h"
 #include "platform/Services.h"
 #include "sites/SiteConnection.h"
 #include "sites/TempDirectory.h"
-#include "files/dialogs/UploadDlg.h"
 #include "sites/dialogs/SiteManager.h"
 #include "widgets/ListCtrlEx.h"
 #include "widgets/TextDlg.h"
@@ -38,7 +38,8 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
     : QWidget(parent), m_doc(doc), m_model(this), m_folderLabel(new QLabel("Folder:", this)),
       m_folders(new QComboBox(this)), m_go(new QPushButton("Go", this)), m_up(new QPushButton("Up", this)),
       m_list(new CListCtrlEx(this)), m_dialogs(this),
-      m_commands(doc.Connection(), doc.Call(), doc.Browser(), m_dialogs), m_exchange(doc, *m_list, m_model, this)
+      m_commands(doc.Connection(), doc.Call(), doc.Browser(), m_dialogs),
+      m_exchange(doc, *m_list, m_model, this)
 {
     SetSiteManagerRunner({});
     QFont bold = m_folderLabel->font();
@@ -143,8 +144,8 @@ CWharfView::CWharfView(CWharfDoc& doc, QWidget* parent)
         [this](CSiteConnection& connection, const BrowserRow& row, const std::wstring& remotePath,
                const std::wstring& localFolder)
         {
-            return CUploadDlg::DownloadOne(connection, remotePath, row.name, row.size, row.modified, localFolder,
-                                           window());
+            return CUploadDlg::DownloadOne(connection, remotePath, row.name, row.size, row.modified,
+                                           localFolder, window());
         });
     connect(&m_doc.Call(), &CEngineCall::Stopped, this, &CWharfView::OnStopped);
     connect(&m_doc.Call(), &CEngineCall::WaitShown, this, &CWharfView::UpdateCommands);
@@ -227,8 +228,8 @@ void CWharfView::UpdateCommands()
     for (QAction* some : {m_deleteAction, m_moveToAction, m_chmodAction, m_copyAction})
         some->setEnabled(MayRun(Needs::SomeRows));
     m_pasteAction->setEnabled(!busy && m_exchange.MayPaste());
-    for (QWidget* control : {static_cast<QWidget*>(m_folders), static_cast<QWidget*>(m_go),
-                             static_cast<QWidget*>(m_up)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_folders), static_cast<QWidget*>(m_go), static_cast<QWidget*>(m_up)})
         control->setEnabled(!busy);
     m_iconsAction->setChecked(m_list->Mode() == CListCtrlEx::Icons);
     m_listAction->setChecked(m_list->Mode() == CListCtrlEx::List);
@@ -352,7 +353,8 @@ void CWharfView::OnGo()
 {
     if (!EngineReady())
         return;
-    CTextDlg prompt(L"Enter Path", Browser().Folder(), window());
+    // Preset as people read it; the parts left alone keep their bytes.
+    CTextDlg prompt(L"Enter Path", Browser().ShowPath(Browser().Folder()), window());
     if (prompt.exec() != QDialog::Accepted || !EngineReady())
         return;
     Browser().GoToTypedPath(prompt.m_text);
@@ -397,7 +399,9 @@ void CWharfView::OnFolderChosen()
     if (!EngineReady() || m_folders->currentIndex() < 0)
         return;
     // A refused folder leaves the chooser showing where the list still is.
-    if (!Browser().GoTo(m_folders->currentText().toStdWString()))
+    // The entry's own bytes, not its text: a name that is not UTF-8 reads
+    // one way and is reached only by what the server sent.
+    if (!Browser().GoTo(m_folders->currentData().toString().toStdWString()))
         FillFolders();
     UpdateCommands();
 }
@@ -416,7 +420,8 @@ void CWharfView::FillFolders()
     m_folders->clear();
     int selected = -1;
     for (const auto& folder : Browser().FolderChoices(selected))
-        m_folders->addItem(QString::fromStdWString(folder));
+        m_folders->addItem(QString::fromStdWString(Browser().ShowPath(folder)),
+                           QString::fromStdWString(folder));
     m_folders->setCurrentIndex(selected);
 }
 
