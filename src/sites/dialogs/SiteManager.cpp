@@ -1,8 +1,8 @@
 #include "SiteManager.h"
 
+#include "SiteProp.h"
 #include "sites/SiteConnection.h"
 #include "sites/SiteList.h"
-#include "SiteProp.h"
 #include "sites/SiteRecord.h"
 
 #include "platform/Services.h"
@@ -47,11 +47,12 @@ QIcon CSiteManager::SiteIcon()
 
 CSiteManager::CSiteManager(CSiteConnection& connection, QWidget* parent, CEngineCall* call)
     : QDialog(parent), m_connection(connection),
-      m_ownCall(call ? nullptr : std::make_unique<CEngineCall>(connection)), m_call(call ? call : m_ownCall.get()),
-      m_tree(new QTreeWidget(this)), m_connectButton(Button(this, "Connect", "connect")),
-      m_newButton(Button(this, "New", "new")), m_editButton(Button(this, "Edit", "edit")),
-      m_deleteButton(Button(this, "Delete", "delete")), m_waitText(new QLabel(this)),
-      m_waitBar(new QProgressBar(this)), m_stopButton(Button(this, "Stop", "stop"))
+      m_ownCall(call ? nullptr : std::make_unique<CEngineCall>(connection)),
+      m_call(call ? call : m_ownCall.get()), m_tree(new QTreeWidget(this)),
+      m_connectButton(Button(this, "Connect", "connect")), m_newButton(Button(this, "New", "new")),
+      m_editButton(Button(this, "Edit", "edit")), m_deleteButton(Button(this, "Delete", "delete")),
+      m_waitText(new QLabel(this)), m_waitBar(new QProgressBar(this)),
+      m_stopButton(Button(this, "Stop", "stop"))
 {
     setWindowTitle(QStringLiteral("Site Manager"));
 
@@ -236,12 +237,13 @@ void CSiteManager::OnConnect()
     if (!found || found->IsGroup())
         return;
     const SiteRecord site = *found;
+    const SiteOptions options = *m_connection.Sites().OptionsAt(m_connection.Sites().FindIndex(site.Label()));
     bool connected = false;
     m_connectButton->setEnabled(false);
     const bool ran = m_call->Run(L"Connecting to " + site.Host(),
                                  [&]
                                  {
-                                     connected = m_connection.Connect(site);
+                                     connected = m_connection.Connect(site, options);
                                      if (connected)
                                          m_connection.GoToInitialDirectory(site.Directory());
                                  });
@@ -299,9 +301,10 @@ void CSiteManager::OnNewSite()
     if (properties.exec() != QDialog::Accepted)
         return;
     SiteRecord record;
-    properties.Store(record);
+    SiteOptions options;
+    properties.Store(record, options);
     CSiteList& sites = m_connection.Sites();
-    const int index = sites.AddSite(record);
+    const int index = sites.AddSite(record, options);
     if (index < 0)
         return;
     Reveal(AddItem(ParentItemFor(record.ParentGroupId()), record, index));
@@ -323,18 +326,21 @@ void CSiteManager::OnEdit()
 
 void CSiteManager::EditSite(QTreeWidgetItem* item, SiteRecord& record)
 {
+    const std::wstring oldText = item->text(0).toStdWString();
+    const SiteOptions* listed = m_connection.Sites().OptionsAt(m_connection.Sites().FindIndex(oldText));
+    const SiteOptions optionsBefore = listed ? *listed : SiteOptions();
     CSiteProp properties(m_connection, this);
-    properties.Load(record);
+    properties.Load(record, optionsBefore);
     if (properties.exec() != QDialog::Accepted)
         return;
-    const std::wstring oldText = item->text(0).toStdWString();
     const int oldParent = record.ParentGroupId();
     const SiteRecord before = record;
     SiteRecord after = record;
-    properties.Store(after);
-    // Written over what the file holds now, renamed in the same step; the
-    // listed record becomes what was stored.
-    if (!m_connection.Sites().UpdateSite(oldText, before, after))
+    SiteOptions optionsAfter = optionsBefore;
+    properties.Store(after, optionsAfter);
+    // Written over what the file holds now, renamed in the same step, options
+    // included; the listed record becomes what was stored.
+    if (!m_connection.Sites().UpdateSite(oldText, before, after, optionsBefore, optionsAfter))
         return;
 
     item->setText(0, QString::fromStdWString(record.Label()));
