@@ -317,6 +317,8 @@ TEST(RemoteCommandsNames, PresetsAreReadTheListedBytesGoBackAndTypedTextIsEncode
         server.Passive().On("LIST /pub", "150 ok\r\n").DataSend(listing).Send("226 ok\r\n");
         server.On("RNFR /pub/caf\xE9.txt", "350 Ready\r\n")
             .On(latin1 ? "RNTO /pub/caf\xE9-2.txt" : "RNTO /pub/caf\xC3\xA9-2.txt", "250 Renamed\r\n");
+        server.Passive().On("LIST /pub", "150 ok\r\n").DataSend(listing).Send("226 ok\r\n");
+        server.On("SITE CHMOD 640 /pub/caf\xE9.txt", "200 ok\r\n");
         server.Passive().On("LIST /pub", "150 ok\r\n").DataSend(listing).Send("226 ok\r\n").Start();
         SiteRecord site;
         site.SetHost(L"127.0.0.1");
@@ -335,6 +337,8 @@ TEST(RemoteCommandsNames, PresetsAreReadTheListedBytesGoBackAndTypedTextIsEncode
 
         host.prompts = {L"caf\u00E9-2.txt", L"\u65E5"};
         commands.Rename({0});
+        host.modes = {L"640"};
+        commands.Chmod({0});
         commands.NewDirectory({});
         commands.Properties({0});
         EXPECT_EQ(host.prompted.at(0), L"Rename: caf\u00E9.txt");
