@@ -331,6 +331,23 @@ TEST_F(WharfWindow, NamesOutsideAsciiListFilterAndOpenAsWritten)
     EXPECT_TRUE(testing_support::Boxes().Texts().empty());
 }
 
+// The desktop is handed the file's bytes, whatever they are.
+TEST(DesktopShellOpener, TheUrlNamesTheFileByItsBytes)
+{
+    using platform::TextCodec;
+    const std::string utf8 = "/tmp/x/caf\xC3\xA9 1%.txt";
+    const QUrl readable = platform::DesktopShellOpener::UrlFor(TextCodec::FromPathBytes(utf8));
+    EXPECT_EQ(readable.toLocalFile().toStdString(), utf8);
+    EXPECT_EQ(readable.toEncoded().toStdString(), "file:///tmp/x/caf%C3%A9%201%25.txt");
+    const std::string latin1 = "/tmp/x/caf\xE9.txt";
+    const QUrl bytes = platform::DesktopShellOpener::UrlFor(TextCodec::FromPathBytes(latin1));
+    EXPECT_TRUE(bytes.isValid());
+    EXPECT_EQ(bytes.toEncoded().toStdString(), "file:///tmp/x/caf%E9.txt");
+    EXPECT_EQ(bytes.scheme(), "file");
+    EXPECT_EQ(QByteArray::fromPercentEncoding(bytes.toEncoded(QUrl::RemoveScheme)).toStdString(),
+              "///tmp/x/caf\xE9.txt");
+}
+
 TEST_F(WharfWindow, KeepAliveSendsPwdAfterTheIdlePeriodOnlyWhenTheSiteAsksForIt)
 {
     View().OnConnect();

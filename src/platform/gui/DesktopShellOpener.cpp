@@ -9,15 +9,19 @@
 namespace platform
 {
 
+QUrl DesktopShellOpener::UrlFor(const std::wstring& path)
+{
+    // Built from the bytes: a name that is not UTF-8 would not survive a
+    // trip through QString (QUrl::toPercentEncoding takes one, and turns
+    // such a byte into U+FFFD).
+    const std::string bytes = TextCodec::ToPathBytes(path);
+    const QByteArray encoded = QByteArray::fromStdString(bytes).toPercentEncoding(QByteArrayLiteral("/"));
+    return QUrl::fromEncoded(QByteArrayLiteral("file://") + encoded, QUrl::StrictMode);
+}
+
 bool DesktopShellOpener::Open(const std::wstring& path)
 {
-    // Built from the bytes, percent-encoded: a name that is not UTF-8 would
-    // not survive a trip through QString.
-    const std::string bytes = TextCodec::ToPathBytes(path);
-    const QByteArray encoded =
-        QUrl::toPercentEncoding(QByteArray::fromStdString(bytes), QByteArrayLiteral("/"));
-    return QDesktopServices::openUrl(
-        QUrl::fromEncoded(QByteArrayLiteral("file://") + encoded, QUrl::StrictMode));
+    return QDesktopServices::openUrl(UrlFor(path));
 }
 
 } // namespace platform
