@@ -8,6 +8,7 @@
 #include "files/StagingFolders.h"
 #include "files/TransferList.h"
 #include "files/dialogs/UploadDlg.h"
+#include "ftp/NameCodec.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
 #include "sites/SystemErrorBox.h"
@@ -89,7 +90,7 @@ CFileExchange::~CFileExchange()
 
 std::string CFileExchange::StagingParent()
 {
-    return TextCodec::ToUtf8(TemporaryDirectory());
+    return TextCodec::ToPathBytes(TemporaryDirectory());
 }
 
 void CFileExchange::SweepStaging()
@@ -152,7 +153,7 @@ void CFileExchange::CopyRows(const std::vector<BrowserRow>& picked)
     const std::string staging = CStagingFolders::Create(parent);
     if (staging.empty())
     {
-        ShowSystemError(TextCodec::FromUtf8(parent));
+        ShowSystemError(nsFTP::CNameCodec::ShowLocalBytes(parent));
         return;
     }
     auto list = std::make_unique<CTransferList>(&m_doc.Connection());
@@ -163,7 +164,7 @@ void CFileExchange::CopyRows(const std::vector<BrowserRow>& picked)
         // The job writes each name's bytes as the server sent them.
         paths.push_back(staging + "/" + TextCodec::ToLatin1(row.name));
     }
-    bool complete = RunJob(std::move(list), TextCodec::FromUtf8(staging), JobKind::Download);
+    bool complete = RunJob(std::move(list), TextCodec::FromPathBytes(staging), JobKind::Download);
     struct stat info
     {
     };
@@ -244,12 +245,12 @@ void CFileExchange::Upload(const CFileUris::Parsed& files, const std::wstring& f
     auto list = std::make_unique<CTransferList>(&m_doc.Connection());
     std::vector<std::wstring> skipped;
     for (const auto& uri : files.skipped)
-        skipped.push_back(TextCodec::FromUtf8(uri));
+        skipped.push_back(nsFTP::CNameCodec::ShowLocalBytes(uri));
     for (const auto& path : files.paths)
     {
         std::wstring why;
         if (!list->AddLocal(path, why))
-            skipped.push_back(TextCodec::FromUtf8(path) + L" (" + why + L")");
+            skipped.push_back(nsFTP::CNameCodec::ShowLocalBytes(path) + L" (" + why + L")");
     }
     if (!skipped.empty())
     {
@@ -403,7 +404,7 @@ void CFileExchange::FinishDrag(const std::shared_ptr<DragSession>& session)
         auto list = std::make_unique<CTransferList>(&m_doc.Connection());
         for (const auto& row : session->rows)
             list->AddRow(row);
-        RunJob(std::move(list), TextCodec::FromUtf8(session->folder), JobKind::Download);
+        RunJob(std::move(list), TextCodec::FromPathBytes(session->folder), JobKind::Download);
     }
     emit DragDone();
 }

@@ -355,7 +355,8 @@ void CWharfView::OnGo()
 {
     if (!EngineReady())
         return;
-    CTextDlg prompt(L"Enter Path", Browser().Folder(), window());
+    // Preset as people read it; the parts left alone keep their bytes.
+    CTextDlg prompt(L"Enter Path", Browser().ShowPath(Browser().Folder()), window());
     if (prompt.exec() != QDialog::Accepted || !EngineReady())
         return;
     Browser().GoToTypedPath(prompt.m_text);
@@ -400,7 +401,9 @@ void CWharfView::OnFolderChosen()
     if (!EngineReady() || m_folders->currentIndex() < 0)
         return;
     // A refused folder leaves the chooser showing where the list still is.
-    if (!Browser().GoTo(m_folders->currentText().toStdWString()))
+    // The entry's own bytes, not its text: a name that is not UTF-8 reads
+    // one way and is reached only by what the server sent.
+    if (!Browser().GoTo(m_folders->currentData().toString().toStdWString()))
         FillFolders();
     UpdateCommands();
 }
@@ -419,7 +422,8 @@ void CWharfView::FillFolders()
     m_folders->clear();
     int selected = -1;
     for (const auto& folder : Browser().FolderChoices(selected))
-        m_folders->addItem(QString::fromStdWString(folder));
+        m_folders->addItem(QString::fromStdWString(Browser().ShowPath(folder)),
+                           QString::fromStdWString(folder));
     m_folders->setCurrentIndex(selected);
 }
 

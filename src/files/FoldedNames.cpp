@@ -12,7 +12,7 @@ namespace
 {
 bool IsValidUtf8(const std::string& bytes)
 {
-    return TextCodec::ToUtf8(TextCodec::FromUtf8(bytes)) == bytes;
+    return TextCodec::IsUtf8(bytes);
 }
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "LocalPath.h"
 #include "RowOrder.h"
+#include "ftp/NameCodec.h"
 #include "platform/IShellOpener.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
@@ -30,7 +31,7 @@ const CLocalBrowser::Entry* CLocalBrowser::EntryAt(int rowIndex) const
 
 std::wstring CLocalBrowser::FolderText() const
 {
-    return TextCodec::FromUtf8(m_folder);
+    return TextCodec::FromPathBytes(m_folder);
 }
 
 std::string CLocalBrowser::PathOf(int rowIndex) const
@@ -49,7 +50,7 @@ bool CLocalBrowser::ReadFolder(const std::string& folder, std::vector<BrowserRow
         return false;
     std::vector<BrowserRow> read;
     std::vector<Entry> found;
-    const std::wstring folderText = TextCodec::FromUtf8(folder);
+    const std::wstring folderText = TextCodec::FromPathBytes(folder);
     while (const dirent* item = readdir(dir.get()))
     {
         const std::string name = item->d_name;
@@ -70,8 +71,9 @@ bool CLocalBrowser::ReadFolder(const std::string& folder, std::vector<BrowserRow
         row.size = row.isDirectory ? 0 : static_cast<std::int64_t>(what.st_size);
         row.modified = static_cast<std::int64_t>(what.st_mtime);
         row.path = folderText;
-        row.name = TextCodec::FromUtf8(name);
+        row.name = TextCodec::FromPathBytes(name);
         row.displayName = row.name;
+        row.nameText = row.displayText = nsFTP::CNameCodec::ShowLocal(row.name);
         read.push_back(std::move(row));
         found.push_back({name, static_cast<unsigned>(what.st_mode)});
     }
@@ -103,7 +105,7 @@ bool CLocalBrowser::GoTo(const std::string& folder)
     std::vector<Entry> entries;
     if (!ReadFolder(clean, rows, entries))
     {
-        ShowSystemError(TextCodec::FromUtf8(clean));
+        ShowSystemError(TextCodec::FromPathBytes(clean));
         return false;
     }
     m_folder = clean;
@@ -117,7 +119,7 @@ std::vector<std::wstring> CLocalBrowser::FolderChoices(int& selected) const
 {
     std::vector<std::wstring> choices;
     for (const auto& folder : LocalPath::Chain(m_folder))
-        choices.push_back(TextCodec::FromUtf8(folder));
+        choices.push_back(TextCodec::FromPathBytes(folder));
     selected = static_cast<int>(choices.size()) - 1;
     return choices;
 }
@@ -140,7 +142,7 @@ void CLocalBrowser::OpenRow(int rowIndex)
         GoTo(path);
         return;
     }
-    const std::wstring text = TextCodec::FromUtf8(path);
+    const std::wstring text = TextCodec::FromPathBytes(path);
     if (m_opener && !m_opener->Open(text))
         platform::Services::ShowError(L"No program could be started for the file:\n" + text);
 }

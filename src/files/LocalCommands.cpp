@@ -37,7 +37,8 @@ std::wstring AlreadyThere(const std::wstring& name)
 }
 } // namespace
 
-CLocalCommands::CLocalCommands(CLocalBrowser& browser, IFileCommandHost& host) : m_browser(browser), m_host(host)
+CLocalCommands::CLocalCommands(CLocalBrowser& browser, IFileCommandHost& host)
+    : m_browser(browser), m_host(host)
 {
 }
 
@@ -88,7 +89,7 @@ void CLocalCommands::NewDirectory(const std::vector<int>& picked)
     const std::string path = LocalPath::Join(target, TextCodec::ToUtf8(typed));
     if (mkdir(path.c_str(), 0777) != 0)
     {
-        ShowSystemError(TextCodec::FromUtf8(path));
+        ShowSystemError(TextCodec::FromPathBytes(path));
         return;
     }
     if (target == m_browser.Folder())
@@ -135,7 +136,7 @@ void CLocalCommands::Rename(const std::vector<int>& picked)
         if (errno == EEXIST)
             Services::ShowError(AlreadyThere(typed));
         else
-            ShowSystemError(TextCodec::FromUtf8(to));
+            ShowSystemError(TextCodec::FromPathBytes(to));
         return;
     }
     m_browser.Refresh();
@@ -169,23 +170,18 @@ void CLocalCommands::MoveTo(const std::vector<int>& picked)
     const std::string target = LocalPath::Clean(m_browser.Folder(), TextCodec::ToUtf8(typed));
     if (target == m_browser.Folder())
         return;
-    if (!LocalPath::IsUtf8(target))
-    {
-        Services::ShowError(L"The folder name is not UTF-8 text.");
-        return;
-    }
     for (const int index : rows)
         if (m_browser.Rows()[index].isDirectory && !m_browser.Rows()[index].isLink &&
             LocalPath::IsSelfOrAncestor(m_browser.PathOf(index), target))
         {
-            Services::ShowError(L"The folder \"" + m_browser.Rows()[index].name +
+            Services::ShowError(L"The folder \"" + m_browser.Rows()[index].nameText +
                                 L"\" cannot be moved into itself.");
             return;
         }
     auto list = std::make_unique<CTransferList>();
     if (!FillList(*list, rows))
         return;
-    m_host.RunJob(std::move(list), TextCodec::FromUtf8(target), JobKind::LocalMove);
+    m_host.RunJob(std::move(list), TextCodec::FromPathBytes(target), JobKind::LocalMove);
     m_browser.Refresh();
 }
 

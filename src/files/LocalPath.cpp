@@ -85,12 +85,6 @@ bool LocalPath::IsOneName(const std::string& name)
            name.find('\0') == std::string::npos;
 }
 
-bool LocalPath::IsUtf8(const std::string& path)
-{
-    using platform::TextCodec;
-    return TextCodec::ToUtf8(TextCodec::FromUtf8(path)) == path;
-}
-
 std::string LocalPath::Home()
 {
     const char* home = std::getenv("HOME");

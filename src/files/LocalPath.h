@@ -23,8 +23,6 @@ public:
     static bool IsSelfOrAncestor(const std::string& ancestor, const std::string& path);
     // True for one entry's name: not empty, ".", "..", and free of "/" and NUL.
     static bool IsOneName(const std::string& name);
-    // True when the bytes are UTF-8, so the path survives the jobs' text form.
-    static bool IsUtf8(const std::string& path);
     // The user's home folder ($HOME, else the password database, else "/").
     static std::string Home();
 

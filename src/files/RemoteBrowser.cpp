@@ -3,6 +3,7 @@
 #include "RemotePath.h"
 #include "RowOrder.h"
 #include "ftp/FTPFileStatus.h"
+#include "ftp/NameCodec.h"
 #include "platform/IShellOpener.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
@@ -47,7 +48,15 @@ CRemoteBrowser::CRemoteBrowser(CSiteConnection& connection, IEngineRunner& runne
 
 CRemoteBrowser::~CRemoteBrowser() = default;
 
-bool CRemoteBrowser::MakeRow(const nsFTP::CFTPFileStatus& record, BrowserRow& row)
+void CRemoteBrowser::ReadNames(BrowserRow& row, const nsFTP::CNameCodec& names)
+{
+    row.displayText = names.Show(row.displayName);
+    // Most names are no link: one reading serves both.
+    row.nameText = row.name == row.displayName ? row.displayText : names.Show(row.name);
+}
+
+bool CRemoteBrowser::MakeRow(const nsFTP::CFTPFileStatus& record, const nsFTP::CNameCodec& names,
+                             BrowserRow& row)
 {
     if (record.Name == L"." || record.Name == L"..")
         return false;
@@ -60,6 +69,7 @@ bool CRemoteBrowser::MakeRow(const nsFTP::CFTPFileStatus& record, BrowserRow& ro
     row.displayName = record.Name;
     row.attributes = record.Attributes;
     row.owner = record.Owner;
+    ReadNames(row, names);
     return true;
 }
 
@@ -71,6 +81,8 @@ void CRemoteBrowser::SortRows(std::vector<BrowserRow>& rows)
 void CRemoteBrowser::SetRows(const std::vector<BrowserRow>& rows)
 {
     m_rows = rows;
+    for (auto& row : m_rows)
+        ReadNames(row, m_connection.Names());
     SortRows(m_rows);
     Changed();
 }
@@ -117,9 +129,10 @@ RemoteFolder CRemoteBrowser::ReadFolder()
         return folder;
     folder.listed = true;
     folder.rows.reserve(records.size());
+    const nsFTP::CNameCodec names = m_connection.Names();
     BrowserRow row;
     for (const auto& record : records)
-        if (record && MakeRow(*record, row))
+        if (record && MakeRow(*record, names, row))
             folder.rows.push_back(std::move(row));
     SortRows(folder.rows);
     return folder;
@@ -141,7 +154,7 @@ BrowserShown CRemoteBrowser::Filter(const BrowserFilter& filter) const
     for (size_t i = 0; i < m_rows.size(); ++i)
     {
         const BrowserRow& row = m_rows[i];
-        const std::wstring name = Trim(row.displayName);
+        const std::wstring name = Trim(row.displayText);
         const std::wstring rowType = TypeOf(name);
         if (!type.empty())
         {
@@ -218,6 +231,11 @@ std::wstring CRemoteBrowser::ParentFolder(const std::wstring& current)
     return selected > 0 ? chain[selected - 1] : std::wstring();
 }
 
+std::wstring CRemoteBrowser::ShowPath(const std::wstring& path) const
+{
+    return m_connection.Names().Show(path);
+}
+
 std::vector<std::wstring> CRemoteBrowser::FolderChoices(int& selected) const
 {
     return FolderChain(m_folder, m_folder.empty() ? std::wstring() : m_connection.HomeDirectory(), selected);
@@ -228,7 +246,7 @@ bool CRemoteBrowser::Refresh()
     if (!m_connection.IsConnected())
         return false;
     RemoteFolder folder;
-    if (!m_runner.Run(L"Listing " + (m_folder.empty() ? std::wstring(L"the folder") : m_folder),
+    if (!m_runner.Run(L"Listing " + (m_folder.empty() ? std::wstring(L"the folder") : ShowPath(m_folder)),
                       [&] { folder = ReadFolder(); }))
         return false;
     const bool listed = folder.listed;
@@ -242,7 +260,7 @@ bool CRemoteBrowser::GoTo(const std::wstring& path)
         return false;
     bool entered = false;
     RemoteFolder folder;
-    const bool ran = m_runner.Run(L"Opening " + path,
+    const bool ran = m_runner.Run(L"Opening " + ShowPath(path),
                                   [&]
                                   {
                                       entered = m_connection.ChangeDirectory(path);
@@ -272,16 +290,22 @@ bool CRemoteBrowser::DownloadAndOpen(const BrowserRow& row)
     // The name comes from the server: it must stay one name inside the folder.
     if (!RemotePath::IsSafeLocalName(row.name))
     {
-        platform::Services::ShowError(L"The name \"" + row.name + L"\" cannot be used for a local file.");
+        platform::Services::ShowError(L"The name \"" + row.nameText + L"\" cannot be used for a local file.");
         return false;
     }
     const std::wstring folder = TemporaryDirectory();
-    const std::wstring target = RemotePath::Join(folder, row.name, L'/');
+    // The job writes the name's bytes as the server sent them; this is that file.
+    std::string bytes = TextCodec::ToPathBytes(folder);
+    if (bytes.empty() || bytes.back() != '/')
+        bytes += '/';
+    bytes += TextCodec::ToLatin1(row.name);
+    const std::wstring target = TextCodec::FromPathBytes(bytes);
+    const std::wstring shown = nsFTP::CNameCodec::ShowLocalBytes(bytes);
     std::error_code error;
-    const std::filesystem::path local(TextCodec::ToUtf8(target));
+    const std::filesystem::path local(bytes);
     if (std::filesystem::is_directory(std::filesystem::symlink_status(local, error)))
     {
-        platform::Services::ShowError(L"A folder of that name is in the way:\n" + target);
+        platform::Services::ShowError(L"A folder of that name is in the way:\n" + shown);
         return false;
     }
     std::filesystem::remove(local, error);
@@ -289,7 +313,7 @@ bool CRemoteBrowser::DownloadAndOpen(const BrowserRow& row)
         return false;
     if (m_opener && !m_opener->Open(target))
     {
-        platform::Services::ShowError(L"No program could be started for the file:\n" + target);
+        platform::Services::ShowError(L"No program could be started for the file:\n" + shown);
         return false;
     }
     return true;
@@ -299,9 +323,15 @@ void CRemoteBrowser::GoToTypedPath(std::wstring text)
 {
     if (text.size() > 1 && (text.back() == L'/' || text.back() == L'\\'))
         text.pop_back();
-    if (text.empty() || text == m_folder)
+    std::wstring path;
+    if (!m_connection.Names().EncodeEdited(text, m_folder, path))
+    {
+        platform::Services::ShowError(nsFTP::CNameCodec::CannotEncodeText(text));
         return;
-    GoTo(text);
+    }
+    if (path.empty() || path == m_folder)
+        return;
+    GoTo(path);
 }
 
 void CRemoteBrowser::Up()

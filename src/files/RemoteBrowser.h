@@ -11,7 +11,8 @@ class IEngineRunner;
 namespace nsFTP
 {
 class CFTPFileStatus;
-}
+class CNameCodec;
+} // namespace nsFTP
 namespace platform
 {
 class IShellOpener;
@@ -80,7 +81,8 @@ public:
     // A new filter: the rows already held are filtered again, without asking
     // the server.
     void SetFilter(const BrowserFilter& filter);
-    // Takes rows as they are (sorted); the folder stays.
+    // Takes rows (their texts made anew with the connection's codec, then
+    // sorted); the folder stays.
     void SetRows(const std::vector<BrowserRow>& rows);
     // Takes a folder read from the server.
     void Show(RemoteFolder folder);
@@ -90,9 +92,13 @@ public:
     // Engine work: the current folder's path and sorted rows. Touches nothing
     // of the browser, so it may run on a worker while the rows are painted.
     RemoteFolder ReadFolder();
-    // Rows from listing records ("." and ".." are left out).
-    static bool MakeRow(const nsFTP::CFTPFileStatus& record, BrowserRow& row);
-    // Folders first, then names ignoring case; equal rows keep their order.
+    // Rows from listing records ("." and ".." are left out), their names
+    // read with the site's codec.
+    static bool MakeRow(const nsFTP::CFTPFileStatus& record, const nsFTP::CNameCodec& names, BrowserRow& row);
+    // The row's nameText and displayText from its wire-form names.
+    static void ReadNames(BrowserRow& row, const nsFTP::CNameCodec& names);
+    // Folders first, then names as people read them, ignoring case (Unicode
+    // case folding); equal rows keep their order.
     static void SortRows(std::vector<BrowserRow>& rows);
 
     // The rows that pass a filter, with the counts of what it shows.
@@ -103,9 +109,12 @@ public:
     // cannot grow the list without end.
     static constexpr int MaxGatheredTypes = 1000;
 
-    // The folder chooser's entries for the current folder; selected is the
-    // index of the current folder (-1 when there is none).
+    // The folder chooser's entries for the current folder, in wire form (go
+    // to them as they are; show them with ShowPath); selected is the index of
+    // the current folder (-1 when there is none).
     std::vector<std::wstring> FolderChoices(int& selected) const;
+    // A remote path of this site as people read it.
+    std::wstring ShowPath(const std::wstring& path) const;
     // The chain of folders from the root down to current, with the home
     // folder first when it is none of them.
     static std::vector<std::wstring> FolderChain(const std::wstring& current, const std::wstring& home,
@@ -126,7 +135,9 @@ public:
     // a folder is entered, a file is downloaded into the temporary folder and
     // handed to the shell opener.
     void OpenRow(int rowIndex);
-    // What the Go prompt does with its text after OK.
+    // What the Go prompt does with its text after OK. The prompt is preset
+    // with ShowPath(Folder()); the parts of it the user left alone keep the
+    // folder's own bytes, the rest goes out through the codec.
     void GoToTypedPath(std::wstring text);
     // Backspace and the Up button: the parent by path; nothing at the top.
     void Up();
@@ -139,9 +150,10 @@ public:
     void SetShellOpener(platform::IShellOpener* opener) { m_opener = opener; }
     // Downloads one row into a local folder before it is opened; true when the
     // file arrived whole. The windows run it behind the job's progress dialog.
-    using DownloadRunner =
-        std::function<bool(CSiteConnection& connection, const BrowserRow& row, const std::wstring& remotePath,
-                           const std::wstring& localFolder)>;
+    // The file is written under the row's name bytes (the job's rule), and
+    // the shell opener is given that same path (TextCodec::FromPathBytes form).
+    using DownloadRunner = std::function<bool(CSiteConnection& connection, const BrowserRow& row,
+                                              const std::wstring& remotePath, const std::wstring& localFolder)>;
     void SetDownloadRunner(DownloadRunner runner) { m_download = std::move(runner); }
 
 private:

@@ -5,6 +5,7 @@
 #include "RemoteBrowser.h"
 #include "RemotePath.h"
 #include "TransferList.h"
+#include "ftp/NameCodec.h"
 #include "platform/Services.h"
 #include "sites/IEngineRunner.h"
 #include "sites/SiteConnection.h"
@@ -100,8 +101,14 @@ void CRemoteCommands::NewDirectory(const std::vector<int>& picked)
         Services::ShowError(BadNameText);
         return;
     }
-    const std::wstring path = RemotePath::Join(target, RemotePath::FromTyped(typed));
-    RunThenShow(L"Making " + path,
+    std::wstring name;
+    if (!m_connection.Names().Encode(typed, name))
+    {
+        Services::ShowError(nsFTP::CNameCodec::CannotEncodeText(typed));
+        return;
+    }
+    const std::wstring path = RemotePath::Join(target, name);
+    RunThenShow(L"Making " + m_browser.ShowPath(path),
                 [&]
                 {
                     return m_connection.MakeDirectory(path, true) && m_connection.IsConnected() &&
@@ -117,7 +124,7 @@ void CRemoteCommands::Rename(const std::vector<int>& picked)
     if (rows.empty())
         return;
     const BrowserRow& row = rows.front();
-    const std::wstring preset = RemotePath::ForPeople(row.name);
+    const std::wstring preset = row.nameText;
     std::wstring typed = preset;
     if (!m_host.Prompt(L"Rename", typed) || typed == preset)
         return;
@@ -126,7 +133,12 @@ void CRemoteCommands::Rename(const std::vector<int>& picked)
         Services::ShowError(BadNameText);
         return;
     }
-    const std::wstring name = RemotePath::FromTyped(typed);
+    std::wstring name;
+    if (!m_connection.Names().Encode(typed, name))
+    {
+        Services::ShowError(nsFTP::CNameCodec::CannotEncodeText(typed));
+        return;
+    }
     if (name == row.name)
         return;
     // Most servers replace what RNTO names; a name the folder already holds
@@ -139,7 +151,8 @@ void CRemoteCommands::Rename(const std::vector<int>& picked)
         }
     const std::wstring from = FullPath(row);
     const std::wstring to = RemotePath::Join(row.path, name);
-    RunThenShow(L"Renaming " + from, [&] { return m_connection.Engine().RenameFile(from, to) == 0; });
+    RunThenShow(L"Renaming " + m_browser.ShowPath(from),
+                [&] { return m_connection.Engine().RenameFile(from, to) == 0; });
 }
 
 void CRemoteCommands::Delete(const std::vector<int>& picked)
@@ -164,7 +177,7 @@ void CRemoteCommands::MoveTo(const std::vector<int>& picked)
     if (rows.empty())
         return;
     const std::wstring current = m_browser.Folder();
-    std::wstring typed = RemotePath::ForPeople(current);
+    std::wstring typed = m_browser.ShowPath(current);
     if (!m_host.Prompt(L"Move To", typed) || typed.find_first_not_of(L" \t") == std::wstring::npos)
         return;
     if (HoldsControlCharacters(typed))
@@ -174,7 +187,13 @@ void CRemoteCommands::MoveTo(const std::vector<int>& picked)
     }
     // Resolved here, so "..", "." and relative names mean what they mean to
     // the user, whatever folder the server is in when the job runs.
-    const std::wstring target = RemotePath::Normalize(current, RemotePath::FromTyped(typed));
+    std::wstring wire;
+    if (!m_connection.Names().EncodeEdited(typed, current, wire))
+    {
+        Services::ShowError(nsFTP::CNameCodec::CannotEncodeText(typed));
+        return;
+    }
+    const std::wstring target = RemotePath::Normalize(current, wire);
     if (target == RemotePath::Normalize(L"/", current))
         return;
     for (const auto& row : rows)
@@ -182,7 +201,7 @@ void CRemoteCommands::MoveTo(const std::vector<int>& picked)
         const std::wstring folder = RemotePath::Normalize(L"/", FullPath(row));
         if (row.isDirectory && RemotePath::IsSelfOrAncestor(folder, target))
         {
-            Services::ShowError(L"The folder \"" + RemotePath::ForPeople(folder) +
+            Services::ShowError(L"The folder \"" + m_browser.ShowPath(folder) +
                                 L"\" cannot be moved into itself.");
             return;
         }
@@ -245,8 +264,8 @@ void CRemoteCommands::Properties(const std::vector<int>& picked)
     FileProperties properties;
     properties.local = false;
     properties.isDirectory = row.isDirectory;
-    properties.name = RemotePath::ForPeople(row.displayName);
-    properties.path = RemotePath::ForPeople(row.path);
+    properties.name = row.displayText;
+    properties.path = m_browser.ShowPath(row.path);
     properties.sizeText = SizeWithBytes(row.size);
     properties.modified = row.modified;
     properties.attributes = row.attributes;

@@ -71,7 +71,7 @@ bool CRemoteFind::Walk(const std::wstring& folder, std::vector<FoundEntry>& entr
         }
         const BrowserRow& row = entry.row;
         ++m_outcome.examined;
-        if (m_test.Matches(ForPeople(row.displayName)))
+        if (m_test.Matches(m_connection.Names().Decode(row.displayName)))
         {
             m_pending.push_back(entry);
             if (++m_outcome.found >= MaxResults)
@@ -110,10 +110,10 @@ bool CRemoteFind::Walk(const std::wstring& folder, std::vector<FoundEntry>& entr
             }
             if (m_outcome.unreadable++ == 0)
             {
-                m_outcome.firstUnreadable = ForPeople(path);
+                m_outcome.firstUnreadable = ForPeople(path, m_connection.Names());
                 m_outcome.why = why;
             }
-            m_report.Unreadable(ForPeople(path), why);
+            m_report.Unreadable(ForPeople(path, m_connection.Names()), why);
             continue;
         }
         if (!Walk(path, children, level + 1))
@@ -140,7 +140,7 @@ bool CRemoteFind::ListFolder(const std::wstring& folder, std::vector<FoundEntry>
     kept.reserve(records.size());
     BrowserRow row;
     for (auto& record : records)
-        if (record && CRemoteBrowser::MakeRow(*record, row))
+        if (record && CRemoteBrowser::MakeRow(*record, m_connection.Names(), row))
         {
             row.path = folder;
             rows.push_back(std::move(row));
@@ -174,16 +174,14 @@ void CRemoteFind::Flush()
     m_pending.clear();
 }
 
-std::wstring CRemoteFind::ForPeople(const std::wstring& remote)
+std::wstring CRemoteFind::ForPeople(const std::wstring& remote, const nsFTP::CNameCodec& names)
 {
-    if (std::all_of(remote.begin(), remote.end(), [](wchar_t c) { return c < 0x80; }))
-        return remote;
-    return RemotePath::ForPeople(remote);
+    return names.Show(remote);
 }
 
-std::wstring CRemoteFind::ShownPath(const BrowserRow& row)
+std::wstring CRemoteFind::ShownPath(const BrowserRow& row, const nsFTP::CNameCodec& names)
 {
-    return ForPeople(RemotePath::Join(row.path, row.displayName));
+    return ForPeople(RemotePath::Join(row.path, row.displayName), names);
 }
 
 int CRemoteFind::RowFor(const std::vector<BrowserRow>& rows, const BrowserRow& found)

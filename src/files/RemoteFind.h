@@ -3,6 +3,7 @@
 #include "FindCriteria.h"
 #include "IFindReport.h"
 #include "NameTest.h"
+#include "ftp/NameCodec.h"
 
 #include <atomic>
 #include <chrono>
@@ -71,11 +72,13 @@ public:
     // connection ends a stalled one at once, and the connection with it.
     void Stop() { m_stop.store(true); }
 
-    // Every name a search shows goes through here, so the names codec can
-    // take over in one place.
-    static std::wstring ForPeople(const std::wstring& remote);
+    // Every name a search shows goes through here: the site's names codec
+    // reads it for people.
+    static std::wstring ForPeople(const std::wstring& remote,
+                                  const nsFTP::CNameCodec& names = nsFTP::CNameCodec());
     // The folder joined with the listed name, as people read it.
-    static std::wstring ShownPath(const BrowserRow& row);
+    static std::wstring ShownPath(const BrowserRow& row,
+                                  const nsFTP::CNameCodec& names = nsFTP::CNameCodec());
     // The row of rows that is the found entry: the same listed text, else the
     // same name, exactly; -1 when none is.
     static int RowFor(const std::vector<BrowserRow>& rows, const BrowserRow& found);

@@ -1,7 +1,5 @@
 #include "RemotePath.h"
 
-#include "platform/TextCodec.h"
-
 #include <vector>
 
 namespace
@@ -77,20 +75,4 @@ bool RemotePath::IsSafeLocalName(const std::wstring& name)
 bool RemotePath::IsOneName(const std::wstring& typed)
 {
     return IsSafeLocalName(typed) && typed.find_first_not_of(L" \t") != std::wstring::npos;
-}
-
-std::wstring RemotePath::ForPeople(const std::wstring& remote)
-{
-    using platform::TextCodec;
-    if (!TextCodec::FitsLatin1(remote))
-        return remote;
-    const std::string bytes = TextCodec::ToLatin1(remote);
-    const std::wstring text = TextCodec::FromUtf8(bytes);
-    return TextCodec::ToUtf8(text) == bytes ? text : remote;
-}
-
-std::wstring RemotePath::FromTyped(const std::wstring& typed)
-{
-    using platform::TextCodec;
-    return TextCodec::FromLatin1(TextCodec::ToUtf8(typed));
 }

@@ -24,10 +24,4 @@ public:
     // not blanks alone.
     static bool IsOneName(const std::wstring& typed);
 
-    // A remote name (one character per byte) as people read it: UTF-8 where
-    // the bytes are UTF-8, else each byte as it stands.
-    static std::wstring ForPeople(const std::wstring& remote);
-    // Typed text as the remote name of its UTF-8 bytes; ForPeople's inverse
-    // for names that were UTF-8.
-    static std::wstring FromTyped(const std::wstring& typed);
 };

@@ -11,7 +11,7 @@ std::vector<size_t> CRowOrder::Of(const std::vector<BrowserRow>& rows)
     std::vector<std::wstring> keys;
     keys.reserve(rows.size());
     for (const auto& row : rows)
-        keys.push_back(platform::CaseFold::Fold(row.name));
+        keys.push_back(platform::CaseFold::Fold(row.nameText));
     std::vector<size_t> order(rows.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::stable_sort(order.begin(), order.end(),

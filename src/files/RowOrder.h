@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <vector>
 
-// The order of both browser lists: folders first, then names ignoring case;
+// The order of both browser lists: folders first, then names as people read
+// them (nameText), ignoring case;
 // rows that compare equal keep their order.
 class CRowOrder
 {

@@ -13,9 +13,10 @@ struct TransferItem
     // what the server listed.
     std::int64_t modified = 0;
     // Below the level where the user picked the item, "/"-separated; for a
-    // picked item just its name.
+    // picked item just its name. In the form of sourcePath.
     std::wstring relativePath;
-    // Full path of the source: remote ("/") or local.
+    // Full path of the source: remote (wire form, one character per byte)
+    // or local (bytes as TextCodec::FromPathBytes holds them).
     std::wstring sourcePath;
     // An upload's name at the destination when it is not the local name's
     // bytes (a file sent under a name of its own), as the engine sends it.

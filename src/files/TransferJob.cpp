@@ -3,6 +3,7 @@
 #include "FoldedNames.h"
 #include "LocalPath.h"
 #include "RemotePath.h"
+#include "ftp/NameCodec.h"
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
 #include "sites/SiteConnection.h"
@@ -10,8 +11,8 @@
 #include "sites/SystemErrorBox.h"
 
 #include <algorithm>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -63,16 +64,6 @@ std::string RealPath(const std::string& path)
         return {};
     std::string result(resolved);
     std::free(resolved);
-    return result;
-}
-
-// A name from a server shown in a box: control characters would garble it.
-std::wstring Printable(const std::wstring& text)
-{
-    std::wstring result = text;
-    for (auto& c : result)
-        if (c < 0x20 || c == 0x7F)
-            c = L'?';
     return result;
 }
 
@@ -210,12 +201,22 @@ CTransferJob::~CTransferJob() = default;
 
 std::wstring CTransferJob::LocalFromRemote(const std::wstring& remote)
 {
-    return TextCodec::FromUtf8(TextCodec::ToLatin1(remote));
+    return TextCodec::FromPathBytes(TextCodec::ToLatin1(remote));
 }
 
 std::wstring CTransferJob::RemoteFromLocal(const std::wstring& local)
 {
-    return TextCodec::FromLatin1(TextCodec::ToUtf8(local));
+    return TextCodec::FromLatin1(TextCodec::ToPathBytes(local));
+}
+
+std::wstring CTransferJob::ShowRemote(const std::wstring& path) const
+{
+    return m_connection ? m_connection->Names().Show(path) : nsFTP::CNameCodec().Show(path);
+}
+
+std::wstring CTransferJob::ShowLocal(const std::wstring& path)
+{
+    return nsFTP::CNameCodec::ShowLocal(path);
 }
 
 std::wstring CTransferJob::DescribeFile(std::int64_t size, std::int64_t modified, bool tight)
@@ -400,7 +401,7 @@ bool CTransferJob::Prepare()
         if (!why.empty())
             m_why.push_back(why);
         const std::wstring path =
-            m_kind == JobKind::Download ? Printable(LocalFromRemote(folder.sourcePath)) : folder.sourcePath;
+            m_kind == JobKind::Download ? ShowRemote(folder.sourcePath) : ShowLocal(folder.sourcePath);
         ItemFailed(L"The folder could not be read, so what it holds is left out:\n" + path, path, true);
     };
     // A delete goes on: an empty folder lists so on some servers, and the
@@ -465,11 +466,11 @@ bool CTransferJob::EnoughFreeSpace()
             return true;
         folder = slash == 0 ? std::string("/") : folder.substr(0, slash);
     }
-    const auto free = static_cast<std::int64_t>(
-        std::min<unsigned long long>(static_cast<unsigned long long>(space.f_bavail) * space.f_frsize, INT64_MAX));
+    const auto free = static_cast<std::int64_t>(std::min<unsigned long long>(
+        static_cast<unsigned long long>(space.f_bavail) * space.f_frsize, INT64_MAX));
     if (m_total <= free)
         return true;
-    ShowFailure(NoSpaceText(TextCodec::FromUtf8(LocalDestination()), m_total, free));
+    ShowFailure(NoSpaceText(nsFTP::CNameCodec::ShowLocalBytes(LocalDestination()), m_total, free));
     return false;
 }
 
@@ -501,7 +502,7 @@ bool CTransferJob::AskUploadConflicts()
         {
             const TransferItem& item = m_list->Items()[i];
             const std::int64_t size = record->SizeType == 1 ? record->Size : -1;
-            if (!m_host.AskReplace(record->TryCwd, LocalFromRemote(record->Name),
+            if (!m_host.AskReplace(record->TryCwd, ShowRemote(record->Name),
                                    DescribeFile(size, record->ModificationTime),
                                    DescribeFile(item.size, item.modified)))
                 goOn = false;
@@ -545,7 +546,7 @@ bool CTransferJob::AskDownloadConflicts()
             const std::string path = folder + "/" + name;
             if (stat(path.c_str(), &info) != 0)
                 continue;
-            if (!m_host.AskReplace(item.isDirectory, LocalFromRemote(item.relativePath),
+            if (!m_host.AskReplace(item.isDirectory, ShowRemote(item.relativePath),
                                    DescribeFile(item.size, item.modified),
                                    DescribeFile(static_cast<std::int64_t>(info.st_size),
                                                 static_cast<std::int64_t>(info.st_mtime), true)))
@@ -582,7 +583,7 @@ bool CTransferJob::AskMoveConflicts()
         {
             const TransferItem& item = m_list->Items()[i];
             const std::int64_t size = record->SizeType == 1 ? record->Size : -1;
-            if (!m_host.AskReplace(record->TryCwd, LocalFromRemote(name),
+            if (!m_host.AskReplace(record->TryCwd, ShowRemote(name),
                                    DescribeFile(size, record->ModificationTime),
                                    DescribeFile(item.size, item.modified)))
                 goOn = false;
@@ -604,14 +605,14 @@ bool CTransferJob::AskLocalMoveConflicts()
     {
         if (m_cancel.load())
             return false;
-        const std::string target = LocalPath::Join(folder, TextCodec::ToUtf8(item.relativePath));
+        const std::string target = LocalPath::Join(folder, TextCodec::ToPathBytes(item.relativePath));
         struct stat there
         {
         }, own{};
         if (lstat(target.c_str(), &there) != 0)
             continue;
         // Moved into the folder it is in: it would replace itself, which is no move.
-        if (lstat(TextCodec::ToUtf8(item.sourcePath).c_str(), &own) == 0 && own.st_dev == there.st_dev &&
+        if (lstat(TextCodec::ToPathBytes(item.sourcePath).c_str(), &own) == 0 && own.st_dev == there.st_dev &&
             own.st_ino == there.st_ino)
             continue;
         struct stat followed
@@ -674,7 +675,7 @@ bool CTransferJob::MakeLocalFolders(const std::string& folder)
         {
             if (mkdir(level.c_str(), 0777) != 0 && errno != EEXIST)
             {
-                NoteSystemError(TextCodec::FromUtf8(level));
+                NoteSystemError(nsFTP::CNameCodec::ShowLocalBytes(level));
                 return false;
             }
             m_made->local.insert(level);
@@ -706,24 +707,25 @@ void CTransferJob::Upload()
 
 void CTransferJob::UploadFile(const TransferItem& item, const std::wstring& target, bool moreToDo)
 {
-    const std::wstring line = L"Failed to upload file:\n" + item.sourcePath;
+    const std::wstring shown = ShowLocal(item.sourcePath);
+    const std::wstring line = L"Failed to upload file:\n" + shown;
     // Opened first: a file that cannot be read never reaches the server.
-    const std::string path = TextCodec::ToUtf8(item.sourcePath);
+    const std::string path = TextCodec::ToPathBytes(item.sourcePath);
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
     {
         NoteSystemError();
-        ItemFailed(line, item.sourcePath, moreToDo);
+        ItemFailed(line, shown, moreToDo);
         return;
     }
     auto dataSocket = m_connection->OpenTransfer(target, true);
     if (!dataSocket)
     {
         close(fd);
-        ItemFailed(line, item.sourcePath, moreToDo);
+        ItemFailed(line, shown, moreToDo);
         return;
     }
-    m_host.ItemText(item.sourcePath);
+    m_host.ItemText(shown);
     auto& engine = m_connection->Engine();
     std::int64_t fileBytes = 0;
     bool readFailed = false;
@@ -770,13 +772,13 @@ void CTransferJob::UploadFile(const TransferItem& item, const std::wstring& targ
     // would pass for the real one.
     if (!whole && engine.IsConnected())
         engine.DeleteFile(target);
-    ItemFailed(line, item.sourcePath, moreToDo);
+    ItemFailed(line, shown, moreToDo);
 }
 
 std::string CTransferJob::LocalDestination() const
 {
     // No folder named: the current one, never the root.
-    return m_destination.empty() ? std::string(".") : TextCodec::ToUtf8(m_destination);
+    return m_destination.empty() ? std::string(".") : TextCodec::ToPathBytes(m_destination);
 }
 
 bool CTransferJob::InsideDestination(const std::string& folder)
@@ -812,7 +814,7 @@ void CTransferJob::Download()
     {
         // Nothing can be written anywhere: one box says why.
         if (m_why.empty())
-            NoteSystemError(TextCodec::FromUtf8(destination));
+            NoteSystemError(nsFTP::CNameCodec::ShowLocalBytes(destination));
         ShowFailure(m_why.front());
         m_why.clear();
         Fail();
@@ -833,14 +835,14 @@ void CTransferJob::Download()
         {
             if (item->isDirectory)
                 refused.push_back(item->relativePath + L"/");
-            const std::wstring shown = Printable(LocalFromRemote(item->sourcePath));
+            const std::wstring shown = ShowRemote(item->sourcePath);
             ItemFailed(L"The server gave a name that cannot be used for a local file, so it was not "
                        L"downloaded:\n" +
                            shown,
                        shown, moreToDo);
             continue;
         }
-        const std::wstring shownTarget = TextCodec::FromUtf8(target);
+        const std::wstring shownTarget = nsFTP::CNameCodec::ShowLocalBytes(target);
         const std::string parent = item->isDirectory ? target : target.substr(0, target.rfind('/'));
         if (!MakeLocalFolders(parent))
         {
@@ -856,7 +858,7 @@ void CTransferJob::Download()
         {
             if (item->isDirectory)
                 refused.push_back(item->relativePath + L"/");
-            const std::wstring shownParent = TextCodec::FromUtf8(parent);
+            const std::wstring shownParent = nsFTP::CNameCodec::ShowLocalBytes(parent);
             ItemFailed(L"The folder is outside the destination, so nothing was written into it:\n" +
                            shownParent,
                        shownParent, moreToDo);
@@ -888,7 +890,7 @@ void CTransferJob::RemovePartialFile() const noexcept
 // no partial file behind and any older file as it was.
 void CTransferJob::DownloadFile(const TransferItem& item, const std::string& targetBytes, bool moreToDo)
 {
-    const std::wstring target = TextCodec::FromUtf8(targetBytes);
+    const std::wstring target = nsFTP::CNameCodec::ShowLocalBytes(targetBytes);
     const std::wstring line = L"Failed to download file:\n" + target;
     auto dataSocket = m_connection->OpenTransfer(item.sourcePath, false);
     if (!dataSocket)
@@ -896,7 +898,7 @@ void CTransferJob::DownloadFile(const TransferItem& item, const std::string& tar
         ItemFailed(line, target, moreToDo);
         return;
     }
-    m_host.ItemText(LocalFromRemote(item.sourcePath));
+    m_host.ItemText(ShowRemote(item.sourcePath));
     auto& engine = m_connection->Engine();
 
     const std::string folder = targetBytes.substr(0, targetBytes.rfind('/') + 1);
@@ -1001,7 +1003,7 @@ void CTransferJob::Delete(bool remote)
         struct stat info
         {
         };
-        if (!remote && lstat(TextCodec::ToUtf8(item.sourcePath).c_str(), &info) == 0)
+        if (!remote && lstat(TextCodec::ToPathBytes(item.sourcePath).c_str(), &info) == 0)
             isLink = S_ISLNK(info.st_mode);
         if (isLink)
             links.push_back(item.sourcePath);
@@ -1016,8 +1018,8 @@ void CTransferJob::Delete(bool remote)
     for (size_t i = 0; i < entries.size() && !Stopping(); ++i)
     {
         const Entry& entry = entries[i];
-        const std::wstring shown = remote ? Printable(LocalFromRemote(entry.path)) : entry.path;
-        m_host.ItemText(remote ? LocalFromRemote(entry.path) : entry.path);
+        const std::wstring shown = remote ? ShowRemote(entry.path) : ShowLocal(entry.path);
+        m_host.ItemText(shown);
         ItemWork work(*this);
         bool removed = true;
         if (remote)
@@ -1028,7 +1030,7 @@ void CTransferJob::Delete(bool remote)
         }
         else
         {
-            const std::string path = TextCodec::ToUtf8(entry.path);
+            const std::string path = TextCodec::ToPathBytes(entry.path);
             removed = (entry.isDirectory ? rmdir(path.c_str()) : unlink(path.c_str())) == 0;
             if (!removed)
                 NoteSystemError();
@@ -1052,19 +1054,20 @@ void CTransferJob::Move(bool remote)
     if (remote)
         m_connection->MakeDirectory(m_destination, false);
     else
-        mkdir(TextCodec::ToUtf8(m_destination).c_str(), 0777);
+        mkdir(TextCodec::ToPathBytes(m_destination).c_str(), 0777);
     std::int64_t index = 0;
     for (TransferItem* item = m_list->First(false); item && !Stopping(); item = m_list->Next(false), ++index)
     {
         const std::wstring target = RemotePath::Join(m_destination, item->relativePath);
-        const std::wstring shown = remote ? Printable(LocalFromRemote(item->sourcePath)) : item->sourcePath;
-        m_host.ItemText(remote ? LocalFromRemote(item->sourcePath) : item->sourcePath);
+        const std::wstring shown = remote ? ShowRemote(item->sourcePath) : ShowLocal(item->sourcePath);
+        m_host.ItemText(shown);
         ItemWork work(*this);
         bool moved = true;
         if (remote)
             moved = m_connection->Engine().RenameFile(item->sourcePath, target) == 0;
-        else if (const std::string local = LocalPath::Join(LocalDestination(), TextCodec::ToUtf8(item->relativePath));
-                 MoveLocal(TextCodec::ToUtf8(item->sourcePath), local,
+        else if (const std::string local =
+                     LocalPath::Join(LocalDestination(), TextCodec::ToPathBytes(item->relativePath));
+                 MoveLocal(TextCodec::ToPathBytes(item->sourcePath), local,
                            !m_askReplace || m_replaceable.count(local) > 0) != 0)
         {
             NoteSystemError();

@@ -75,7 +75,11 @@ public:
     // connection may be null for the local kinds. destination is a remote
     // folder (upload, remote move), a local one (download, local move) or
     // empty (deletes). Remote paths carry one character per byte, as the
-    // engine reads and sends them; local paths are text (UTF-8 on disk).
+    // engine reads and sends them. Local paths carry their bytes as
+    // TextCodec::FromPathBytes gives them, whatever those bytes are: a
+    // download is written under the server's name bytes, an upload sends the
+    // local name's bytes, and neither is ever re-encoded. Names are shown
+    // through the site's names codec (remote) or CNameCodec::ShowLocal.
     CTransferJob(CSiteConnection* connection, std::unique_ptr<CTransferList> list, std::wstring destination,
                  JobKind kind, ITransferJobHost& host);
     ~CTransferJob();
@@ -120,8 +124,8 @@ public:
     static std::wstring Title(JobKind kind);
     static bool CountsBytes(JobKind kind) { return kind == JobKind::Upload || kind == JobKind::Download; }
 
-    // A remote name (one character per byte) and the local text for the same
-    // bytes, both ways; UTF-8 names stay byte for byte.
+    // A remote name (one character per byte) and the local path form of the
+    // same bytes, both ways; every byte stays as it is.
     static std::wstring LocalFromRemote(const std::wstring& remote);
     static std::wstring RemoteFromLocal(const std::wstring& local);
 
@@ -151,6 +155,9 @@ private:
     // The item's path below the destination as the engine sends it.
     static std::wstring RemoteRelative(const TransferItem& item);
     bool UsesConnection() const;
+    // Paths as people read them, for the item line, questions and boxes.
+    std::wstring ShowRemote(const std::wstring& path) const;
+    static std::wstring ShowLocal(const std::wstring& path);
     bool Stopping() const { return m_cancel.load() || m_stopped; }
 
     void ReportProgress(std::int64_t value, bool force);

@@ -41,12 +41,8 @@ void CTransferList::AddRow(const BrowserRow& row)
 
 bool CTransferList::AddLocal(const std::string& path, std::wstring& why)
 {
-    const std::wstring wide = TextCodec::FromUtf8(path);
-    if (TextCodec::ToUtf8(wide) != path)
-    {
-        why = L"The name is not UTF-8 text.";
-        return false;
-    }
+    // Any bytes: the job sends the name's own bytes to the server.
+    const std::wstring wide = TextCodec::FromPathBytes(path);
     struct stat info
     {
     };
@@ -232,7 +228,7 @@ bool IsSelfOrAncestor(const std::string& ancestor, const std::string& path)
 bool CTransferList::ExpandLocalFolder(size_t index, std::wstring& why)
 {
     const std::wstring folder = m_items[index].sourcePath;
-    const std::string folderBytes = TextCodec::ToUtf8(folder);
+    const std::string folderBytes = TextCodec::ToPathBytes(folder);
     std::unique_ptr<DIR, DirectoryCloser> dir(opendir(folderBytes.c_str()));
     if (!dir)
     {
@@ -254,9 +250,9 @@ bool CTransferList::ExpandLocalFolder(size_t index, std::wstring& why)
     const std::string folderReal = RealPath(folderBytes);
     for (const auto& name : names)
     {
-        const std::wstring wideName = TextCodec::FromUtf8(name);
+        const std::wstring wideName = TextCodec::FromPathBytes(name);
         const std::wstring source = LocalJoin(folder, wideName);
-        const std::string sourceBytes = TextCodec::ToUtf8(source);
+        const std::string sourceBytes = TextCodec::ToPathBytes(source);
         struct stat info
         {
         };

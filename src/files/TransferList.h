@@ -29,8 +29,8 @@ public:
     // rows goes through here, so a link always stays marked as one.
     void AddRow(const BrowserRow& row);
     // A picked local file or folder by its path (bytes, as a file manager
-    // names it), links followed. False with why when it cannot be read, or
-    // when its path is not UTF-8 and so cannot be carried by a job.
+    // names it, UTF-8 or not), links followed. False with why when it cannot
+    // be read.
     bool AddLocal(const std::string& path, std::wstring& why);
     void Clear();
     // The item Add appended last, for starters that know more about it (a link).

@@ -117,6 +117,7 @@ void CFTPClient::ForceCloseControl()
 {
     m_controlSocket->ForceClose();
     ForgetPendingInput();
+    ForgetFeatures();
     // The server's folder ends with the connection; a remembered one would
     // let commands act as if still connected.
     m_currentDirectory.clear();
@@ -157,8 +158,9 @@ void CFTPClient::ShowFailure(const std::wstring& text) const
 
 void CFTPClient::ShowReplyText(const Reply& reply) const
 {
+    // Replies carry names: shown as the codec reads them.
     if (!reply.text.empty())
-        ShowFailure(reply.text);
+        ShowFailure(m_names.ShowReply(reply.text));
 }
 
 bool CFTPClient::OpenControlConnection(const std::wstring& host, unsigned short port)
@@ -209,6 +211,7 @@ void CFTPClient::CloseControlConnection()
         m_controlSocket->ForceClose();
     }
     ForgetPendingInput();
+    ForgetFeatures();
     m_representation.reset();
     m_currentDirectory.clear();
 }
@@ -365,7 +368,7 @@ bool CFTPClient::ReadReply(Reply& reply, bool show)
     }
     const bool valid = reply.Set(std::move(text));
     if (show)
-        Services::SetStatusText(0, reply.text);
+        Services::SetStatusText(0, m_names.ShowReply(reply.text));
     return valid;
 }
 
@@ -495,6 +498,9 @@ bool CFTPClient::LogOn(const CLogonRecord& record, unsigned timeout)
         if (next == LogonDone)
         {
             m_currentDirectory.clear();
+            // Before PWD: a server that switches to UTF-8 then names the
+            // home folder as it will name everything after.
+            NegotiateFeatures();
             std::wstring directory;
             return CurrentDirectory(directory) == 0;
         }
@@ -504,6 +510,65 @@ bool CFTPClient::LogOn(const CLogonRecord& record, unsigned timeout)
     }
     ShowFailure(L"Logon failed.");
     return false;
+}
+
+void CFTPClient::ForgetFeatures()
+{
+    m_featureReply.Clear();
+    m_features.clear();
+    m_utf8Enabled = false;
+}
+
+void CFTPClient::NegotiateFeatures()
+{
+    ForgetFeatures();
+    Reply reply;
+    // Quiet about the answer: many servers do not know FEAT (500), and an
+    // old server that does not know OPTS UTF8 is still fine to use. A lost
+    // connection is shown, and the PWD after it then fails.
+    if (!Execute(L"FEAT", reply, true))
+        return;
+    if (reply.IsPositive())
+    {
+        m_featureReply = reply;
+        // RFC 2389: the lines between the first and the last, each a space
+        // and a feature. Servers differ in the space, so any line counts.
+        size_t start = reply.text.find(L"\r\n");
+        while (start != std::wstring::npos)
+        {
+            start += 2;
+            const size_t end = reply.text.find(L"\r\n", start);
+            if (end == std::wstring::npos)
+                break; // the closing line
+            std::wstring line = reply.text.substr(start, end - start);
+            const size_t first = line.find_first_not_of(L' ');
+            if (first != std::wstring::npos)
+            {
+                std::wstring name = line.substr(first, line.find(L' ', first) - first);
+                for (auto& c : name)
+                    if (c >= L'a' && c <= L'z')
+                        c = static_cast<wchar_t>(c - L'a' + L'A');
+                m_features.push_back(std::move(name));
+            }
+            start = end;
+        }
+    }
+    const NameEncoding encoding = m_names.Encoding();
+    const bool ask = encoding == NameEncoding::Utf8 || (encoding == NameEncoding::Auto && HasFeature(L"UTF8"));
+    if (ask && Execute(L"OPTS UTF8 ON", reply, true))
+        m_utf8Enabled = reply.IsPositive();
+}
+
+bool CFTPClient::HasFeature(std::wstring_view name) const
+{
+    return std::any_of(m_features.begin(), m_features.end(),
+                       [&](const std::wstring& feature)
+                       {
+                           return feature.size() == name.size() &&
+                                  std::equal(feature.begin(), feature.end(), name.begin(),
+                                             [](wchar_t a, wchar_t b)
+                                             { return a == ((b >= L'a' && b <= L'z') ? b - L'a' + L'A' : b); });
+                       });
 }
 
 int CFTPClient::ChangeDirectory(const std::wstring& path)

@@ -1,6 +1,7 @@
 #pragma once
 #include "FTPFileStatus.h"
 #include "LogonRecord.h"
+#include "NameCodec.h"
 #include "RCIPtr.h"
 #include "Reply.h"
 #include "Representation.h"
@@ -96,9 +97,25 @@ public:
     // stop that comes between that and the work's first wait still counts.
     void ClearStop() noexcept;
 
-    // Logon
+    // Logon. Once the server has taken the user, FEAT is sent (a server
+    // that does not know it answers 500, which is no error), then OPTS UTF8
+    // ON where the names codec asks for it (a refusal changes nothing), then
+    // PWD.
     bool LogOn(const CLogonRecord& record, unsigned timeout);
     const CLogonRecord& LogonRecord() const { return m_logonRecord; }
+
+    // How this connection's names read for people; set by the site
+    // connection before LogOn. The engine itself only sends and receives
+    // bytes: it uses the codec for OPTS UTF8 and to show replies.
+    void SetNameCodec(const CNameCodec& names) { m_names = names; }
+    const CNameCodec& Names() const { return m_names; }
+    // The positive FEAT reply of this connection's logon (empty when FEAT was
+    // refused or not asked), for commands that depend on features.
+    const Reply& FeatureReply() const { return m_featureReply; }
+    // Whether the FEAT reply lists the feature (its first word, ignoring case).
+    bool HasFeature(std::wstring_view name) const;
+    // Whether the server took OPTS UTF8 ON.
+    bool Utf8Enabled() const { return m_utf8Enabled; }
 
     // Control connection
     bool OpenControlConnection(const std::wstring& host, unsigned short port);
@@ -183,6 +200,9 @@ private:
     static std::wstring BuildLogonCommand(int command, const CLogonRecord& record,
                                           const std::wstring& remoteHost);
     static std::wstring ParseDirectory(const std::wstring& replyText);
+    // FEAT, and OPTS UTF8 ON where the codec asks for it.
+    void NegotiateFeatures();
+    void ForgetFeatures();
 
     enum class LoopEnd
     {
@@ -247,6 +267,11 @@ private:
     std::atomic<std::thread::id> m_userThread{};
     bool m_restartAllowed = true;
     CLogonRecord m_logonRecord;
+    CNameCodec m_names;
+    Reply m_featureReply;
+    // The first word of each feature line, upper-cased.
+    std::vector<std::wstring> m_features;
+    bool m_utf8Enabled = false;
 };
 
 } // namespace nsFTP

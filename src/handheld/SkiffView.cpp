@@ -428,7 +428,7 @@ void CSkiffView::OnCopy()
             // A copy list with holes would paste less than was picked.
             m_copyList->Clear();
             m_copySource = NoPage;
-            Services::ShowError(L"\"" + Local().Rows()[index].name + L"\" cannot be copied:\n" + why);
+            Services::ShowError(L"\"" + Local().Rows()[index].nameText + L"\" cannot be copied:\n" + why);
             break;
         }
     }

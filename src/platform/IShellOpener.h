@@ -9,7 +9,9 @@ class IShellOpener
 {
 public:
     virtual ~IShellOpener() = default;
-    // False when nothing could be started for the file.
+    // The path holds the file's bytes as TextCodec::FromPathBytes gives
+    // them, so a name that is not UTF-8 still names the file. False when
+    // nothing could be started for the file.
     virtual bool Open(const std::wstring& path) = 0;
 };
 

@@ -88,12 +88,16 @@ unsigned CSiteConnection::TimeoutFor(const SiteRecord& site)
     return site.Timeout() > 0 ? static_cast<unsigned>(site.Timeout()) : 10;
 }
 
-bool CSiteConnection::Connect(const SiteRecord& site)
+bool CSiteConnection::Connect(const SiteRecord& site, const SiteOptions& options)
 {
     ClearCountPanes();
     m_logon = LogonFor(site);
+    const nsFTP::CNameCodec previous = m_engine->Names();
+    // The logon already needs it: it decides on OPTS UTF8.
+    m_engine->SetNameCodec(nsFTP::CNameCodec(options.Encoding()));
     if (!m_engine->LogOn(m_logon, TimeoutFor(site)))
     {
+        m_engine->SetNameCodec(previous);
         // The engine keeps the control connection after a refused logon; a
         // site that is not logged on must not look connected to the shells
         // (keep-alive, Disconnect, the browser).
@@ -107,6 +111,7 @@ bool CSiteConnection::Connect(const SiteRecord& site)
     }
 
     m_currentSite = site;
+    m_currentOptions = options;
     m_homeDirectory = CurrentDirectory();
     m_engine->SetRestartAllowed(false);
     return true;
@@ -137,7 +142,18 @@ void CSiteConnection::GoToInitialDirectory(const std::wstring& directory)
 {
     if (!IsConnected())
         return;
-    const std::wstring target = InitialDirectoryTarget(m_homeDirectory, directory);
+    std::wstring typed = Trim(directory);
+    for (auto& c : typed)
+        if (c == L'\\')
+            c = L'/';
+    // Typed as text; the home directory's own parts keep their bytes.
+    std::wstring wire;
+    if (!Names().EncodeEdited(typed, m_homeDirectory, wire))
+    {
+        platform::Services::ShowError(nsFTP::CNameCodec::CannotEncodeText(typed));
+        return;
+    }
+    const std::wstring target = InitialDirectoryTarget(m_homeDirectory, wire);
     if (target.empty())
         return;
     // Without a home directory (its PWD failed) there is nowhere to go back to.
@@ -160,7 +176,8 @@ bool CSiteConnection::ConnectStoredSite(const std::wstring& label)
         return false;
     }
     const SiteRecord site = *found;
-    if (!Connect(site))
+    const SiteOptions options = *m_sites.OptionsAt(m_sites.FindIndex(label));
+    if (!Connect(site, options))
         return false;
     GoToInitialDirectory(site.Directory());
     return true;

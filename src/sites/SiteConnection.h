@@ -3,7 +3,9 @@
 #include "ftp/FTPFileStatus.h"
 #include "ftp/LogonRecord.h"
 #include "ftp/RCIPtr.h"
+#include "ftp/NameCodec.h"
 #include "sites/SiteList.h"
+#include "sites/SiteOptions.h"
 #include "sites/SiteRecord.h"
 
 #include <atomic>
@@ -23,11 +25,14 @@ public:
     CSiteConnection(const CSiteConnection&) = delete;
     CSiteConnection& operator=(const CSiteConnection&) = delete;
 
-    // Logs on to the site. A refused logon leaves the connection closed and
-    // the current site and home directory as they were.
-    bool Connect(const SiteRecord& site);
+    // Logs on to the site, its names read and written as its options say
+    // (the stored options of a site are CSiteList::OptionsAt). A refused
+    // logon leaves the connection closed and the current site, options and
+    // home directory as they were.
+    bool Connect(const SiteRecord& site, const SiteOptions& options = {});
     // Changes to the site's directory, taken relative to the home directory;
-    // a refused one leads back home.
+    // a refused one leads back home. The directory is text as typed in Site
+    // Properties; it goes out through the names codec.
     void GoToInitialDirectory(const std::wstring& directory);
     // Loads the stored sites, connects the site with that label and goes to
     // its directory. False (after an error box) for an unknown label or a group.
@@ -76,12 +81,17 @@ public:
     bool IsBusy() const { return m_busy.load() > 0; }
 
     const SiteRecord& CurrentSite() const { return m_currentSite; }
+    const SiteOptions& CurrentOptions() const { return m_currentOptions; }
+    // How the connected site's names read for people and typed text goes
+    // out: every edge that shows or takes a remote name asks this.
+    const nsFTP::CNameCodec& Names() const { return m_engine->Names(); }
     const std::wstring& HomeDirectory() const { return m_homeDirectory; }
     const nsFTP::CLogonRecord& Logon() const { return m_logon; }
     nsFTP::CFTPClient& Engine() { return *m_engine; }
     CSiteList& Sites() { return m_sites; }
 
-    // The engine's current directory (cache or PWD); empty when that fails.
+    // The engine's current directory (cache or PWD), in wire form (one
+    // character per byte); empty when that fails.
     std::wstring CurrentDirectory();
     // CWD; true when the server accepted it.
     bool ChangeDirectory(const std::wstring& path);
@@ -96,6 +106,7 @@ public:
 
 private:
     SiteRecord m_currentSite;
+    SiteOptions m_currentOptions;
     std::unique_ptr<nsFTP::CFTPClient> m_engine;
     // Held by a keep-alive while it talks to the server.
     std::mutex m_keepAliveMutex;

@@ -286,8 +286,18 @@ bool CSiteList::UpdateSite(const std::wstring& oldLabel, const SiteRecord& befor
     const int index = FindIndex(oldLabel);
     if (index < 0)
         return false;
+    const SiteOptions& options = m_options[static_cast<std::size_t>(index)];
+    return UpdateSite(oldLabel, before, after, options, options);
+}
+
+bool CSiteList::UpdateSite(const std::wstring& oldLabel, const SiteRecord& before, const SiteRecord& after,
+                           const SiteOptions& optionsBefore, const SiteOptions& optionsAfter)
+{
+    const int index = FindIndex(oldLabel);
+    if (index < 0)
+        return false;
     // Nothing changed, nothing to save: not even a site removed meanwhile comes back.
-    if (before == after)
+    if (before == after && optionsBefore == optionsAfter)
         return true;
     SiteRecord merged;
     SiteOptions options;
@@ -307,6 +317,7 @@ bool CSiteList::UpdateSite(const std::wstring& oldLabel, const SiteRecord& befor
             // The options go with the site, read before its old name goes.
             options =
                 current ? ReadOptions(values, current->name) : m_options[static_cast<std::size_t>(index)];
+            SiteOptions::MergeEdit(optionsBefore, optionsAfter, options);
             if (current && current->name != name)
             {
                 values.DeleteValue(SitesKey, current->name);

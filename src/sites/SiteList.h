@@ -75,6 +75,11 @@ public:
     // an error box. The listed record becomes the stored one. False when
     // nothing was stored.
     bool UpdateSite(const std::wstring& oldLabel, const SiteRecord& before, const SiteRecord& after);
+    // The same edit with the site's options in the same change (Site
+    // Properties edits both): the options that differ between before and
+    // after are written over the stored ones (SiteOptions::MergeEdit).
+    bool UpdateSite(const std::wstring& oldLabel, const SiteRecord& before, const SiteRecord& after,
+                    const SiteOptions& optionsBefore, const SiteOptions& optionsAfter);
     // Deletes the stored value of that name (any spelling) and its options;
     // with alsoFromList, also drops the first record with that label from the
     // list. A group that holds sites in the store is refused with "The group

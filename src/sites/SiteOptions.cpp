@@ -16,8 +16,7 @@ bool SiteOptions::IsValue(const std::string& value)
 {
     if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
         return false;
-    // Valid UTF-8 is what reads back as the same text.
-    return platform::TextCodec::ToUtf8(platform::TextCodec::FromUtf8(value)) == value;
+    return platform::TextCodec::IsUtf8(value);
 }
 
 std::string SiteOptions::Get(const std::string& name, const std::string& fallback) const
@@ -32,6 +31,41 @@ bool SiteOptions::Set(const std::string& name, const std::string& value)
         return false;
     m_values[name] = value;
     return true;
+}
+
+nsFTP::NameEncoding SiteOptions::Encoding() const
+{
+    nsFTP::NameEncoding encoding = nsFTP::NameEncoding::Auto;
+    return nsFTP::CNameCodec::Parse(Get(EncodingName), encoding) ? encoding : nsFTP::NameEncoding::Auto;
+}
+
+void SiteOptions::SetEncoding(nsFTP::NameEncoding encoding)
+{
+    if (encoding == nsFTP::NameEncoding::Auto)
+        Remove(EncodingName);
+    else
+        Set(EncodingName, nsFTP::CNameCodec::Name(encoding));
+}
+
+void SiteOptions::MergeEdit(const SiteOptions& before, const SiteOptions& after, SiteOptions& stored)
+{
+    auto apply = [&](const std::string& name)
+    {
+        const auto was = before.m_values.find(name);
+        const auto is = after.m_values.find(name);
+        const bool changed = (was == before.m_values.end()) != (is == after.m_values.end()) ||
+                             (is != after.m_values.end() && was->second != is->second);
+        if (!changed)
+            return;
+        if (is == after.m_values.end())
+            stored.m_values.erase(name);
+        else
+            stored.m_values[name] = is->second;
+    };
+    for (const auto& [name, value] : before.m_values)
+        apply(name);
+    for (const auto& [name, value] : after.m_values)
+        apply(name);
 }
 
 std::vector<std::uint8_t> SiteOptions::Encode() const

@@ -1,4 +1,6 @@
 #pragma once
+#include "ftp/NameCodec.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -26,8 +28,20 @@ public:
     bool Set(const std::string& name, const std::string& value);
     void Remove(const std::string& name) { m_values.erase(name); }
 
+    // "encoding": how the site's names are read and typed text written
+    // (nsFTP::CNameCodec). Missing, or a value this build does not know,
+    // reads as Auto; setting Auto removes the value.
+    static constexpr const char* EncodingName = "encoding";
+    nsFTP::NameEncoding Encoding() const;
+    void SetEncoding(nsFTP::NameEncoding encoding);
+
     bool Empty() const { return m_values.empty(); }
     const std::map<std::string, std::string>& Values() const { return m_values; }
+
+    // One edit, before and after as the user saw them, applied to what is
+    // stored now: the options that differ are taken from after (or removed
+    // where after has none), the others keep the stored values.
+    static void MergeEdit(const SiteOptions& before, const SiteOptions& after, SiteOptions& stored);
 
     // The stored form, one line per option, sorted by name.
     std::vector<std::uint8_t> Encode() const;

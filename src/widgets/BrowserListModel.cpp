@@ -83,7 +83,7 @@ QVariant CBrowserListModel::data(const QModelIndex& index, int role) const
         switch (index.column())
         {
         case NameColumn:
-            return QString::fromStdWString(row->displayName);
+            return QString::fromStdWString(row->displayText);
         case TimeColumn:
             return TimeText(row->modified);
         case SizeColumn:
@@ -97,7 +97,7 @@ QVariant CBrowserListModel::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole:
         // Icons are shared per kind; FileIcons looks each type up once.
         if (index.column() == NameColumn)
-            return platform::FileIcons::For(row->isDirectory, QString::fromStdWString(row->name));
+            return platform::FileIcons::For(row->isDirectory, QString::fromStdWString(row->nameText));
         return {};
     case Qt::TextAlignmentRole:
         if (index.column() >= SizeColumn)

@@ -8,6 +8,7 @@
 #include "files/dialogs/FileAttributes.h"
 #include "files/dialogs/PropDlg.h"
 #include "platform/Services.h"
+#include "platform/TextCodec.h"
 #include "platform/qt/QtActivitySignal.h"
 #include "platform/qt/QtStatusOutlet.h"
 #include "sites/SiteList.h"
@@ -88,7 +89,9 @@ protected:
                 site.SetLabel(L"Local");
                 site.SetKeepAlive(m_keepAlive);
                 site.SetDirectory(m_directory);
-                if (!connection.Connect(site))
+                SiteOptions options;
+                options.SetEncoding(m_encoding);
+                if (!connection.Connect(site, options))
                     return false;
                 connection.GoToInitialDirectory(site.Directory());
                 title = L"Local (127.0.0.1:" + std::to_wstring(m_server.Port()) + L")";
@@ -141,6 +144,7 @@ protected:
     int m_siteManagerRuns = 0;
     int m_keepAlive = 0;
     std::wstring m_directory;
+    nsFTP::NameEncoding m_encoding = nsFTP::NameEncoding::Auto;
 };
 } // namespace
 
@@ -265,6 +269,83 @@ TEST_F(WharfWindow, OpeningAFileDownloadsItToTheTemporaryFolderAndHandsItToTheSh
     View().List().Selection()->clearSelection();
     Key(Qt::Key_Return);
     EXPECT_EQ(m_opener.Opened().size(), 1u);
+}
+
+// pyftpdlib sends UTF-8 names, as current servers do.
+TEST_F(WharfWindow, NamesOutsideAsciiListFilterAndOpenAsWritten)
+{
+    using platform::TextCodec;
+    File("caf\xC3\xA9.txt", "caf\xC3\xA9");
+    File("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt", "nihongo");
+    File("R\xC3\xA9pertoire/inner.txt", "inner");
+    const QString cafe = QString::fromUtf8("caf\xC3\xA9.txt");
+    const QString folder = QString::fromUtf8("R\xC3\xA9pertoire");
+    View().OnConnect();
+    ASSERT_TRUE(View().Connection().IsConnected()) << m_server.Log();
+    EXPECT_EQ(Shown(), (std::vector<QString>{folder, cafe,
+                                             QString::fromUtf8("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt")}));
+
+    // The filter compares the names as read, folding their case.
+    m_frame.FilterBar().FilterText()->setText(QString::fromUtf8("CAF\xC3\x89"));
+    EXPECT_EQ(Shown(), (std::vector<QString>{cafe}));
+    m_frame.FilterBar().FilterText()->clear();
+    EXPECT_EQ(Shown().size(), 3u);
+
+    // Opening writes the server's bytes as the local name and opens that file.
+    Select(cafe);
+    Key(Qt::Key_Return);
+    const std::string written = m_temp.string() + "/caf\xC3\xA9.txt";
+    ASSERT_EQ(m_opener.Opened(), (std::vector<std::wstring>{TextCodec::FromPathBytes(written)}))
+        << m_server.Log();
+    std::ifstream in(written);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "caf\xC3\xA9");
+
+    // Entering the folder sends its bytes back; the chooser reads them.
+    Select(folder);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Current(), TextCodec::FromLatin1("/R\xC3\xA9pertoire")) << m_server.Log();
+    EXPECT_EQ(Folders(), (std::vector<QString>{"/", "/" + folder}));
+    EXPECT_EQ(View().Folders().currentText(), "/" + folder);
+    EXPECT_EQ(Shown(), (std::vector<QString>{"inner.txt"}));
+    View().Folders().setCurrentIndex(0);
+    EXPECT_EQ(Current(), L"/");
+
+    // Typed in the Go prompt, the name is sent as UTF-8 and reaches the folder.
+    AnswerPrompt("/" + folder);
+    View().OnGo();
+    EXPECT_EQ(Current(), TextCodec::FromLatin1("/R\xC3\xA9pertoire"));
+    // The prompt offers the folder as read.
+    QString preset;
+    QTimer::singleShot(0,
+                       [&preset]
+                       {
+                           auto* prompt = qobject_cast<CTextDlg*>(QApplication::activeModalWidget());
+                           ASSERT_NE(prompt, nullptr);
+                           preset = prompt->Edit()->text();
+                           prompt->Edit()->setText(preset + "/");
+                           prompt->accept();
+                       });
+    View().OnGo();
+    EXPECT_EQ(preset, "/" + folder);
+    EXPECT_EQ(Current(), TextCodec::FromLatin1("/R\xC3\xA9pertoire"));
+    EXPECT_TRUE(testing_support::Boxes().Texts().empty());
+}
+
+// The desktop is handed the file's bytes, whatever they are.
+TEST(DesktopShellOpener, TheUrlNamesTheFileByItsBytes)
+{
+    using platform::TextCodec;
+    const std::string utf8 = "/tmp/x/caf\xC3\xA9 1%.txt";
+    const QUrl readable = platform::DesktopShellOpener::UrlFor(TextCodec::FromPathBytes(utf8));
+    EXPECT_EQ(readable.toLocalFile().toStdString(), utf8);
+    EXPECT_EQ(readable.toEncoded().toStdString(), "file:///tmp/x/caf%C3%A9%201%25.txt");
+    const std::string latin1 = "/tmp/x/caf\xE9.txt";
+    const QUrl bytes = platform::DesktopShellOpener::UrlFor(TextCodec::FromPathBytes(latin1));
+    EXPECT_TRUE(bytes.isValid());
+    EXPECT_EQ(bytes.toEncoded().toStdString(), "file:///tmp/x/caf%E9.txt");
+    EXPECT_EQ(bytes.scheme(), "file");
+    EXPECT_EQ(QByteArray::fromPercentEncoding(bytes.toEncoded(QUrl::RemoveScheme)).toStdString(),
+              "///tmp/x/caf\xE9.txt");
 }
 
 TEST_F(WharfWindow, KeepAliveSendsPwdAfterTheIdlePeriodOnlyWhenTheSiteAsksForIt)
@@ -582,7 +663,7 @@ TEST_F(WharfWindow, ContextMenuOffersTheCommandsInOrderGreyedByTheSelection)
     auto expected = [](int selected)
     {
         const bool one = selected == 1, some = selected > 0;
-        return std::vector<Entry>{{"Copy", some}, {"-", false},        {"New Directory...", true},
+        return std::vector<Entry>{{"Copy", some},  {"-", false},       {"New Directory...", true},
                                   {"Rename", one}, {"Delete", some},   {"Move To...", some},
                                   {"-", false},    {"CHMOD...", some}, {"Properties", one},
                                   {"-", false},    {"View", true}};

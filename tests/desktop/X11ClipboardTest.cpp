@@ -139,9 +139,9 @@ TEST_F(X11Clipboard, XclipReadsTheFormatsACopyOffers)
 {
     WriteFile(fs::path(m_server.Root()) / "caf\xC3\xA9 #1.txt", "served");
     View().Browser().Refresh();
-    // The list shows names one character per byte (until names get a codec);
-    // the staged file keeps the server's bytes.
-    Select(QString::fromLatin1("caf\xC3\xA9 #1.txt"));
+    // The list shows the name as read (UTF-8); the staged file keeps the
+    // server's bytes.
+    Select(QString::fromUtf8("caf\xC3\xA9 #1.txt"));
     ASSERT_EQ(View().SelectedRows().size(), 1u);
     ASSERT_TRUE(View().CopyAction()->isEnabled());
     View().CopyAction()->trigger();

@@ -77,7 +77,7 @@ TEST(BrowserRows, LinksKeepTheirListedTextAndDotEntriesAreLeftOut)
     record.SizeType = 1;
     record.Size = 7;
     BrowserRow row;
-    ASSERT_TRUE(CRemoteBrowser::MakeRow(record, row));
+    ASSERT_TRUE(CRemoteBrowser::MakeRow(record, nsFTP::CNameCodec(), row));
     EXPECT_TRUE(row.isLink);
     EXPECT_TRUE(row.isDirectory);
     EXPECT_EQ(row.name, L"lib");
@@ -87,14 +87,14 @@ TEST(BrowserRows, LinksKeepTheirListedTextAndDotEntriesAreLeftOut)
     // A plain file whose name holds an arrow is not cut; an unknown size is -1.
     record.Attributes = L"-rw-r--r--";
     record.SizeType = 0;
-    ASSERT_TRUE(CRemoteBrowser::MakeRow(record, row));
+    ASSERT_TRUE(CRemoteBrowser::MakeRow(record, nsFTP::CNameCodec(), row));
     EXPECT_EQ(row.name, L"lib -> usr/lib");
     EXPECT_EQ(row.size, -1);
 
     record.Name = L".";
-    EXPECT_FALSE(CRemoteBrowser::MakeRow(record, row));
+    EXPECT_FALSE(CRemoteBrowser::MakeRow(record, nsFTP::CNameCodec(), row));
     record.Name = L"..";
-    EXPECT_FALSE(CRemoteBrowser::MakeRow(record, row));
+    EXPECT_FALSE(CRemoteBrowser::MakeRow(record, nsFTP::CNameCodec(), row));
 }
 
 TEST(FolderChain, ChainFromTheRootWithTheHomeFolderFirstWhenItIsNoneOfThem)

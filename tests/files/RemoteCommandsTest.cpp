@@ -119,7 +119,7 @@ class RemoteCommandsScripted : public testing::Test
 protected:
     RemoteCommandsScripted()
     {
-        server.Greet("220 hi\r\n").On("USER u", "230 in\r\n").On("PWD", "257 \"/pub\"\r\n");
+        server.Greet("220 hi\r\n").On("USER u", "230 in\r\n").On("FEAT", "500 ?\r\n").On("PWD", "257 \"/pub\"\r\n");
         List("/pub");
     }
     void List(const std::string& path)
@@ -140,7 +140,7 @@ protected:
         ASSERT_TRUE(browser.Refresh());
         ASSERT_EQ(browser.Rows().size(), 4u);
         ASSERT_EQ(browser.Rows()[Lnk].name, L"lnk");
-        loggedOn = 4;
+        loggedOn = 5;
         testing_support::ResetServices();
     }
     // What the commands sent, once the script has run.
@@ -299,6 +299,59 @@ TEST_F(RemoteCommandsScripted, CancelRefusedInputAndADeadConnectionSendNothing)
     EXPECT_EQ(Boxes().Count(), 0u);
     EXPECT_TRUE(host.shown.empty());
     EXPECT_THAT(Sent(), ElementsAre("QUIT\r\n"));
+}
+
+// Prompts offer names as people read them; a listed name goes back as its
+// bytes, typed text goes out through the site's codec, and a Latin-1 site
+// refuses what Latin-1 cannot write before anything is sent.
+TEST(RemoteCommandsNames, PresetsAreReadTheListedBytesGoBackAndTypedTextIsEncoded)
+{
+    for (const auto encoding : {nsFTP::NameEncoding::Auto, nsFTP::NameEncoding::Latin1})
+    {
+        const bool latin1 = encoding == nsFTP::NameEncoding::Latin1;
+        SCOPED_TRACE(nsFTP::CNameCodec::Name(encoding));
+        testing_support::ResetServices();
+        testing_support::ScriptedFtpServer server;
+        server.Greet("220 hi\r\n").On("USER u", "230 in\r\n").On("FEAT", "500 ?\r\n").On("PWD", "257 \"/pub\"\r\n");
+        const std::string listing = "-rw-r--r-- 1 u g 10 Jan  1 10:00 caf\xE9.txt\r\n";
+        server.Passive().On("LIST /pub", "150 ok\r\n").DataSend(listing).Send("226 ok\r\n");
+        server.On("RNFR /pub/caf\xE9.txt", "350 Ready\r\n")
+            .On(latin1 ? "RNTO /pub/caf\xE9-2.txt" : "RNTO /pub/caf\xC3\xA9-2.txt", "250 Renamed\r\n");
+        server.Passive().On("LIST /pub", "150 ok\r\n").DataSend(listing).Send("226 ok\r\n");
+        server.On("SITE CHMOD 640 /pub/caf\xE9.txt", "200 ok\r\n");
+        server.Passive().On("LIST /pub", "150 ok\r\n").DataSend(listing).Send("226 ok\r\n").Start();
+        SiteRecord site;
+        site.SetHost(L"127.0.0.1");
+        site.SetPort(server.Port());
+        site.SetLogin(L"u");
+        site.SetTimeout(5);
+        SiteOptions options;
+        options.SetEncoding(encoding);
+        CSiteConnection connection;
+        CDirectEngineRunner runner;
+        CRemoteBrowser browser{connection, runner};
+        ScriptedHost host;
+        CRemoteCommands commands{connection, runner, browser, host};
+        ASSERT_TRUE(connection.Connect(site, options));
+        ASSERT_TRUE(browser.Refresh());
+
+        host.prompts = {L"caf\u00E9-2.txt", L"\u65E5"};
+        commands.Rename({0});
+        host.modes = {L"640"};
+        commands.Chmod({0});
+        commands.NewDirectory({});
+        commands.Properties({0});
+        EXPECT_EQ(host.prompted.at(0), L"Rename: caf\u00E9.txt");
+        ASSERT_EQ(host.shown.size(), 1u);
+        EXPECT_EQ(host.shown[0].name, L"caf\u00E9.txt");
+        ASSERT_TRUE(server.WaitFinished());
+        EXPECT_THAT(server.Mismatches(), IsEmpty());
+        if (latin1)
+            EXPECT_THAT(Boxes().Texts(), ElementsAre(nsFTP::CNameCodec::CannotEncodeText(L"\u65E5")));
+        else
+            // Past the script: the server answers 502 to the MKD, which went out as UTF-8.
+            EXPECT_EQ(server.Received().back(), "MKD /pub/\xE6\x97\xA5\r\n");
+    }
 }
 
 TEST(FileModes, ListedRightsTypedValuesAndSizes)

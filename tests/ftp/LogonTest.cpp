@@ -62,15 +62,17 @@ CLogonRecord Record(int type, unsigned short serverPort)
     return record;
 }
 
+// Servers without FEAT answer 500; the logon goes on without a word.
+const Exchange Feat{"FEAT", "500 FEAT not understood\r\n"};
 const Exchange Pwd{"PWD", "257 \"/home/u\" is the current directory\r\n"};
 
 std::vector<Dialogue> Dialogues()
 {
     return {
-        {"Direct_UserAlone", 0, {{"USER u", "230 In\r\n"}, Pwd}, true, L""},
+        {"Direct_UserAlone", 0, {{"USER u", "230 In\r\n"}, Feat, Pwd}, true, L""},
         {"Direct_UserPassAccount",
          0,
-         {{"USER u", "331 Pw\r\n"}, {"PASS p", "332 Acct\r\n"}, {"ACCT a", "230 In\r\n"}, Pwd},
+         {{"USER u", "331 Pw\r\n"}, {"PASS p", "332 Acct\r\n"}, {"ACCT a", "230 In\r\n"}, Feat, Pwd},
          true,
          L""},
         {"Direct_AccountAnsweredWith3",
@@ -92,12 +94,12 @@ std::vector<Dialogue> Dialogues()
           {"USER u", "331 Pw\r\n"},
           {"PASS p", "332 Acct\r\n"},
           {"ACCT a", "230 In\r\n"},
-          Pwd},
+          Feat, Pwd},
          true,
          L""},
         {"Site_ProxyUserAloneThenSite",
          1,
-         {{"USER fu", "230 Proxy ok\r\n"}, {"SITE h:2121", "331 user?\r\n"}, {"USER u", "230 In\r\n"}, Pwd},
+         {{"USER fu", "230 Proxy ok\r\n"}, {"SITE h:2121", "331 user?\r\n"}, {"USER u", "230 In\r\n"}, Feat, Pwd},
          true,
          L""},
         {"Site_Answered2Fails",
@@ -117,12 +119,12 @@ std::vector<Dialogue> Dialogues()
           {"USER u@h:2121", "331 Pw\r\n"},
           {"PASS p", "332 Acct\r\n"},
           {"ACCT a", "230 In\r\n"},
-          Pwd},
+          Feat, Pwd},
          true,
          L""},
         {"UserAfterLogon_Direct2",
          2,
-         {{"USER fu", "230 ok\r\n"}, {"USER u@h:2121", "230 In\r\n"}, Pwd},
+         {{"USER fu", "230 ok\r\n"}, {"USER u@h:2121", "230 In\r\n"}, Feat, Pwd},
          true,
          L""},
         {"ProxyOpen_Open2",
@@ -131,12 +133,12 @@ std::vector<Dialogue> Dialogues()
           {"USER u", "331 Pw\r\n"},
           {"PASS p", "332 Acct\r\n"},
           {"ACCT a", "230 In\r\n"},
-          Pwd},
+          Feat, Pwd},
          true,
          L""},
         {"ProxyOpen_Open3",
          3,
-         {{"OPEN h:2121", "331 Connected\r\n"}, {"USER u", "230 In\r\n"}, Pwd},
+         {{"OPEN h:2121", "331 Connected\r\n"}, {"USER u", "230 In\r\n"}, Feat, Pwd},
          true,
          L""},
         {"ProxyOpen_AccountAnswered3Fails",
@@ -154,16 +156,16 @@ std::vector<Dialogue> Dialogues()
           {"USER u", "331 Pw\r\n"},
           {"PASS p", "332 Acct\r\n"},
           {"ACCT a", "230 In\r\n"},
-          Pwd},
+          Feat, Pwd},
          true,
          L""},
-        {"Transparent_Short", 4, {{"USER fu", "230 ok\r\n"}, {"USER u", "230 In\r\n"}, Pwd}, true, L""},
+        {"Transparent_Short", 4, {{"USER fu", "230 ok\r\n"}, {"USER u", "230 In\r\n"}, Feat, Pwd}, true, L""},
         {"UserWithNoLogon",
          5,
-         {{"USER u@h:2121", "331 Pw\r\n"}, {"PASS p", "332 Acct\r\n"}, {"ACCT a", "230 In\r\n"}, Pwd},
+         {{"USER u@h:2121", "331 Pw\r\n"}, {"PASS p", "332 Acct\r\n"}, {"ACCT a", "230 In\r\n"}, Feat, Pwd},
          true,
          L""},
-        {"UserWithNoLogon_Short", 5, {{"USER u@h:2121", "230 In\r\n"}, Pwd}, true, L""},
+        {"UserWithNoLogon_Short", 5, {{"USER u@h:2121", "230 In\r\n"}, Feat, Pwd}, true, L""},
         {"FireIdAtHost",
          6,
          {{"USER fu@h:2121", "331 Pw\r\n"},
@@ -171,17 +173,17 @@ std::vector<Dialogue> Dialogues()
           {"USER u", "331 Pw\r\n"},
           {"PASS p", "332 Acct\r\n"},
           {"ACCT a", "230 In\r\n"},
-          Pwd},
+          Feat, Pwd},
          true,
          L""},
         {"FireIdAtHost_Short",
          6,
-         {{"USER fu@h:2121", "230 ok\r\n"}, {"USER u", "230 In\r\n"}, Pwd},
+         {{"USER fu@h:2121", "230 ok\r\n"}, {"USER u", "230 In\r\n"}, Feat, Pwd},
          true,
          L""},
         {"RemoteIdAtHostFireId",
          7,
-         {{"USER u@h:2121 fu", "331 Pw\r\n"}, {"PASS p", "332 Acct\r\n"}, {"ACCT a", "230 In\r\n"}, Pwd},
+         {{"USER u@h:2121 fu", "331 Pw\r\n"}, {"PASS p", "332 Acct\r\n"}, {"ACCT a", "230 In\r\n"}, Feat, Pwd},
          true,
          L""},
         {"RemoteIdAtHostFireId_User2Fails",
@@ -191,10 +193,10 @@ std::vector<Dialogue> Dialogues()
          L"Logon failed."},
         {"RemoteIdAtFireIdAtHost",
          8,
-         {{"USER u@fu@h:2121", "331 Pw\r\n"}, {"PASS p@fp", "332 Acct\r\n"}, {"ACCT a", "230 In\r\n"}, Pwd},
+         {{"USER u@fu@h:2121", "331 Pw\r\n"}, {"PASS p@fp", "332 Acct\r\n"}, {"ACCT a", "230 In\r\n"}, Feat, Pwd},
          true,
          L""},
-        {"RemoteIdAtFireIdAtHost_Short", 8, {{"USER u@fu@h:2121", "230 In\r\n"}, Pwd}, true, L""},
+        {"RemoteIdAtFireIdAtHost_Short", 8, {{"USER u@fu@h:2121", "230 In\r\n"}, Feat, Pwd}, true, L""},
         {"RemoteIdAtFireIdAtHost_Refused",
          8,
          {{"USER u@fu@h:2121", "331 Pw\r\n"}, {"PASS p@fp", "421 Service not available\r\n"}},
@@ -257,7 +259,7 @@ protected:
 TEST_F(LogonTest, EveryReplyIsPostedToTheStatusPane)
 {
     server.Greet("220-Hello\r\n220 there\r\n").On("USER anonymous", "331 Pw\r\n").On("PASS ", "230 In\r\n");
-    server.On("PWD", "257 \"/\"\r\n").Start();
+    server.On("FEAT", "500 What?\r\n").On("PWD", "257 \"/\"\r\n").Start();
     CLogonRecord record = Record(0, server.Port());
     record.user = L"anonymous";
     record.password.clear();
@@ -266,7 +268,7 @@ TEST_F(LogonTest, EveryReplyIsPostedToTheStatusPane)
     for (const auto& [pane, text] : testing_support::Status().Texts())
         if (pane == 0)
             panes.push_back(text);
-    EXPECT_THAT(panes, ElementsAre(L"220-Hello\r\n220 there", L"331 Pw", L"230 In", L"257 \"/\""));
+    EXPECT_THAT(panes, ElementsAre(L"220-Hello\r\n220 there", L"331 Pw", L"230 In", L"500 What?", L"257 \"/\""));
     // An empty password still sends the command word and its space.
     EXPECT_EQ(server.Received().at(1), "PASS \r\n");
     EXPECT_EQ(client.Timeout(), 2u);
@@ -274,7 +276,8 @@ TEST_F(LogonTest, EveryReplyIsPostedToTheStatusPane)
 
 TEST_F(LogonTest, ProxyIsToldTheBareHostOnTheDefaultPort)
 {
-    server.Greet("220 Proxy\r\n").On("USER u@h", "230 In\r\n").On("PWD", "257 \"/\"\r\n").Start();
+    server.Greet("220 Proxy\r\n").On("USER u@h", "230 In\r\n").On("FEAT", "500 ?\r\n");
+    server.On("PWD", "257 \"/\"\r\n").Start();
     CLogonRecord record = Record(5, server.Port());
     record.port = 21;
     EXPECT_TRUE(client.LogOn(record, 2));
@@ -283,7 +286,8 @@ TEST_F(LogonTest, ProxyIsToldTheBareHostOnTheDefaultPort)
 
 TEST_F(LogonTest, RefusedPwdFailsTheLogon)
 {
-    server.Greet("220 x\r\n").On("USER u", "230 In\r\n").On("PWD", "550 No directory for you\r\n").Start();
+    server.Greet("220 x\r\n").On("USER u", "230 In\r\n").On("FEAT", "500 ?\r\n");
+    server.On("PWD", "550 No directory for you\r\n").Start();
     EXPECT_FALSE(client.LogOn(Record(0, server.Port()), 2));
     EXPECT_THAT(Boxes().Texts(), ElementsAre(L"550 No directory for you"));
     std::wstring directory;
@@ -291,7 +295,7 @@ TEST_F(LogonTest, RefusedPwdFailsTheLogon)
     // (which, past its script, refuses).
     EXPECT_EQ(client.CurrentDirectory(directory), 1);
     EXPECT_EQ(server.Received().back(), "PWD\r\n");
-    EXPECT_EQ(server.Received().size(), 3u);
+    EXPECT_EQ(server.Received().size(), 4u);
 }
 
 TEST_F(LogonTest, GreetingThatIsNotPositiveIsShown)
@@ -357,7 +361,8 @@ TEST_F(LogonTest, UnknownFirewallTypeIsRefusedWithoutConnecting)
 TEST_F(LogonTest, ASecondLogonQuitsTheFirstConnection)
 {
     server.Greet("220 one\r\n").On("USER u", "530 No\r\n").On("QUIT", "221 Bye\r\n");
-    server.Greet("220 two\r\n").On("USER u", "230 In\r\n").On("PWD", "257 \"/\"\r\n").Start();
+    server.Greet("220 two\r\n").On("USER u", "230 In\r\n").On("FEAT", "500 ?\r\n");
+    server.On("PWD", "257 \"/\"\r\n").Start();
     EXPECT_FALSE(client.LogOn(Record(0, server.Port()), 2));
     EXPECT_TRUE(client.LogOn(Record(0, server.Port()), 2));
     EXPECT_THAT(server.Mismatches(), testing::IsEmpty());
@@ -368,12 +373,56 @@ TEST_F(LogonTest, ReplyArrivingInPiecesAndTogetherIsReadCorrectly)
     server.Greet("22").Pause(std::chrono::milliseconds(50)).Send("0 ready\r\n");
     server.On("USER u", "");
     server.SendPieces({"331-Please", " send\r\n331", " password\r\n"});
-    // Two replies in one write: the second is the answer to PWD.
-    server.On("PASS p", "230 In\r\n257 \"/srv\"\r\n").Start();
+    // Two replies in one write: the second is the answer to FEAT.
+    server.On("PASS p", "230 In\r\n500 No FEAT here\r\n").On("PWD", "257 \"/srv\"\r\n").Start();
     ASSERT_TRUE(client.LogOn(Record(0, server.Port()), 2));
     std::wstring directory;
     EXPECT_EQ(client.CurrentDirectory(directory), 0);
     EXPECT_EQ(directory, L"/srv");
+}
+
+// RFC 2640: UTF-8 is asked for where FEAT offers it (Auto) or the site says
+// UTF-8; a Latin-1 site never asks. Neither a refused FEAT nor a refused OPTS
+// shows anything or stops the logon, and the FEAT reply stays for later.
+TEST_F(LogonTest, FeatThenOptsUtf8AsTheSitesEncodingAsks)
+{
+    const std::string offers = "211-Features:\r\n MDTM\r\n utf8\r\n REST STREAM\r\n211 End\r\n";
+    const std::string lacks = "211-Features:\r\n SIZE\r\n211 End\r\n";
+    struct Case
+    {
+        const char* what;
+        nsFTP::NameEncoding encoding;
+        std::string feat;
+        const char* opts; // the answer to OPTS UTF8 ON; null when it must not be sent
+        bool enabled;
+    };
+    const Case cases[] = {
+        {"Auto, offered", nsFTP::NameEncoding::Auto, offers, "200 UTF8 set to on\r\n", true},
+        {"Auto, offered, refused", nsFTP::NameEncoding::Auto, offers, "501 No\r\n", false},
+        {"Auto, not offered", nsFTP::NameEncoding::Auto, lacks, nullptr, false},
+        {"Auto, no FEAT", nsFTP::NameEncoding::Auto, "500 Unknown command\r\n", nullptr, false},
+        {"UTF-8, not offered", nsFTP::NameEncoding::Utf8, "502 Not implemented\r\n", "200 OK\r\n", true},
+        {"Latin-1, offered", nsFTP::NameEncoding::Latin1, offers, nullptr, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        testing_support::ResetServices();
+        ScriptedFtpServer server;
+        server.Greet("220 x\r\n").On("USER u", "230 In\r\n").On("FEAT", c.feat);
+        if (c.opts)
+            server.On("OPTS UTF8 ON", c.opts);
+        server.On("PWD", "257 \"/h\"\r\n").Start();
+        CFTPClient client(std::make_unique<nsSocket::CBlockingSocket>());
+        client.SetNameCodec(nsFTP::CNameCodec(c.encoding));
+        ASSERT_TRUE(client.LogOn(Record(0, server.Port()), 2));
+        EXPECT_THAT(server.Mismatches(), testing::IsEmpty());
+        EXPECT_EQ(Boxes().Count(), 0u);
+        EXPECT_EQ(client.Utf8Enabled(), c.enabled);
+        EXPECT_EQ(client.HasFeature(L"UTF8"), c.feat == offers);
+        EXPECT_EQ(client.HasFeature(L"REST"), c.feat == offers);
+        EXPECT_EQ(client.FeatureReply().Code() == L"211", c.feat[0] == '2');
+    }
 }
 
 } // namespace

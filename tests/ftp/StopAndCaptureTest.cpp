@@ -45,7 +45,7 @@ TEST(StopTest, StopEndsAStalledListingAtOnceQuietlyAndTheNextLogOnWorks)
         server.Greet("220 Scripted\r\n");
         operation.script(server);
         server.Pause(std::chrono::milliseconds(1000));
-        server.Greet("220 Again\r\n").On("USER u", "230 In\r\n").On("PWD", "257 \"/\"\r\n");
+        server.Greet("220 Again\r\n").On("USER u", "230 In\r\n").On("FEAT", "500 ?\r\n").On("PWD", "257 \"/\"\r\n");
         server.Start();
 
         CFTPClient client(std::make_unique<nsSocket::CBlockingSocket>());

@@ -33,6 +33,38 @@ TEST(TextCodec, Utf8RoundTripsAndRejectsBrokenSequences)
     EXPECT_EQ(TextCodec::FromUtf8("\x80z"), L"\uFFFDz");
 }
 
+// Local paths are bytes: whatever they hold comes back byte for byte, and
+// UTF-8 paths read as the text they spell.
+TEST(TextCodec, PathBytesKeepEveryByteAndReadUtf8AsText)
+{
+    struct Case
+    {
+        std::string bytes;
+        std::wstring path;
+        bool utf8;
+    };
+    const Case cases[] = {
+        {"/tmp/caf\xC3\xA9.txt", L"/tmp/caf\u00E9.txt", true},
+        {"\xE6\x97\xA5.txt", L"\u65E5.txt", true},
+        {"caf\xE9.txt", L"caf\xDCE9.txt", false},          // Latin-1
+        {"\xC0\xAF", L"\xDCC0\xDCAF", false},              // overlong "/"
+        {"\xED\xA0\x80", L"\xDCED\xDCA0\xDC80", false},    // a surrogate spelt in UTF-8
+        {"\xF4\x90\x80\x80", L"\xDCF4\xDC90\xDC80\xDC80", false}, // past U+10FFFF
+        {"a\xC3", L"a\xDCC3", false},                      // cut short
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(TextCodec::IsUtf8(c.bytes), c.utf8);
+        EXPECT_EQ(TextCodec::FromPathBytes(c.bytes), c.path);
+        EXPECT_EQ(TextCodec::ToPathBytes(c.path), c.bytes);
+    }
+    std::string every;
+    for (int b = 1; b < 256; ++b)
+        every.push_back(static_cast<char>(b));
+    EXPECT_EQ(TextCodec::ToPathBytes(TextCodec::FromPathBytes(every)), every);
+}
+
 TEST(Services, StatusSlotsKeepTheLastTextOfEachPaneAndIgnoreBadPanes)
 {
     Services::SetStatusText(0, L"220 ready");

@@ -393,6 +393,7 @@ TEST(SiteConnectionScripted, ProxyFieldsGoToTheLogonOnlyWithAProxyMode)
         .On("OPEN ftp.example:2121", "220 connected\r\n")
         .On("USER u", "331 password\r\n")
         .On("PASS p", "230 in\r\n")
+        .On("FEAT", "500 no\r\n")
         .On("PWD", "257 \"/\"\r\n")
         .Start();
 
@@ -426,6 +427,49 @@ TEST(SiteConnectionScripted, ProxyFieldsGoToTheLogonOnlyWithAProxyMode)
     EXPECT_EQ(connection.Logon().firewallPort, server.Port());
 }
 
+// The site's encoding reaches the logon (OPTS UTF8) and its typed folder:
+// UTF-8 unless the site says Latin-1, and a home folder whose name is not
+// UTF-8 keeps its own bytes in front of it.
+TEST(SiteConnectionScripted, TheSitesEncodingDecidesOptsUtf8AndHowItsFolderIsSent)
+{
+    struct Case
+    {
+        nsFTP::NameEncoding encoding;
+        std::vector<std::string> sent;
+    };
+    const Case cases[] = {
+        {nsFTP::NameEncoding::Auto,
+         {"USER u", "FEAT", "OPTS UTF8 ON", "PWD", "CWD /h\xE9/R\xC3\xA9pertoire"}},
+        {nsFTP::NameEncoding::Latin1, {"USER u", "FEAT", "PWD", "CWD /h\xE9/R\xE9pertoire"}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(nsFTP::CNameCodec::Name(c.encoding));
+        ScriptedFtpServer server;
+        server.Greet("220 hi\r\n").On("USER u", "230 in\r\n").On("FEAT", "211-Features\r\n UTF8\r\n211 End\r\n");
+        if (c.encoding == nsFTP::NameEncoding::Auto)
+            server.On("OPTS UTF8 ON", "200 Always in UTF8 mode.\r\n");
+        server.On("PWD", "257 \"/h\xE9\"\r\n").On(c.sent.back(), "250 OK\r\n").Start();
+        SiteRecord site;
+        site.SetHost(L"127.0.0.1");
+        site.SetPort(server.Port());
+        site.SetLogin(L"u");
+        site.SetTimeout(5);
+        SiteOptions options;
+        options.SetEncoding(c.encoding);
+        CSiteConnection connection;
+        ASSERT_TRUE(connection.Connect(site, options));
+        EXPECT_EQ(connection.Names().Encoding(), c.encoding);
+        connection.GoToInitialDirectory(L"/h\u00E9/R\u00E9pertoire");
+        ASSERT_TRUE(server.WaitFinished());
+        EXPECT_THAT(server.Mismatches(), IsEmpty());
+        std::vector<std::string> expected;
+        for (const auto& command : c.sent)
+            expected.push_back(command + "\r\n");
+        EXPECT_THAT(server.Received(), testing::ElementsAreArray(expected));
+    }
+}
+
 TEST(SiteConnectionScripted, TimeoutsThatCannotBeWaitedOnFallBackToTenSeconds)
 {
     SiteRecord site;
@@ -443,6 +487,7 @@ TEST(SiteConnectionScripted, KeepAliveWithTheFlagClearSendsNothing)
     server.Greet("220 hi\r\n")
         .On("USER u", "331 password\r\n")
         .On("PASS p", "230 in\r\n")
+        .On("FEAT", "500 no\r\n")
         .On("PWD", "257 \"/\"\r\n")
         .Start();
     SiteRecord site;
@@ -456,12 +501,12 @@ TEST(SiteConnectionScripted, KeepAliveWithTheFlagClearSendsNothing)
     ASSERT_TRUE(connection.Connect(site));
     connection.KeepAliveTick();
     connection.KeepAliveTick();
-    EXPECT_EQ(server.Received().size(), 3u);
+    EXPECT_EQ(server.Received().size(), 4u);
 
     site.SetKeepAlive(1);
     // The flag of the connected site counts, not of a record edited since.
     connection.KeepAliveTick();
-    EXPECT_EQ(server.Received().size(), 3u);
+    EXPECT_EQ(server.Received().size(), 4u);
 }
 
 TEST(SiteConnectionScripted, BusyScopeWaitsForAKeepAliveUnderWay)
@@ -469,6 +514,7 @@ TEST(SiteConnectionScripted, BusyScopeWaitsForAKeepAliveUnderWay)
     ScriptedFtpServer server;
     server.Greet("220 hi\r\n")
         .On("USER u", "230 in\r\n")
+        .On("FEAT", "500 no\r\n")
         .On("PWD", "257 \"/\"\r\n")
         .On("PWD", "")
         .Pause(std::chrono::milliseconds(300))
@@ -488,7 +534,7 @@ TEST(SiteConnectionScripted, BusyScopeWaitsForAKeepAliveUnderWay)
         {
             // Once the probe is out, a job taking the engine must wait for its
             // reply; otherwise the job would read the probe's 257 as its own.
-            for (int i = 0; i < 500 && server.Received().size() < 3; ++i)
+            for (int i = 0; i < 500 && server.Received().size() < 4; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             CSiteConnection::BusyScope busy(connection);
             nsFTP::Reply reply;
@@ -498,7 +544,8 @@ TEST(SiteConnectionScripted, BusyScopeWaitsForAKeepAliveUnderWay)
     connection.KeepAliveTick();
     job.join();
     EXPECT_EQ(jobReply, L"502");
-    EXPECT_THAT(server.Received(), ElementsAre("USER u\r\n", "PWD\r\n", "PWD\r\n", "NOOP\r\n"));
+    EXPECT_THAT(server.Received(),
+                ElementsAre("USER u\r\n", "FEAT\r\n", "PWD\r\n", "PWD\r\n", "NOOP\r\n"));
     EXPECT_EQ(Boxes().Count(), 0u);
 }
 

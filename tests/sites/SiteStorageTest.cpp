@@ -320,6 +320,50 @@ TEST_F(SiteStorage, OptionsTravelWithTheirSite)
     EXPECT_TRUE(store.ValueNames(kOptions).empty());
 }
 
+// A site stored before sites had an encoding reads as Auto; an edit of the
+// encoding is one change with the record, over what another program stored
+// meanwhile, and an edit that leaves it alone keeps a value of a newer program.
+TEST_F(SiteStorage, TheEncodingReadsAsAutoUntilSetAndEditsMergeOverTheStore)
+{
+    ASSERT_EQ(list.AddSite(Site(L"Old")), 0);
+    CSiteList other;
+    ASSERT_TRUE(other.LoadSites());
+    EXPECT_EQ(other.OptionsAt(0)->Encoding(), nsFTP::NameEncoding::Auto);
+
+    // Meanwhile another program stores an option of its own.
+    SiteOptions theirs;
+    ASSERT_TRUE(theirs.Set("x.other", "1"));
+    ASSERT_TRUE(other.SetOptions(L"Old", theirs));
+
+    SiteOptions before = *list.OptionsAt(0);
+    SiteOptions after = before;
+    after.SetEncoding(nsFTP::NameEncoding::Latin1);
+    SiteRecord moved = *list.SiteAt(0);
+    moved.SetParentGroupId(7);
+    ASSERT_TRUE(list.UpdateSite(L"Old", *list.SiteAt(0), moved, before, after));
+    ASSERT_TRUE(other.LoadSites());
+    EXPECT_EQ(other.OptionsAt(0)->Encoding(), nsFTP::NameEncoding::Latin1);
+    EXPECT_EQ(other.OptionsAt(0)->Get("x.other"), "1");
+    EXPECT_EQ(other.SiteAt(0)->ParentGroupId(), 7);
+
+    // A value this build does not know reads as Auto and survives an edit of
+    // something else.
+    SiteOptions newer = *other.OptionsAt(0);
+    ASSERT_TRUE(newer.Set(SiteOptions::EncodingName, "koi8-r"));
+    ASSERT_TRUE(other.SetOptions(L"Old", newer));
+    ASSERT_TRUE(list.LoadSites());
+    EXPECT_EQ(list.OptionsAt(0)->Encoding(), nsFTP::NameEncoding::Auto);
+    SiteRecord renamed = *list.SiteAt(0);
+    renamed.SetLabel(L"Older");
+    ASSERT_TRUE(list.UpdateSite(L"Old", *list.SiteAt(0), renamed, *list.OptionsAt(0), *list.OptionsAt(0)));
+    ASSERT_TRUE(other.LoadSites());
+    EXPECT_EQ(other.OptionsAt(0)->Get(SiteOptions::EncodingName), "koi8-r");
+    // Choosing Auto again leaves no value behind.
+    after = *other.OptionsAt(0);
+    after.SetEncoding(nsFTP::NameEncoding::Auto);
+    EXPECT_EQ(after.Get(SiteOptions::EncodingName, "none"), "none");
+}
+
 // Two lists on one store stand for two programs sharing the settings file.
 TEST_F(SiteStorage, AChangeAppliesToWhatTheStoreHoldsNow)
 {

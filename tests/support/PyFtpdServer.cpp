@@ -74,6 +74,11 @@ PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)
         args.push_back("--home");
         args.push_back(m_options.home);
     }
+    if (m_options.encoding != "utf-8")
+    {
+        args.push_back("--encoding");
+        args.push_back(m_options.encoding);
+    }
     if (m_options.throttle > 0)
     {
         args.push_back("--throttle");

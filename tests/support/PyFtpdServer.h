@@ -18,6 +18,10 @@ struct PyFtpdOptions
     // Where a session starts, as the server names it (e.g. "/home/u"); the
     // folder is made inside the root. Empty: the root, "/".
     std::string home;
+    // The handler's encoding: "utf-8" (pyftpdlib's own) or "latin-1", an old
+    // server's, which reads commands and writes replies and listings one
+    // byte per character while the files on disk keep UTF-8 names.
+    std::string encoding = "utf-8";
 };
 
 // A real pyftpdlib server on a free loopback port (127.0.0.1), for tests that

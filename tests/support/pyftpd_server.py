@@ -1,10 +1,14 @@
 """A pyftpdlib server on a free loopback port, for tests.
 
-Usage: pyftpd_server.py ROOT USER PASSWORD [--anonymous] [--home PATH] [--throttle BYTES] [--parent PID]
+Usage: pyftpd_server.py ROOT USER PASSWORD [--anonymous] [--home PATH] [--throttle BYTES]
+                         [--encoding utf-8|latin-1] [--parent PID]
 
 Binds 127.0.0.1 port 0 and prints the chosen port on stdout once it listens.
 With --home, sessions start in PATH (a folder inside ROOT, named as the
-client sees it) instead of "/". Logs to stderr. Exits when the process PID (its starter) is gone, so a test
+client sees it) instead of "/". With --encoding latin-1 the handler speaks
+Latin-1 as old servers do: command lines are read, and replies and listings
+written, one byte per character (a name with characters past U+00FF lists
+with "?"); the files on disk keep UTF-8 names. Logs to stderr. Exits when the process PID (its starter) is gone, so a test
 program that crashes leaves no server behind.
 """
 
@@ -15,9 +19,37 @@ import sys
 import threading
 import time
 
+import asynchat
+
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
+
+
+class Latin1FS(AbstractedFS):
+    """Listings in Latin-1: pyftpdlib writes them as UTF-8 bytes."""
+
+    def format_list(self, basedir, listing, ignore_err=True):
+        for line in super().format_list(basedir, listing, ignore_err):
+            yield line.decode("utf-8", "replace").encode("latin-1", "replace")
+
+    def format_mlsx(self, basedir, listing, perms, facts, ignore_err=True):
+        for line in super().format_mlsx(basedir, listing, perms, facts, ignore_err):
+            yield line.decode("utf-8", "replace").encode("latin-1", "replace")
+
+
+def speak_latin1(handler):
+    class Latin1Handler(handler):
+        abstracted_fs = Latin1FS
+
+        def decode(self, data):
+            return data.decode("latin-1")
+
+        def push(self, s):
+            asynchat.async_chat.push(self, s.encode("latin-1", "replace"))
+
+    return Latin1Handler
 
 
 def watch_parent(parent):
@@ -34,6 +66,7 @@ def main():
     parser.add_argument("--anonymous", action="store_true")
     parser.add_argument("--home", default="")
     parser.add_argument("--throttle", type=int, default=0)
+    parser.add_argument("--encoding", choices=["utf-8", "latin-1"], default="utf-8")
     parser.add_argument("--parent", type=int, default=os.getppid())
     args = parser.parse_args()
 
@@ -50,7 +83,7 @@ def main():
             if args.home:
                 self.fs.cwd = args.home
 
-    handler = Handler
+    handler = speak_latin1(Handler) if args.encoding == "latin-1" else Handler
     handler.authorizer = authorizer
     handler.banner = "Tessel test server ready."
     # Active mode: data connections to the client's own loopback address.

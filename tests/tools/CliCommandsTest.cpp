@@ -174,6 +174,7 @@ TEST(CliLogon, ProxyOptionsDriveTheProxyLogon)
         .On("PASS fw secret", "230 proxy ok\r\n")
         .On("USER u@example.org:2121", "331 password\r\n")
         .On("PASS p", "230 in\r\n")
+        .On("FEAT", "500 unknown\r\n")
         .On("PWD", "257 \"/home/u\"\r\n")
         .On("QUIT", "221 bye\r\n");
     proxy.Start();
@@ -192,23 +193,34 @@ TEST(CliUrl, PathsAreRelativeToTheLogonFolderAndReachTheServerByteForByte)
     server.Greet("220 hi\r\n")
         .On("USER anonymous", "331 mail address as password\r\n")
         .On("PASS tessel@", "230 in\r\n")
+        .On("FEAT", "500 unknown\r\n")
         .On("PWD", "257 \"/home/ftp\"\r\n")
         .On("DELE pub/a b", "250 gone\r\n")
         .On("QUIT", "221 bye\r\n")
         .Greet("220 hi\r\n")
         .On("USER anonymous", "331 mail address as password\r\n")
         .On("PASS tessel@", "230 in\r\n")
+        .On("FEAT", "500 unknown\r\n")
         .On("PWD", "257 \"/home/ftp\"\r\n")
         .On("DELE /etc/x", "550 no\r\n")
         .On("QUIT", "221 bye\r\n");
-    // Text the tool printed (UTF-8 of the server's bytes) and raw escapes
-    // both go back as the bytes the server listed.
-    for (int i = 0; i < 3; ++i)
+    // Percent escapes are the name's bytes: caf%C3%A9 is the UTF-8 name,
+    // caf%E9 the Latin-1 one. Text typed as it stands is text: UTF-8 bytes,
+    // or Latin-1 ones on a site set to Latin-1.
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"caf%C3%A9"}, "DELE caf\xC3\xA9"},
+        {{"caf%E9"}, "DELE caf\xE9"},
+        {{"caf\xC3\xA9"}, "DELE caf\xC3\xA9"},
+        {{"caf\xC3\xA9", "--encoding", "latin-1"}, "DELE caf\xE9"},
+        {{"caf%C3%A9", "--encoding", "latin-1"}, "DELE caf\xC3\xA9"},
+    };
+    for (const auto& one : cases)
         server.Greet("220 hi\r\n")
             .On("USER anonymous", "331 mail address as password\r\n")
             .On("PASS tessel@", "230 in\r\n")
+            .On("FEAT", "500 unknown\r\n")
             .On("PWD", "257 \"/\"\r\n")
-            .On("DELE caf\xE9", "250 gone\r\n")
+            .On(one.second, "250 gone\r\n")
             .On("QUIT", "221 bye\r\n");
     server.Start();
     const std::string base = "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/";
@@ -216,8 +228,16 @@ TEST(CliUrl, PathsAreRelativeToTheLogonFolderAndReachTheServerByteForByte)
     const auto absolute = Cli({"rm", base + "%2Fetc/x"});
     EXPECT_EQ(absolute.exitCode, 1);
     EXPECT_THAT(absolute.err, HasSubstr("550 no"));
-    for (const char* path : {"caf%C3%A9", "caf%E9", "caf\xC3\xA9"})
-        EXPECT_EQ(Cli({"rm", base + path}).exitCode, 0) << path;
+    for (const auto& one : cases)
+    {
+        std::vector<std::string> args = {"rm", base + one.first[0]};
+        args.insert(args.end(), one.first.begin() + 1, one.first.end());
+        EXPECT_EQ(Cli(args).exitCode, 0) << one.first[0];
+    }
+    // Latin-1 cannot write every character.
+    const auto unwritable = Cli({"rm", base + "\xE6\x97\xA5", "--encoding", "latin-1"});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_THAT(unwritable.err, HasSubstr("Latin-1"));
     EXPECT_TRUE(server.WaitFinished());
     EXPECT_THAT(server.Mismatches(), IsEmpty());
 }
@@ -228,6 +248,7 @@ TEST(CliUrl, ControlCharactersFromTheServerNeverReachTheTerminal)
     for (int i = 0; i < 2; ++i)
         server.Greet("220 hi\r\n")
             .On("USER anonymous", "230 in\r\n")
+            .On("FEAT", "500 unknown\r\n")
             .On("PWD", "257 \"/a\x1b]0;title\x07b\"\r\n")
             .On("DELE x", "550 no\x1b[2J such\x9b"
                           "1m file\r\n")
@@ -240,7 +261,9 @@ TEST(CliUrl, ControlCharactersFromTheServerNeverReachTheTerminal)
     EXPECT_THAT(pwd.err, HasSubstr("control characters"));
     const auto rm = Cli({"rm", base + "x"});
     EXPECT_EQ(rm.exitCode, 1);
-    EXPECT_THAT(rm.err, HasSubstr("550 no\\x1b[2J such\\x9b1m file"));
+    // Shown as the names codec shows any reply: C0 controls as their
+    // pictures (U+241B for ESC), C1 controls escaped.
+    EXPECT_THAT(rm.err, HasSubstr("550 no\xE2\x90\x9B[2J such\\x9B1m file"));
     EXPECT_EQ(rm.err.find('\x1b'), std::string::npos);
     EXPECT_EQ(rm.err.find('\r'), std::string::npos);
     EXPECT_TRUE(server.WaitFinished());
@@ -302,6 +325,8 @@ TEST(CliArguments, BadUrlsAndOptionsGiveUsageAndExitOne)
         {"ls", ok, "--bogus"},
         {"ls", ok, "--timeout"},
         {"ls", ok, "--timeout", "0"},
+        {"ls", ok, "--encoding"},
+        {"ls", ok, "--encoding", "ebcdic"},
         {"ls", ok, "--timeout", "86401"},
         {"ls", ok, "--timeout", "5s"},
         {"ls", ok, "--proxy-mode", "9"},

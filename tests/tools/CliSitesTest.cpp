@@ -67,7 +67,7 @@ protected:
 const char* const HomeLine = "{\"label\":\"Home\",\"host\":\"ftp.example\",\"port\":21,\"passive\":1,"
                              "\"login\":\"bob\",\"anonymous\":0,\"timeout\":60,\"directory\":\"\","
                              "\"keepAlive\":1,\"groupId\":-1,\"parentGroupId\":-1,\"proxyHost\":\"\","
-                             "\"proxyUser\":\"\",\"proxyPort\":21,\"proxyMode\":0}";
+                             "\"proxyUser\":\"\",\"proxyPort\":21,\"proxyMode\":0,\"encoding\":\"auto\"}";
 
 TEST_F(CliSites, SiteAddedByOneProcessIsListedByAnotherWithoutItsPasswords)
 {
@@ -126,12 +126,15 @@ TEST_F(CliSites, EveryOptionReachesItsFieldAndGroupsGetTheNextNumber)
                             "--proxy-user",
                             "fu",
                             "--proxy-password",
-                            "fp"});
+                            "fp",
+                            "--encoding",
+                            "Latin-1"});
     ASSERT_EQ(added.exitCode, 0) << added.err;
-    const std::string site = "{\"label\":\"Büro ☃\",\"host\":\"10.0.0.1\",\"port\":2121,\"passive\":0,"
-                             "\"login\":\"u\",\"anonymous\":1,\"timeout\":15,\"directory\":\"\\\\pub\\\\x\","
-                             "\"keepAlive\":0,\"groupId\":-1,\"parentGroupId\":1,\"proxyHost\":\"proxy.lan\","
-                             "\"proxyUser\":\"fu\",\"proxyPort\":8021,\"proxyMode\":7}";
+    const std::string site =
+        "{\"label\":\"Büro ☃\",\"host\":\"10.0.0.1\",\"port\":2121,\"passive\":0,"
+        "\"login\":\"u\",\"anonymous\":1,\"timeout\":15,\"directory\":\"\\\\pub\\\\x\","
+        "\"keepAlive\":0,\"groupId\":-1,\"parentGroupId\":1,\"proxyHost\":\"proxy.lan\","
+        "\"proxyUser\":\"fu\",\"proxyPort\":8021,\"proxyMode\":7,\"encoding\":\"latin-1\"}";
     const auto listed = Listed();
     ASSERT_EQ(listed.size(), 3u);
     EXPECT_THAT(listed, testing::Contains(site));

@@ -1,13 +1,25 @@
 #include "FileStatusJson.h"
 
+#include "FtpUrl.h"
+#include "files/RemotePath.h"
+#include "platform/TextCodec.h"
+
 namespace nsCli
 {
 
-void WriteFileStatus(CJsonLineWriter& json, const nsFTP::CFTPFileStatus& r)
+void WriteFileStatus(CJsonLineWriter& json, const nsFTP::CFTPFileStatus& r, const nsFTP::CNameCodec& names,
+                     bool withUrl)
 {
     json.BeginObject();
-    json.Field("Name", r.Name);
-    json.Field("Path", r.Path);
+    json.Field("Name", names.Decode(r.Name));
+    json.Field("Path", names.Decode(r.Path));
+    if (withUrl)
+    {
+        const bool isLink = !r.Attributes.empty() && r.Attributes[0] == L'l';
+        const std::wstring name = RemotePath::LinkName(r.Name, isLink);
+        const std::wstring path = r.Path.empty() ? name : RemotePath::Join(r.Path, name);
+        json.Field("Url", platform::TextCodec::FromUtf8(CFtpUrl::EncodePath(path)));
+    }
     WriteFileStatusFields(json, r);
     json.EndObject();
 }

@@ -18,15 +18,18 @@ CommandRegistration<CFindCommand> registration;
 class JsonReport : public IFindReport
 {
 public:
-    JsonReport(CommandIo& io, const std::string& command) : m_io(io), m_json(io.out), m_command(command) {}
+    JsonReport(CommandIo& io, const std::string& command, const nsFTP::CNameCodec& names)
+        : m_io(io), m_json(io.out), m_command(command), m_names(names)
+    {
+    }
 
     void Found(std::vector<FoundEntry> entries) override
     {
         for (const auto& entry : entries)
         {
             m_json.BeginObject();
-            m_json.Field("Path", CRemoteFind::ForPeople(RemotePath::Join(entry.row.path, entry.row.name)));
-            m_json.Field("Name", CRemoteFind::ForPeople(entry.row.displayName));
+            m_json.Field("Path", m_names.Decode(RemotePath::Join(entry.row.path, entry.row.name)));
+            m_json.Field("Name", m_names.Decode(entry.row.displayName));
             if (entry.record)
                 WriteFileStatusFields(m_json, *entry.record);
             m_json.EndObject();
@@ -45,6 +48,7 @@ private:
     CommandIo& m_io;
     CJsonLineWriter m_json;
     std::string m_command;
+    nsFTP::CNameCodec m_names;
 };
 
 bool TakeFlag(std::vector<std::string>& args, const std::string& flag)
@@ -91,7 +95,7 @@ int CFindCommand::Run(const std::vector<std::string>& args, CommandIo& io)
         folder = folder.empty() ? start : RemotePath::Join(start, folder);
     }
     const std::string name(Name());
-    JsonReport report(io, name);
+    JsonReport report(io, name, connection->Names());
     CRemoteFind find(*connection, criteria, report);
     const FindOutcome outcome = find.Run(folder);
     if (!report.Ok() || std::fflush(io.out) != 0)

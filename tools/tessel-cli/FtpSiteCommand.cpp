@@ -18,7 +18,12 @@ int CFtpSiteCommand::Run(const std::vector<std::string>& args, CommandIo& io)
     int exitCode = 1;
     if (!ParseCall(args, {2, 0, false}, io, call, exitCode))
         return exitCode;
-    const std::wstring text = CFtpUrl::EngineText(call.positional[1]);
+    std::wstring text;
+    if (!CFtpUrl::TypedText(call.positional[1], nsFTP::CNameCodec(call.target.options.Encoding()), text))
+    {
+        Fail(io, "the SITE text cannot be written in Latin-1, the encoding chosen");
+        return 1;
+    }
     if (text.empty() || !CFtpUrl::IsSafeText(text))
     {
         Fail(io, "the SITE text is empty or holds a line break");

@@ -1,5 +1,6 @@
 #include "FtpUrl.h"
 
+#include "ftp/NameCodec.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -43,45 +44,6 @@ bool PercentDecode(std::string_view text, std::string& bytes)
     return true;
 }
 
-bool ValidUtf8(std::string_view bytes)
-{
-    size_t i = 0;
-    while (i < bytes.size())
-    {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        size_t extra = 0;
-        unsigned long value = 0;
-        if (c < 0x80)
-        {
-            ++i;
-            continue;
-        }
-        if (c >= 0xC2 && c <= 0xDF)
-            extra = 1, value = c & 0x1F;
-        else if (c >= 0xE0 && c <= 0xEF)
-            extra = 2, value = c & 0x0F;
-        else if (c >= 0xF0 && c <= 0xF4)
-            extra = 3, value = c & 0x07;
-        else
-            return false;
-        if (bytes.size() - i <= extra)
-            return false;
-        for (size_t k = 1; k <= extra; ++k)
-        {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            value = value << 6 | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((extra == 2 && value < 0x800) || (extra == 3 && value < 0x10000) || value > 0x10FFFF ||
-            (value >= 0xD800 && value <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 bool DecodePart(std::string_view text, std::wstring& out, const char* what, std::string& error)
 {
     std::string bytes;
@@ -103,7 +65,81 @@ bool DecodePart(std::string_view text, std::wstring& out, const char* what, std:
 
 std::wstring CFtpUrl::EngineText(std::string_view bytes)
 {
-    return ValidUtf8(bytes) ? platform::TextCodec::FromUtf8(bytes) : platform::TextCodec::FromLatin1(bytes);
+    return platform::TextCodec::IsUtf8(bytes) ? platform::TextCodec::FromUtf8(bytes)
+                                              : platform::TextCodec::FromLatin1(bytes);
+}
+
+bool CFtpUrl::TypedText(std::string_view bytes, const nsFTP::CNameCodec& names, std::wstring& wire)
+{
+    if (!platform::TextCodec::IsUtf8(bytes))
+    {
+        wire = platform::TextCodec::FromLatin1(bytes);
+        return true;
+    }
+    return names.Encode(platform::TextCodec::FromUtf8(bytes), wire);
+}
+
+bool CFtpUrl::DecodePath(std::string_view text, const nsFTP::CNameCodec& names, std::wstring& wire,
+                         std::string& error)
+{
+    std::wstring result;
+    size_t i = 0;
+    while (i < text.size())
+    {
+        if (text[i] == '%')
+        {
+            const int high = text.size() - i >= 3 ? HexValue(text[i + 1]) : -1;
+            const int low = text.size() - i >= 3 ? HexValue(text[i + 2]) : -1;
+            if (high < 0 || low < 0)
+            {
+                error = "bad percent escape in the path";
+                return false;
+            }
+            result.push_back(static_cast<wchar_t>(high * 16 + low));
+            i += 3;
+            continue;
+        }
+        const size_t escape = std::min(text.find('%', i), text.size());
+        std::wstring part;
+        if (!TypedText(text.substr(i, escape - i), names, part))
+        {
+            error = platform::TextCodec::ToUtf8(nsFTP::CNameCodec::CannotEncodeText(
+                platform::TextCodec::FromUtf8(text.substr(i, escape - i))));
+            return false;
+        }
+        result += part;
+        i = escape;
+    }
+    if (!IsSafeText(result))
+    {
+        error = "the path holds a line break or a zero byte";
+        return false;
+    }
+    wire = std::move(result);
+    return true;
+}
+
+std::string CFtpUrl::EncodePath(std::wstring_view wire)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    const std::string bytes = platform::TextCodec::ToLatin1(wire);
+    std::string encoded;
+    encoded.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i)
+    {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '.' || c == '_' || c == '~' || (c == '/' && i > 0);
+        if (plain)
+            encoded.push_back(static_cast<char>(c));
+        else
+        {
+            encoded.push_back('%');
+            encoded.push_back(hex[c >> 4]);
+            encoded.push_back(hex[c & 0xF]);
+        }
+    }
+    return encoded;
 }
 
 bool CFtpUrl::IsSafeText(std::wstring_view text)
@@ -111,7 +147,7 @@ bool CFtpUrl::IsSafeText(std::wstring_view text)
     return text.find_first_of(std::wstring_view(L"\r\n\0", 3)) == std::wstring_view::npos;
 }
 
-bool CFtpUrl::Parse(std::string_view text, CFtpUrl& url, std::string& error)
+bool CFtpUrl::Parse(std::string_view text, CFtpUrl& url, std::string& error, const nsFTP::CNameCodec& names)
 {
     url = CFtpUrl();
     constexpr std::string_view scheme = "ftp://";
@@ -186,7 +222,7 @@ bool CFtpUrl::Parse(std::string_view text, CFtpUrl& url, std::string& error)
         }
     }
     url.host = platform::TextCodec::FromUtf8(host);
-    return DecodePart(path, url.path, "path", error);
+    return DecodePath(path, names, url.path, error);
 }
 
 } // namespace nsCli

@@ -35,11 +35,6 @@ std::int64_t RemoteSize(nsFTP::CFTPClient& engine, const std::wstring& path)
     const bool whole = end == text.data() + text.size() || *end == '\r' || *end == '\n' || *end == ' ';
     return error == std::errc() && whole && size >= 0 ? size : -1;
 }
-
-bool IsUtf8(const std::string& bytes)
-{
-    return TextCodec::ToUtf8(TextCodec::FromUtf8(bytes)) == bytes;
-}
 } // namespace
 
 int CGetCommand::Run(const std::vector<std::string>& args, CommandIo& io)
@@ -68,9 +63,9 @@ int CGetCommand::Run(const std::vector<std::string>& args, CommandIo& io)
     };
     if (::stat(file.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
     {
-        // Under the remote name as typed; a name of its own cannot leave the folder.
+        // Under the remote name's bytes; a name of its own cannot leave the folder.
         folder = file;
-        name = TextCodec::ToUtf8(path.substr(path.find_last_of(L'/') + 1));
+        name = TextCodec::ToLatin1(path.substr(path.find_last_of(L'/') + 1));
         if (name == "." || name == "..")
         {
             Fail(io, "name the local file: the remote path ends in " + name);
@@ -88,12 +83,8 @@ int CGetCommand::Run(const std::vector<std::string>& args, CommandIo& io)
             return 1;
         }
     }
-    // Local problems stop the command before it connects.
-    if (!IsUtf8(folder))
-    {
-        Fail(io, "the local folder " + folder + " is not named in UTF-8");
-        return 1;
-    }
+    // Local problems stop the command before it connects. Local names are
+    // bytes, UTF-8 or not.
     const bool found = ::stat(folder.c_str(), &status) == 0;
     if (!found || !S_ISDIR(status.st_mode))
     {
@@ -107,7 +98,7 @@ int CGetCommand::Run(const std::vector<std::string>& args, CommandIo& io)
     auto list = std::make_unique<CTransferList>(connection.get());
     // The item's path below the destination is taken byte for byte as the local name.
     list->Add(RemoteSize(connection->Engine(), path), false, TextCodec::FromLatin1(name), path, 0);
-    return RunJob(connection.get(), std::move(list), TextCodec::FromUtf8(folder), JobKind::Download,
+    return RunJob(connection.get(), std::move(list), TextCodec::FromPathBytes(folder), JobKind::Download,
                   CConsoleJobHost::Replace::Always, io, true);
 }
 

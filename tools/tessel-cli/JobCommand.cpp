@@ -61,7 +61,8 @@ bool AddLocal(CTransferList& list, const std::string& path, const std::string& n
         return false;
     const bool isDirectory = S_ISDIR(info.st_mode);
     list.Add(isDirectory ? 0 : static_cast<std::int64_t>(info.st_size), isDirectory,
-             TextCodec::FromUtf8(name), TextCodec::FromUtf8(path), static_cast<std::int64_t>(info.st_mtime));
+             TextCodec::FromPathBytes(name), TextCodec::FromPathBytes(path),
+             static_cast<std::int64_t>(info.st_mtime));
     return true;
 }
 } // namespace
@@ -117,7 +118,8 @@ bool CJobCommand::PickRemote(CSiteConnection& connection, const std::wstring& pa
     {
         if (!connection.List(path, records))
         {
-            std::fprintf(io.err, "tessel-cli: cannot list %s\n", TextCodec::ToLatin1(path).c_str());
+            std::fprintf(io.err, "tessel-cli: cannot list %s\n",
+                         TextCodec::ToUtf8(connection.Names().Show(path)).c_str());
             return false;
         }
         for (const auto& record : records)
@@ -139,7 +141,7 @@ bool CJobCommand::PickRemote(CSiteConnection& connection, const std::wstring& pa
             }
         }
     std::fprintf(io.err, "tessel-cli: no such remote file or folder: %s\n",
-                 TextCodec::ToLatin1(path).c_str());
+                 TextCodec::ToUtf8(connection.Names().Show(path)).c_str());
     return false;
 }
 

@@ -40,14 +40,18 @@ bool CLogonTarget::FromUrl(const CFtpUrl& url, const CNetworkOptions& options, C
                 " characters";
         return false;
     }
+    target.options = SiteOptions();
+    target.options.SetEncoding(options.encoding);
     target.path = url.path;
     return true;
 }
 
-CLogonTarget CLogonTarget::FromSite(const SiteRecord& site, const std::wstring& path)
+CLogonTarget CLogonTarget::FromSite(const SiteRecord& site, const SiteOptions& options,
+                                    const std::wstring& path)
 {
     CLogonTarget target;
     target.site = site;
+    target.options = options;
     target.path = path;
     return target;
 }

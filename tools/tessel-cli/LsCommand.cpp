@@ -24,7 +24,7 @@ int CLsCommand::Run(const std::vector<std::string>& args, CommandIo& io)
         return 1;
     CJsonLineWriter json(io.out);
     for (const auto& entry : entries)
-        WriteFileStatus(json, *entry);
+        WriteFileStatus(json, *entry, connection->Names(), true);
     if (std::fflush(io.out) != 0 || !json.Ok())
     {
         Fail(io, "cannot write the records");

@@ -29,8 +29,8 @@ public:
         auto list = std::make_unique<CTransferList>(connection.get());
         if (!PickRemote(*connection, Absolute(*connection, call.target.path), *list, io))
             return 1;
-        return RunJob(connection.get(), std::move(list), platform::TextCodec::FromUtf8(call.positional[1]),
-                      JobKind::Download, replace, io);
+        return RunJob(connection.get(), std::move(list),
+                      platform::TextCodec::FromPathBytes(call.positional[1]), JobKind::Download, replace, io);
     }
 };
 

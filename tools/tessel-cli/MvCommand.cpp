@@ -19,8 +19,16 @@ int CMvCommand::Run(const std::vector<std::string>& args, CommandIo& io)
     int exitCode = 1;
     if (!ParseCall(args, {2, 0, true}, io, call, exitCode))
         return exitCode;
-    const std::wstring to = CFtpUrl::EngineText(call.positional[1]);
-    if (to.empty() || !CFtpUrl::IsSafeText(to))
+    // The new path as a URL's path: escapes are bytes, text is written by the site's codec.
+    std::wstring to;
+    std::string error;
+    if (!CFtpUrl::DecodePath(call.positional[1], nsFTP::CNameCodec(call.target.options.Encoding()), to,
+                             error))
+    {
+        Fail(io, "bad new path: " + error);
+        return 1;
+    }
+    if (to.empty())
     {
         Fail(io, "the new path is empty or holds a line break");
         return 1;

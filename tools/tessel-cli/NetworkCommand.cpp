@@ -39,19 +39,24 @@ bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shap
     {
         // With a stored site the URL's place holds a plain path.
         SiteRecord site;
+        SiteOptions stored;
         if (positional.size() != shape.count)
             error = "expected " + std::to_string(shape.count) + " argument" + (shape.count == 1 ? "" : "s") +
                     ", got " + std::to_string(positional.size());
-        else if (FindStoredSite(options.site, site, error))
+        else if (FindStoredSite(options.site, site, stored, error))
         {
-            const std::wstring path = CFtpUrl::EngineText(positional[shape.urlIndex]);
-            if (!CFtpUrl::IsSafeText(path))
-                error = "the path holds a line break";
+            // --encoding, where given, stands for this run only.
+            if (options.haveEncoding)
+                stored.SetEncoding(options.encoding);
+            std::wstring path;
+            if (!CFtpUrl::DecodePath(positional[shape.urlIndex], nsFTP::CNameCodec(stored.Encoding()), path,
+                                     error))
+                error = "bad path: " + error;
             else if (shape.needsPath && (path.empty() || path == L"/" || path == L"."))
                 error = "the path names no remote file or folder";
             else
             {
-                call.target = CLogonTarget::FromSite(site, path);
+                call.target = CLogonTarget::FromSite(site, stored, path);
                 call.positional = std::move(positional);
                 return true;
             }
@@ -63,7 +68,7 @@ bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shap
         if (positional.size() != shape.count)
             error = "expected " + std::to_string(shape.count) + " argument" + (shape.count == 1 ? "" : "s") +
                     ", got " + std::to_string(positional.size());
-        else if (!CFtpUrl::Parse(positional[shape.urlIndex], url, error))
+        else if (!CFtpUrl::Parse(positional[shape.urlIndex], url, error, nsFTP::CNameCodec(options.encoding)))
             error = "bad URL: " + error;
         else if (shape.needsPath && (url.path.empty() || url.path == L"/" || url.path == L"."))
             error = "the URL names no remote file or folder";
@@ -83,7 +88,7 @@ bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shap
 std::unique_ptr<CSiteConnection> CNetworkCommand::LogOn(const CLogonTarget& target)
 {
     auto connection = std::make_unique<CSiteConnection>();
-    if (!connection->Connect(target.site))
+    if (!connection->Connect(target.site, target.options))
         return nullptr;
     connection->GoToInitialDirectory(target.site.Directory());
     return connection;

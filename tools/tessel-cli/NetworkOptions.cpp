@@ -53,6 +53,8 @@ const char* CNetworkOptions::Help()
            "  --proxy HOST[:PORT]   the proxy to log on through (port 21 by default)\n"
            "  --proxy-user U        user name on the proxy\n"
            "  --proxy-password P    password on the proxy\n"
+           "  --encoding E          names on the server: auto (UTF-8 where valid, else Latin-1;\n"
+           "                        typed text goes out as UTF-8), utf-8 or latin-1\n"
            "  --site LABEL          log on as the stored site LABEL does (see 'tessel-cli sites');\n"
            "                        the URL is then a path, relative to the site's directory\n";
 }
@@ -79,6 +81,21 @@ bool CNetworkOptions::Take(std::vector<std::string>& args, CNetworkOptions& opti
         {
             options.passive = false;
             options.haveConnectionOption = true;
+            continue;
+        }
+        if (arg == "--encoding")
+        {
+            if (i + 1 >= args.size())
+            {
+                error = "--encoding needs a value";
+                return false;
+            }
+            if (!nsFTP::CNameCodec::Parse(args[++i], options.encoding))
+            {
+                error = "--encoding wants auto, utf-8 or latin-1";
+                return false;
+            }
+            options.haveEncoding = true;
             continue;
         }
         if (arg == "--site")

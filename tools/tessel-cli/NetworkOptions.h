@@ -1,4 +1,6 @@
 #pragma once
+#include "ftp/NameCodec.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -6,8 +8,8 @@
 namespace nsCli
 {
 
-// The options every network command takes: data connection mode, timeout and
-// the proxy in front of the server.
+// The options every network command takes: data connection mode, timeout,
+// the proxy in front of the server, and the encoding of names.
 class CNetworkOptions
 {
 public:
@@ -24,6 +26,11 @@ public:
     bool haveSite = false;
     std::wstring site;
     bool haveConnectionOption = false;
+    // --encoding auto|utf-8|latin-1: how the server's names are read and
+    // typed paths written (nsFTP::CNameCodec). Without it, a stored site's
+    // own choice, else Auto.
+    bool haveEncoding = false;
+    nsFTP::NameEncoding encoding = nsFTP::NameEncoding::Auto;
 
     // Takes the options out of args, leaving the positional arguments in
     // order ("--" ends the options). False with a one-line reason on a bad

@@ -52,11 +52,6 @@ int CPutCommand::Run(const std::vector<std::string>& args, CommandIo& io)
         folder = at == std::wstring::npos ? L"" : path.substr(0, at + 1);
         remoteName = path.substr(at == std::wstring::npos ? 0 : at + 1);
     }
-    if (TextCodec::ToUtf8(TextCodec::FromUtf8(file)) != file)
-    {
-        Fail(io, "the local path " + file + " is not named in UTF-8");
-        return 1;
-    }
     // Local problems stop the command before it connects.
     struct stat status
     {
@@ -76,8 +71,9 @@ int CPutCommand::Run(const std::vector<std::string>& args, CommandIo& io)
     if (!connection)
         return 1;
     auto list = std::make_unique<CTransferList>(connection.get());
-    list->Add(static_cast<std::int64_t>(status.st_size), false, TextCodec::FromUtf8(localName),
-              TextCodec::FromUtf8(file), static_cast<std::int64_t>(status.st_mtime));
+    // Local names are bytes: the file goes out under its name's own bytes.
+    list->Add(static_cast<std::int64_t>(status.st_size), false, TextCodec::FromPathBytes(localName),
+              TextCodec::FromPathBytes(file), static_cast<std::int64_t>(status.st_mtime));
     list->LastAdded().remoteName = remoteName;
     return RunJob(connection.get(), std::move(list), Absolute(*connection, folder), JobKind::Upload,
                   CConsoleJobHost::Replace::Always, io, true);

@@ -1,6 +1,7 @@
 #include "PwdCommand.h"
 
 #include "CommandRegistry.h"
+#include "ftp/NameCodec.h"
 #include "platform/TextCodec.h"
 #include "sites/SiteConnection.h"
 
@@ -25,15 +26,17 @@ int CPwdCommand::Run(const std::vector<std::string>& args, CommandIo& io)
     std::wstring directory;
     if (engine.CurrentDirectory(directory) != 0)
         return 1;
-    // One reply line holds no line break, but it may hold other control
-    // characters, which would reach the terminal.
-    for (const wchar_t c : directory)
-        if (c < 0x20 || c == 0x7F)
+    // Read for people as the site's names are. One reply line holds no line
+    // break, but it may hold other control characters, which would reach the
+    // terminal.
+    const std::wstring text = connection->Names().Decode(directory);
+    for (const wchar_t c : text)
+        if (nsFTP::CNameCodec::NeedsMakingVisible(c))
         {
             Fail(io, "the server's folder name holds control characters");
             return 1;
         }
-    const std::string line = platform::TextCodec::ToUtf8(directory) + "\n";
+    const std::string line = platform::TextCodec::ToUtf8(text) + "\n";
     if (std::fwrite(line.data(), 1, line.size(), io.out) != line.size() || std::fflush(io.out) != 0)
     {
         Fail(io, "cannot write the folder");

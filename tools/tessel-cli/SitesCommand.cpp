@@ -23,8 +23,9 @@ CommandRegistration<CSitesCommand> registration;
 
 const wchar_t* const DuplicateLabel = L"A site or group with this label already exists.";
 
-// Every field but the passwords, under the record's own names.
-void WriteRecord(CJsonLineWriter& json, const SiteRecord& r)
+// Every field but the passwords, under the record's own names, and the
+// site's encoding of names.
+void WriteRecord(CJsonLineWriter& json, const SiteRecord& r, const SiteOptions& options)
 {
     json.BeginObject();
     json.Field("label", r.Label());
@@ -42,6 +43,7 @@ void WriteRecord(CJsonLineWriter& json, const SiteRecord& r)
     json.Field("proxyUser", r.ProxyUser());
     json.Field("proxyPort", static_cast<int64_t>(r.ProxyPort()));
     json.Field("proxyMode", static_cast<int64_t>(r.ProxyMode()));
+    json.Field("encoding", platform::TextCodec::FromUtf8(nsFTP::CNameCodec::Name(options.Encoding())));
     json.EndObject();
 }
 
@@ -161,8 +163,8 @@ public:
         CSiteList sites;
         const bool whole = sites.LoadSites();
         CJsonLineWriter json(m_io.out);
-        for (const SiteRecord& record : sites.Sites())
-            WriteRecord(json, record);
+        for (int i = 0; i < static_cast<int>(sites.Sites().size()); ++i)
+            WriteRecord(json, *sites.SiteAt(i), *sites.OptionsAt(i));
         const int finished = Finish();
         if (whole)
             return finished;
@@ -182,9 +184,20 @@ public:
     int Add(const std::vector<std::string>& args)
     {
         SiteRecord record;
+        SiteOptions options;
         bool haveLabel = false;
         for (size_t i = 1; i < args.size(); ++i)
         {
+            if (args[i] == "--encoding")
+            {
+                nsFTP::NameEncoding encoding = nsFTP::NameEncoding::Auto;
+                if (i + 1 >= args.size())
+                    return Usage("add: --encoding needs a value");
+                if (!nsFTP::CNameCodec::Parse(args[++i], encoding))
+                    return Usage("add: --encoding takes auto, utf-8 or latin-1");
+                options.SetEncoding(encoding);
+                continue;
+            }
             const auto option = AddOptions().find(args[i]);
             if (option == AddOptions().end())
                 return Usage("add: unknown option '" + args[i] + "'");
@@ -213,7 +226,7 @@ public:
         }
         if (record.ParentGroupId() != -1 && !HasGroup(sites, record.ParentGroupId()))
             return Fail("add: no group has the number " + std::to_string(record.ParentGroupId()));
-        return Store(sites, record);
+        return Store(sites, record, options);
     }
 
     int AddGroup(const std::vector<std::string>& args)
@@ -268,8 +281,8 @@ public:
         CJsonLineWriter json(m_io.out);
         json.BeginObject();
         json.Field("label", connection->CurrentSite().Label());
-        json.Field("home", connection->HomeDirectory());
-        json.Field("directory", connection->CurrentDirectory());
+        json.Field("home", connection->Names().Decode(connection->HomeDirectory()));
+        json.Field("directory", connection->Names().Decode(connection->CurrentDirectory()));
         json.EndObject();
         connection->Disconnect();
         return Finish();
@@ -286,13 +299,13 @@ private:
 
     // Adds the record to what the file holds now and prints it as stored (a
     // group may have got another number); a save that failed has been told.
-    int Store(CSiteList& sites, const SiteRecord& record)
+    int Store(CSiteList& sites, const SiteRecord& record, const SiteOptions& options = {})
     {
-        const int index = sites.AddSite(record);
+        const int index = sites.AddSite(record, options);
         if (index < 0)
             return 1;
         CJsonLineWriter json(m_io.out);
-        WriteRecord(json, *sites.SiteAt(index));
+        WriteRecord(json, *sites.SiteAt(index), *sites.OptionsAt(index));
         return Finish();
     }
 

@@ -20,7 +20,7 @@ public:
         return "list | add --label LABEL [--host H] [--port P] [--login L] [--password P] [--anonymous 0|1]\n"
                "         [--passive 0|1] [--timeout S] [--directory D] [--keep-alive 0|1]\n"
                "         [--parent-group-id N] [--proxy-mode 0-8] [--proxy-host H] [--proxy-port P]\n"
-               "         [--proxy-user U] [--proxy-password P]\n"
+               "         [--proxy-user U] [--proxy-password P] [--encoding auto|utf-8|latin-1]\n"
                "       | add-group LABEL | remove LABEL | connect LABEL";
     }
     int Run(const std::vector<std::string>& args, CommandIo& io) override;

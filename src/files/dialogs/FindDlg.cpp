@@ -396,7 +396,7 @@ void CFindDlg::OnGoto()
         if (m_select)
             m_select(-1);
         SetStatus(QStringLiteral("The folder could not be opened: ") +
-                  QString::fromStdWString(CRemoteFind::ForPeople(found.path)));
+                  QString::fromStdWString(CRemoteFind::ForPeople(found.path, m_connection.Names())));
         UpdateButtons();
         return;
     }

@@ -239,12 +239,13 @@ void CSiteManager::OnConnect()
     if (!found || found->IsGroup())
         return;
     const SiteRecord site = *found;
+    const SiteOptions options = *m_connection.Sites().OptionsAt(m_connection.Sites().FindIndex(site.Label()));
     bool connected = false;
     m_connectButton->setEnabled(false);
     const bool ran = m_call->Run(L"Connecting to " + site.Host(),
                                  [&]
                                  {
-                                     connected = m_connection.Connect(site);
+                                     connected = m_connection.Connect(site, options);
                                      if (connected)
                                          m_connection.GoToInitialDirectory(site.Directory());
                                  });
@@ -302,9 +303,10 @@ void CSiteManager::OnNewSite()
     if (properties.exec() != QDialog::Accepted)
         return;
     SiteRecord record;
-    properties.Store(record);
+    SiteOptions options;
+    properties.Store(record, options);
     CSiteList& sites = m_connection.Sites();
-    const int index = sites.AddSite(record);
+    const int index = sites.AddSite(record, options);
     if (index < 0)
         return;
     Reveal(AddItem(ParentItemFor(record.ParentGroupId()), record, index));
@@ -326,18 +328,21 @@ void CSiteManager::OnEdit()
 
 void CSiteManager::EditSite(QTreeWidgetItem* item, SiteRecord& record)
 {
+    const std::wstring oldText = item->text(0).toStdWString();
+    const SiteOptions* listed = m_connection.Sites().OptionsAt(m_connection.Sites().FindIndex(oldText));
+    const SiteOptions optionsBefore = listed ? *listed : SiteOptions();
     CSiteProp properties(m_connection, this);
-    properties.Load(record);
+    properties.Load(record, optionsBefore);
     if (properties.exec() != QDialog::Accepted)
         return;
-    const std::wstring oldText = item->text(0).toStdWString();
     const int oldParent = record.ParentGroupId();
     const SiteRecord before = record;
     SiteRecord after = record;
-    properties.Store(after);
-    // Written over what the file holds now, renamed in the same step; the
-    // listed record becomes what was stored.
-    if (!m_connection.Sites().UpdateSite(oldText, before, after))
+    SiteOptions optionsAfter = optionsBefore;
+    properties.Store(after, optionsAfter);
+    // Written over what the file holds now, renamed in the same step, options
+    // included; the listed record becomes what was stored.
+    if (!m_connection.Sites().UpdateSite(oldText, before, after, optionsBefore, optionsAfter))
         return;
 
     item->setText(0, QString::fromStdWString(record.Label()));

@@ -3,6 +3,7 @@
 #include "ProxyDlg.h"
 #include "sites/SiteConnection.h"
 #include "sites/SiteList.h"
+#include "sites/SiteOptions.h"
 #include "sites/SiteRecord.h"
 
 #include "platform/Services.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <climits>
 
 namespace
@@ -52,7 +54,7 @@ CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
       m_directoryEdit(TextEdit(this, "directory")),
       m_keepAliveCheck(
           CheckBox(this, CDialogProfile::IsHandheld() ? "Keep Alive" : "Keep Connection Alive", "keepAlive")),
-      m_parentList(new QComboBox(this))
+      m_parentList(new QComboBox(this)), m_encodingList(new QComboBox(this))
 {
     // The handheld's dialog bears the title of the manager it belongs to.
     setWindowTitle(CDialogProfile::IsHandheld() ? QStringLiteral("Site Manager")
@@ -64,6 +66,16 @@ CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
     CInputHints::Number(m_portEdit);
     CInputHints::Number(m_timeoutEdit);
     m_parentList->setObjectName("parentGroup");
+    m_encodingList->setObjectName("encoding");
+    // In the order of nsFTP::NameEncoding; the item data is the value.
+    m_encodingList->addItem(QStringLiteral("Auto (UTF-8, else Latin-1)"),
+                            static_cast<int>(nsFTP::NameEncoding::Auto));
+    m_encodingList->addItem(QStringLiteral("UTF-8"), static_cast<int>(nsFTP::NameEncoding::Utf8));
+    m_encodingList->addItem(QStringLiteral("Latin-1"), static_cast<int>(nsFTP::NameEncoding::Latin1));
+    m_encodingList->setToolTip(
+        QStringLiteral("How the server's file names are read and what you type is sent.\n"
+                       "Auto: names that are valid UTF-8 read as UTF-8, others as Latin-1; typed text goes "
+                       "out as UTF-8.\nLatin-1: for old servers whose names are not UTF-8."));
 
     auto* top = new QFormLayout;
     top->addRow(QStringLiteral("Site Label:"), m_labelEdit);
@@ -83,6 +95,7 @@ CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
     auto* bottom = new QFormLayout;
     bottom->addRow(QStringLiteral("Timeout (sec):"), m_timeoutEdit);
     bottom->addRow(QStringLiteral("FTP Directory:"), m_directoryEdit);
+    bottom->addRow(QStringLiteral("Encoding:"), m_encodingList);
     bottom->addRow(m_keepAliveCheck);
     bottom->addRow(QStringLiteral("Parent Group:"), m_parentList);
 
@@ -152,6 +165,18 @@ void CSiteProp::Store(SiteRecord& site) const
     site.SetProxyPassword(m_proxyPassword);
 }
 
+void CSiteProp::Load(const SiteRecord& site, const SiteOptions& options)
+{
+    Load(site);
+    m_encoding = options.Encoding();
+}
+
+void CSiteProp::Store(SiteRecord& site, SiteOptions& options) const
+{
+    Store(site);
+    options.SetEncoding(m_encoding);
+}
+
 bool CSiteProp::ReadInteger(QLineEdit* edit, long long minimum, long long maximum, int& value)
 {
     bool ok = false;
@@ -183,6 +208,7 @@ void CSiteProp::showEvent(QShowEvent* event)
     m_timeoutEdit->setText(QString::number(m_timeout));
     m_directoryEdit->setText(QString::fromStdWString(m_directory));
     m_keepAliveCheck->setChecked(m_keepAlive);
+    m_encodingList->setCurrentIndex(std::max(0, m_encodingList->findData(static_cast<int>(m_encoding))));
 
     m_parentList->clear();
     m_parentList->addItem(QStringLiteral("No Parent Group"), -1);
@@ -241,6 +267,7 @@ void CSiteProp::accept()
     m_directory = m_directoryEdit->text().toStdWString();
     m_keepAlive = m_keepAliveCheck->isChecked();
     m_parentGroupId = m_parentList->currentData().toInt();
+    m_encoding = static_cast<nsFTP::NameEncoding>(m_encodingList->currentData().toInt());
     QDialog::accept();
 }
 

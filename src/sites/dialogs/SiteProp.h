@@ -1,4 +1,6 @@
 #pragma once
+#include "ftp/NameCodec.h"
+
 #include <QDialog>
 #include <string>
 
@@ -6,6 +8,7 @@ class CSiteConnection;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class SiteOptions;
 class SiteRecord;
 
 // Edits one site. The caller fills the members before and reads them after OK;
@@ -20,6 +23,10 @@ public:
     // Copies the site's fields, proxy included, into the members and back.
     void Load(const SiteRecord& site);
     void Store(SiteRecord& site) const;
+    // The same with the options stored beside the record (the encoding);
+    // options the dialog does not show keep their values.
+    void Load(const SiteRecord& site, const SiteOptions& options);
+    void Store(SiteRecord& site, SiteOptions& options) const;
 
     // Reads a whole number within [minimum, maximum] from the edit; otherwise
     // tells the user, puts the focus on the edit and answers false.
@@ -36,6 +43,8 @@ public:
     std::wstring m_directory;
     bool m_keepAlive = true;
     int m_parentGroupId = -1;
+    // "Encoding:": how the site's names are read and typed text written.
+    nsFTP::NameEncoding m_encoding = nsFTP::NameEncoding::Auto;
     // The label when the dialog opened; keeping it is no duplicate.
     std::wstring m_oldLabel;
 
@@ -65,4 +74,5 @@ private:
     QLineEdit* m_directoryEdit;
     QCheckBox* m_keepAliveCheck;
     QComboBox* m_parentList;
+    QComboBox* m_encodingList;
 };

@@ -1,15 +1,15 @@
 #include "sites/dialogs/SiteManager.h"
 #include "DialogDriver.h"
-#include "widgets/TextDlg.h"
 #include "platform/Services.h"
 #include "platform/qt/QSettingsStore.h"
-#include "sites/dialogs/ProxyDlg.h"
 #include "sites/SiteConnection.h"
+#include "sites/dialogs/ProxyDlg.h"
 #include "sites/dialogs/SiteProp.h"
 #include "support/FileBytes.h"
 #include "support/ProcessRunner.h"
 #include "support/PyFtpdServer.h"
 #include "support/TestServices.h"
+#include "widgets/TextDlg.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -345,6 +345,91 @@ TEST_F(SiteManager, EditMovesASiteToAnotherGroupRenamesItAndKeepsItsProxy)
     manager.EditButton()->click();
     EXPECT_EQ(StoredSite(L"home")->Host(), L"home.local");
     EXPECT_EQ(m_connection.Sites().FindSite(L"home")->Host(), L"home.local");
+}
+
+TEST_F(SiteManager, TheEncodingIsKeptByNewEditAndMoveAcrossARestartAndAnOldSiteReadsAsAuto)
+{
+    StoreGroup(L"One", 0);
+    StoreGroup(L"Two", 1);
+    // Stored before sites had an encoding: no options beside the record.
+    StoreSite(L"Old", 0);
+
+    CSiteManager manager(m_connection);
+    manager.show();
+    QStringList choices;
+    Select(manager, "Old");
+    WhenShown<CSiteProp>(
+        [&](CSiteProp& d)
+        {
+            auto* encoding = d.findChild<QComboBox*>("encoding");
+            ASSERT_NE(encoding, nullptr);
+            for (int i = 0; i < encoding->count(); ++i)
+                choices << encoding->itemText(i);
+            EXPECT_EQ(encoding->currentIndex(), 0);
+            d.reject();
+        });
+    manager.EditButton()->click();
+    EXPECT_EQ(choices.size(), 3);
+    EXPECT_TRUE(choices.value(0).startsWith("Auto"));
+    EXPECT_EQ(choices.value(1), "UTF-8");
+    EXPECT_EQ(choices.value(2), "Latin-1");
+
+    ChooseFromMenu("New Site");
+    WhenShown<CSiteProp>(
+        [](CSiteProp& d)
+        {
+            Retype(d, "label", "Vintage");
+            Retype(d, "host", "old.example");
+            d.findChild<QComboBox*>("encoding")->setCurrentText("Latin-1");
+            ClickOk(d);
+        });
+    manager.NewButton()->click();
+    ASSERT_NE(Item(manager, "Vintage"), nullptr);
+
+    // Edited (moved to a group and renamed) without touching the encoding.
+    Select(manager, "Vintage");
+    WhenShown<CSiteProp>(
+        [](CSiteProp& d)
+        {
+            EXPECT_EQ(d.findChild<QComboBox*>("encoding")->currentText(), "Latin-1");
+            Retype(d, "label", "Vintage 2");
+            d.findChild<QComboBox*>("parentGroup")->setCurrentText("Two");
+            ClickOk(d);
+        });
+    manager.EditButton()->click();
+    ASSERT_NE(Item(manager, "Vintage 2"), nullptr);
+
+    // Another program (and the next start) reads it from the file.
+    platform::QSettingsStore store(File());
+    CSiteList list(store);
+    list.LoadSites();
+    ASSERT_GE(list.FindIndex(L"Vintage 2"), 0);
+    EXPECT_EQ(list.OptionsAt(list.FindIndex(L"Vintage 2"))->Encoding(), nsFTP::NameEncoding::Latin1);
+    EXPECT_EQ(list.SiteAt(list.FindIndex(L"Vintage 2"))->ParentGroupId(), 1);
+    EXPECT_EQ(list.FindIndex(L"Vintage"), -1);
+    EXPECT_EQ(list.OptionsAt(list.FindIndex(L"Old"))->Encoding(), nsFTP::NameEncoding::Auto);
+    const auto listed = Cli({"sites", "list"});
+    EXPECT_NE(listed.out.find("\"label\":\"Vintage 2\""), std::string::npos) << listed.out << listed.err;
+    EXPECT_NE(listed.out.find("\"encoding\":\"latin-1\""), std::string::npos) << listed.out;
+
+    // A restarted manager shows the choice; back to Auto is stored as well.
+    CSiteConnection other;
+    CSiteManager reopened(other);
+    reopened.show();
+    Select(reopened, "Vintage 2");
+    WhenShown<CSiteProp>(
+        [](CSiteProp& d)
+        {
+            EXPECT_EQ(d.findChild<QComboBox*>("encoding")->currentText(), "Latin-1");
+            d.findChild<QComboBox*>("encoding")->setCurrentIndex(0);
+            ClickOk(d);
+        });
+    reopened.EditButton()->click();
+    platform::QSettingsStore fresh(File());
+    CSiteList reread(fresh);
+    reread.LoadSites();
+    EXPECT_EQ(reread.OptionsAt(reread.FindIndex(L"Vintage 2"))->Encoding(), nsFTP::NameEncoding::Auto);
+    EXPECT_TRUE(Boxes().Texts().empty());
 }
 
 TEST_F(SiteManager, EditRenamesAGroupWhoseSitesStayInIt)
