@@ -449,11 +449,6 @@ void CSkiffView::OnPaste()
     }
     if (m_page == LocalPage)
     {
-        if (!LocalPath::IsUtf8(Local().Folder()))
-        {
-            Services::ShowError(L"The folder name is not UTF-8 text:\n" + Local().FolderText());
-            return;
-        }
         m_dialogs.RunJob(std::move(list), Local().FolderText(), JobKind::Download);
         Local().Refresh();
     }
