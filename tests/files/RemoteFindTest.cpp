@@ -237,7 +237,7 @@ class RemoteFindScripted : public testing::Test
 protected:
     RemoteFindScripted()
     {
-        m_server.Greet("220 hi\r\n").On("USER u", "230 in\r\n").On("PWD", "257 \"/\"\r\n");
+        m_server.Greet("220 hi\r\n").On("USER u", "230 in\r\n").On("FEAT", "500 ?\r\n").On("PWD", "257 \"/\"\r\n");
     }
     void List(const std::string& path, const std::string& listing)
     {

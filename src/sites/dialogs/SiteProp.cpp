@@ -67,6 +67,9 @@ CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
     CInputHints::Number(m_timeoutEdit);
     m_parentList->setObjectName("parentGroup");
     m_encodingList->setObjectName("encoding");
+    // Its longest entry must not widen a small screen's dialog.
+    m_encodingList->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_encodingList->setMinimumContentsLength(8);
     // In the order of nsFTP::NameEncoding; the item data is the value.
     m_encodingList->addItem(QStringLiteral("Auto (UTF-8, else Latin-1)"),
                             static_cast<int>(nsFTP::NameEncoding::Auto));

@@ -76,7 +76,7 @@ class FindDlgStalling : public testing::Test
 protected:
     void Script(std::chrono::milliseconds stall)
     {
-        m_server.Greet("220 hi\r\n").On("USER u", "230 in\r\n").On("PWD", "257 \"/\"\r\n");
+        m_server.Greet("220 hi\r\n").On("USER u", "230 in\r\n").On("FEAT", "500 ?\r\n").On("PWD", "257 \"/\"\r\n");
         m_server.Passive().On("LIST /a", "150 ok\r\n").DataSend("-rw-r--r-- 1 u g 2 Jan  1 10:00 x2\r\n");
         m_server.Send("226 ok\r\n");
         m_server.Passive().On("LIST /b", "150 ok\r\n").Pause(stall);
