@@ -18,6 +18,11 @@ struct PyFtpdOptions
     // Where a session starts, as the server names it (e.g. "/home/u"); the
     // folder is made inside the root. Empty: the root, "/".
     std::string home;
+    // FTP over TLS (AUTH TLS) with this certificate and key; with tlsRequired
+    // the server refuses logons and transfers in the clear.
+    std::string tlsCert;
+    std::string tlsKey;
+    bool tlsRequired = false;
 };
 
 // A real pyftpdlib server on a free loopback port (127.0.0.1), for tests that

@@ -1,10 +1,13 @@
 """A pyftpdlib server on a free loopback port, for tests.
 
 Usage: pyftpd_server.py ROOT USER PASSWORD [--anonymous] [--home PATH] [--throttle BYTES] [--parent PID]
+                        [--tls-cert FILE --tls-key FILE [--tls-required]]
 
 Binds 127.0.0.1 port 0 and prints the chosen port on stdout once it listens.
 With --home, sessions start in PATH (a folder inside ROOT, named as the
-client sees it) instead of "/". Logs to stderr. Exits when the process PID (its starter) is gone, so a test
+client sees it) instead of "/". With --tls-cert the server speaks FTP over TLS
+(AUTH TLS, PBSZ, PROT; python3-openssl); --tls-required refuses plain logons and
+data connections. Logs to stderr. Exits when the process PID (its starter) is gone, so a test
 program that crashes leaves no server behind.
 """
 
@@ -35,6 +38,9 @@ def main():
     parser.add_argument("--home", default="")
     parser.add_argument("--throttle", type=int, default=0)
     parser.add_argument("--parent", type=int, default=os.getppid())
+    parser.add_argument("--tls-cert", default="")
+    parser.add_argument("--tls-key", default="")
+    parser.add_argument("--tls-required", action="store_true")
     args = parser.parse_args()
 
     threading.Thread(target=watch_parent, args=(args.parent,), daemon=True).start()
@@ -45,7 +51,17 @@ def main():
     if args.anonymous:
         authorizer.add_anonymous(args.root, perm="elr")
 
-    class Handler(FTPHandler):
+    base = FTPHandler
+    if args.tls_cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+
+        base = TLS_FTPHandler
+        base.certfile = args.tls_cert
+        base.keyfile = args.tls_key
+        base.tls_control_required = args.tls_required
+        base.tls_data_required = args.tls_required
+
+    class Handler(base):
         def on_login(self, username):
             if args.home:
                 self.fs.cwd = args.home
@@ -59,6 +75,8 @@ def main():
         # Data connections move at most this many bytes a second each way, so
         # a test can act while a transfer is surely still running.
         dtp = ThrottledDTPHandler
+        if args.tls_cert:
+            raise SystemExit("--throttle and --tls-cert do not go together")
         dtp.read_limit = args.throttle
         dtp.write_limit = args.throttle
         handler.dtp_handler = dtp
