@@ -1282,7 +1282,12 @@ bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSo
     m_transferState.store(TransferState::Idle);
     try
     {
-        dataSocket->Close();
+        // A transfer given up is cut off: over TLS an orderly end would wait
+        // for the rest of a download.
+        if (show)
+            dataSocket->Close();
+        else
+            dataSocket->ForceClose();
     }
     catch (const CBlockingSocketException& failure)
     {

@@ -519,21 +519,8 @@ void CBlockingSocket::TlsClose() noexcept
     if (m_tls->Broken())
         return;
     SSL* ssl = m_tls->Native();
-    // Whatever the server sent and nobody read (session tickets on an
-    // upload's connection, say) would make the close a reset, which can
-    // cost the server the end of an upload.
-    char scratch[4096];
-    size_t ignored = 0;
-    for (int reads = 0; reads < 64 && !m_tls->PeerClosed(); ++reads)
-    {
-        if (SSL_read_ex(ssl, scratch, sizeof scratch, &ignored) == 1)
-            continue;
-        if (SSL_get_error(ssl, 0) == SSL_ERROR_ZERO_RETURN)
-            m_tls->SetPeerClosed();
-        break;
-    }
-    ERR_clear_error();
     const Deadline deadline = DeadlineAfter(m_tlsTimeout);
+    ERR_clear_error();
     for (;;)
     {
         const int result = SSL_shutdown(ssl);
@@ -541,15 +528,36 @@ void CBlockingSocket::TlsClose() noexcept
             break;
         const int error = SSL_get_error(ssl, result);
         if (error != SSL_ERROR_WANT_WRITE && error != SSL_ERROR_WANT_READ)
-            break;
+            return;
         try
         {
             WaitForTls(SSL_ERROR_WANT_WRITE, deadline, L"");
         }
         catch (const CBlockingSocketException&)
         {
-            break;
+            return;
         }
+    }
+    ::shutdown(m_handle, SHUT_WR);
+    // Closing while the server still sends (its session tickets may come
+    // only after a fast upload was sent) would answer with a reset, and a
+    // reset can cost the server the end of the upload: wait for its end.
+    char scratch[16384];
+    size_t ignored = 0;
+    for (std::size_t drained = 0; drained < (std::size_t{1} << 20) && !m_tls->PeerClosed();)
+    {
+        if (SSL_read_ex(ssl, scratch, sizeof scratch, &ignored) == 1)
+        {
+            drained += ignored;
+            continue;
+        }
+        const int error = SSL_get_error(ssl, 0);
+        if (error == SSL_ERROR_ZERO_RETURN)
+            m_tls->SetPeerClosed();
+        if (error != SSL_ERROR_WANT_READ)
+            break;
+        if (WaitUntil(m_handle, POLLIN, deadline, false, StopHandle()) <= 0)
+            break;
     }
     ERR_clear_error();
 }
