@@ -1,6 +1,7 @@
 #include "SiteConnection.h"
 
 #include "platform/Services.h"
+#include "platform/TextCodec.h"
 #include "platform/qt/CaseFold.h"
 #include "socket/BlockingSocket.h"
 
@@ -28,6 +29,7 @@ void ClearCountPanes()
 {
     for (int pane = 1; pane <= 3; ++pane)
         platform::Services::SetStatusText(pane, L"");
+    platform::Services::SetStatusText(CSiteConnection::SecurityPane, L"");
 }
 } // namespace
 
@@ -52,9 +54,26 @@ bool CSiteConnection::IsConnected() const
     return m_engine->IsConnected();
 }
 
-nsFTP::CLogonRecord CSiteConnection::LogonFor(const SiteRecord& site)
+nsFTP::ConnectionSecurity CSiteConnection::Security() const
+{
+    return IsConnected() ? m_engine->Security() : nsFTP::ConnectionSecurity();
+}
+
+std::wstring CSiteConnection::SecurityText(const nsFTP::ConnectionSecurity& security)
+{
+    if (security.encrypted)
+        return L"Encrypted: " + platform::TextCodec::FromLatin1(security.protocol) + L", " +
+               platform::TextCodec::FromLatin1(security.cipher);
+    if (security.passwordInClear)
+        return L"Not encrypted: the password and the files go over the network in the clear.";
+    return {};
+}
+
+nsFTP::CLogonRecord CSiteConnection::LogonFor(const SiteRecord& site, const SiteOptions& options)
 {
     nsFTP::CLogonRecord logon;
+    logon.encryption = options.Encryption();
+    logon.trustedFingerprint = options.TrustedFingerprint();
     logon.host = site.Host();
     logon.port = static_cast<std::uint16_t>(site.Port() & 0xFFFF);
     logon.account.clear();
@@ -88,11 +107,21 @@ unsigned CSiteConnection::TimeoutFor(const SiteRecord& site)
     return site.Timeout() > 0 ? static_cast<unsigned>(site.Timeout()) : 10;
 }
 
-bool CSiteConnection::Connect(const SiteRecord& site)
+bool CSiteConnection::Connect(const SiteRecord& site, const SiteOptions& options, bool rememberTrust)
 {
     ClearCountPanes();
-    m_logon = LogonFor(site);
-    if (!m_engine->LogOn(m_logon, TimeoutFor(site)))
+    m_logon = LogonFor(site, options);
+    const bool loggedOn = m_engine->LogOn(m_logon, TimeoutFor(site));
+    // Remembered even when the logon failed later (a mistyped password):
+    // the user was asked about this certificate once.
+    const std::string trusted = m_engine->NewlyTrustedFingerprint();
+    if (rememberTrust && !trusted.empty())
+    {
+        SiteOptions stored = options;
+        stored.SetTrustedFingerprint(trusted);
+        m_sites.SetOptions(site.Label(), stored);
+    }
+    if (!loggedOn)
     {
         // The engine keeps the control connection after a refused logon; a
         // site that is not logged on must not look connected to the shells
@@ -109,6 +138,7 @@ bool CSiteConnection::Connect(const SiteRecord& site)
     m_currentSite = site;
     m_homeDirectory = CurrentDirectory();
     m_engine->SetRestartAllowed(false);
+    platform::Services::SetStatusText(SecurityPane, SecurityText(Security()));
     return true;
 }
 
@@ -160,7 +190,9 @@ bool CSiteConnection::ConnectStoredSite(const std::wstring& label)
         return false;
     }
     const SiteRecord site = *found;
-    if (!Connect(site))
+    const SiteOptions* stored = m_sites.OptionsAt(m_sites.FindIndex(label));
+    const SiteOptions options = stored ? *stored : SiteOptions();
+    if (!Connect(site, options, true))
         return false;
     GoToInitialDirectory(site.Directory());
     return true;

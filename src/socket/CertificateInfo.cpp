@@ -41,8 +41,9 @@ std::wstring TimeText(const ASN1_TIME* time)
     return platform::TextCodec::FromLatin1(text);
 }
 
-std::wstring NamesOf(X509* certificate)
+std::wstring NamesOf(X509* certificate, bool& fromCommonName)
 {
+    fromCommonName = false;
     std::wstring names;
     auto add = [&names](const std::wstring& name) {
         if (!names.empty())
@@ -71,7 +72,10 @@ std::wstring NamesOf(X509* certificate)
     {
         char common[256] = {};
         if (X509_NAME_get_text_by_NID(X509_get_subject_name(certificate), NID_commonName, common, sizeof common) > 0)
+        {
             names = platform::TextCodec::FromUtf8(common);
+            fromCommonName = true;
+        }
     }
     return names;
 }
@@ -103,8 +107,13 @@ std::vector<std::wstring> CCertificateInfo::ProblemTexts(const std::wstring& hos
             texts.push_back(L"The certificate is not valid before " + validFrom + L".");
             break;
         case Problem::WrongHost:
-            texts.push_back(L"The certificate is for " + (names.empty() ? L"another host" : names) + L", not for " +
-                            host + L".");
+            if (namesFromCommonName)
+                // Only the alternative names count for an address, and for any host today.
+                texts.push_back(L"The certificate lists no host names, only the common name " + names +
+                                L", so it does not show that it is for " + host + L".");
+            else
+                texts.push_back(L"The certificate is for " + (names.empty() ? L"another host" : names) +
+                                L", not for " + host + L".");
             break;
         case Problem::WeakKey:
             texts.push_back(L"The certificate's key is too weak (" + keyType + L", " + std::to_wstring(keyBits) +
@@ -141,7 +150,7 @@ CCertificateInfo CCertificateInfo::Of(X509* certificate)
     info.validFrom = TimeText(X509_get0_notBefore(certificate));
     info.validUntil = TimeText(X509_get0_notAfter(certificate));
     info.fingerprint = Fingerprint(certificate);
-    info.names = NamesOf(certificate);
+    info.names = NamesOf(certificate, info.namesFromCommonName);
     if (EVP_PKEY* key = X509_get0_pubkey(certificate))
     {
         info.keyBits = EVP_PKEY_get_bits(key);

@@ -31,6 +31,8 @@ public:
     std::string fingerprint;
     // The names the certificate is for (its DNS and IP names, else its common name).
     std::wstring names;
+    // The certificate has no subject alternative names; names is its common name.
+    bool namesFromCommonName = false;
     std::wstring keyType;
     int keyBits = 0;
     std::vector<Problem> problems;

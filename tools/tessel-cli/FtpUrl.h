@@ -6,7 +6,8 @@
 namespace nsCli
 {
 
-// ftp://[user[:password]@]host[:port][/path], as typed on the command line.
+// ftp://[user[:password]@]host[:port][/path], as typed on the command line;
+// ftpes:// is the same with explicit FTP over TLS required.
 // User, password and path are percent-decoded. Text the engine sends keeps
 // the engine's one-character-per-byte form: valid UTF-8 becomes the characters
 // it spells (so names the tool printed go back unchanged), anything else one
@@ -23,6 +24,8 @@ public:
     // to (as curl and RFC 1738 read it); one that starts with %2F or a second
     // '/' is absolute. Empty for the logon folder itself.
     std::wstring path;
+    // The URL was ftpes://.
+    bool explicitTls = false;
 
     // False with a one-line reason when the text is no usable FTP URL.
     static bool Parse(std::string_view text, CFtpUrl& url, std::string& error);

@@ -40,14 +40,26 @@ bool CLogonTarget::FromUrl(const CFtpUrl& url, const CNetworkOptions& options, C
                 " characters";
         return false;
     }
+    if (url.explicitTls && options.haveEncryption && options.encryption != nsFTP::Encryption::Require)
+    {
+        error = "an ftpes:// URL requires TLS; --encryption " +
+                std::string(nsFTP::EncryptionName(options.encryption)) + " contradicts it";
+        return false;
+    }
+    target.options = SiteOptions();
+    target.options.SetEncryption(options.haveEncryption ? options.encryption
+                                 : url.explicitTls      ? nsFTP::Encryption::Require
+                                                        : nsFTP::Encryption::Plain);
+    target.trustFingerprint = options.trustFingerprint;
     target.path = url.path;
     return true;
 }
 
-CLogonTarget CLogonTarget::FromSite(const SiteRecord& site, const std::wstring& path)
+CLogonTarget CLogonTarget::FromSite(const SiteRecord& site, const SiteOptions& options, const std::wstring& path)
 {
     CLogonTarget target;
     target.site = site;
+    target.options = options;
     target.path = path;
     return target;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "sites/SiteOptions.h"
 #include "sites/SiteRecord.h"
 
 #include <string>
@@ -17,14 +18,17 @@ class CLogonTarget
 {
 public:
     SiteRecord site;
+    SiteOptions options;
     std::wstring path;
+    // --trust-fingerprint, normalised; empty when not given.
+    std::string trustFingerprint;
 
     // Anonymous (with a mail-style password) when the URL names no user.
     // False with a one-line reason when a text does not fit a site record.
     static bool FromUrl(const CFtpUrl& url, const CNetworkOptions& options, CLogonTarget& target,
                         std::string& error);
     // The stored site, and a path as typed.
-    static CLogonTarget FromSite(const SiteRecord& site, const std::wstring& path);
+    static CLogonTarget FromSite(const SiteRecord& site, const SiteOptions& options, const std::wstring& path);
 };
 
 } // namespace nsCli

@@ -1,10 +1,12 @@
 #include "NetworkCommand.h"
 
+#include "CliCertificatePrompt.h"
 #include "CommandRegistry.h"
 #include "FtpUrl.h"
 #include "NetworkOptions.h"
 #include "StoredSite.h"
 #include "sites/SiteConnection.h"
+#include "platform/Services.h"
 #include "sites/SiteRecord.h"
 
 namespace nsCli
@@ -39,10 +41,11 @@ bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shap
     {
         // With a stored site the URL's place holds a plain path.
         SiteRecord site;
+        SiteOptions siteOptions;
         if (positional.size() != shape.count)
             error = "expected " + std::to_string(shape.count) + " argument" + (shape.count == 1 ? "" : "s") +
                     ", got " + std::to_string(positional.size());
-        else if (FindStoredSite(options.site, site, error))
+        else if (FindStoredSite(options.site, site, siteOptions, error))
         {
             const std::wstring path = CFtpUrl::EngineText(positional[shape.urlIndex]);
             if (!CFtpUrl::IsSafeText(path))
@@ -51,7 +54,8 @@ bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shap
                 error = "the path names no remote file or folder";
             else
             {
-                call.target = CLogonTarget::FromSite(site, path);
+                call.target = CLogonTarget::FromSite(site, siteOptions, path);
+                call.target.trustFingerprint = options.trustFingerprint;
                 call.positional = std::move(positional);
                 return true;
             }
@@ -83,7 +87,14 @@ bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shap
 std::unique_ptr<CSiteConnection> CNetworkCommand::LogOn(const CLogonTarget& target)
 {
     auto connection = std::make_unique<CSiteConnection>();
-    if (!connection->Connect(target.site))
+    // Only the logon asks about certificates; a script's settings file is
+    // never changed by one.
+    CCliCertificatePrompt prompt(target.trustFingerprint, stderr);
+    platform::ICertificatePrompt& previous = platform::Services::CertificatePrompt();
+    platform::Services::SetCertificatePrompt(&prompt);
+    const bool connected = connection->Connect(target.site, target.options, false);
+    platform::Services::SetCertificatePrompt(&previous);
+    if (!connected)
         return nullptr;
     connection->GoToInitialDirectory(target.site.Directory());
     return connection;

@@ -1,4 +1,6 @@
 #pragma once
+#include "ftp/Encryption.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,6 +26,13 @@ public:
     bool haveSite = false;
     std::wstring site;
     bool haveConnectionOption = false;
+    // --encryption; without it ftp:// URLs log on in plain FTP, as ever, and
+    // ftpes:// ones require TLS.
+    bool haveEncryption = false;
+    nsFTP::Encryption encryption = nsFTP::Encryption::Plain;
+    // --trust-fingerprint: the SHA-256 fingerprint (hex, colons optional, any
+    // case) of a certificate to accept although it fails the check.
+    std::string trustFingerprint;
 
     // Takes the options out of args, leaving the positional arguments in
     // order ("--" ends the options). False with a one-line reason on a bad

@@ -24,7 +24,7 @@ CommandRegistration<CSitesCommand> registration;
 const wchar_t* const DuplicateLabel = L"A site or group with this label already exists.";
 
 // Every field but the passwords, under the record's own names.
-void WriteRecord(CJsonLineWriter& json, const SiteRecord& r)
+void WriteRecord(CJsonLineWriter& json, const SiteRecord& r, const SiteOptions* options)
 {
     json.BeginObject();
     json.Field("label", r.Label());
@@ -42,6 +42,13 @@ void WriteRecord(CJsonLineWriter& json, const SiteRecord& r)
     json.Field("proxyUser", r.ProxyUser());
     json.Field("proxyPort", static_cast<int64_t>(r.ProxyPort()));
     json.Field("proxyMode", static_cast<int64_t>(r.ProxyMode()));
+    if (!r.IsGroup())
+    {
+        const SiteOptions none;
+        const SiteOptions& o = options ? *options : none;
+        json.Field("encryption", platform::TextCodec::FromLatin1(nsFTP::EncryptionName(o.Encryption())));
+        json.Field("trustedFingerprint", platform::TextCodec::FromLatin1(o.TrustedFingerprint()));
+    }
     json.EndObject();
 }
 
@@ -161,8 +168,8 @@ public:
         CSiteList sites;
         const bool whole = sites.LoadSites();
         CJsonLineWriter json(m_io.out);
-        for (const SiteRecord& record : sites.Sites())
-            WriteRecord(json, record);
+        for (int i = 0; i < sites.Count(); ++i)
+            WriteRecord(json, *sites.SiteAt(i), sites.OptionsAt(i));
         const int finished = Finish();
         if (whole)
             return finished;
@@ -182,9 +189,20 @@ public:
     int Add(const std::vector<std::string>& args)
     {
         SiteRecord record;
+        // A new site requires TLS unless told otherwise.
+        SiteOptions options = SiteOptions::ForNewSite();
         bool haveLabel = false;
         for (size_t i = 1; i < args.size(); ++i)
         {
+            if (args[i] == "--encryption")
+            {
+                nsFTP::Encryption encryption = nsFTP::Encryption::Require;
+                if (i + 1 >= args.size() || !nsFTP::ParseEncryption(args[i + 1], encryption))
+                    return Usage("add: --encryption takes require, auto or plain");
+                options.SetEncryption(encryption);
+                ++i;
+                continue;
+            }
             const auto option = AddOptions().find(args[i]);
             if (option == AddOptions().end())
                 return Usage("add: unknown option '" + args[i] + "'");
@@ -213,7 +231,7 @@ public:
         }
         if (record.ParentGroupId() != -1 && !HasGroup(sites, record.ParentGroupId()))
             return Fail("add: no group has the number " + std::to_string(record.ParentGroupId()));
-        return Store(sites, record);
+        return Store(sites, record, options);
     }
 
     int AddGroup(const std::vector<std::string>& args)
@@ -286,13 +304,13 @@ private:
 
     // Adds the record to what the file holds now and prints it as stored (a
     // group may have got another number); a save that failed has been told.
-    int Store(CSiteList& sites, const SiteRecord& record)
+    int Store(CSiteList& sites, const SiteRecord& record, const SiteOptions& options = {})
     {
-        const int index = sites.AddSite(record);
+        const int index = sites.AddSite(record, options);
         if (index < 0)
             return 1;
         CJsonLineWriter json(m_io.out);
-        WriteRecord(json, *sites.SiteAt(index));
+        WriteRecord(json, *sites.SiteAt(index), sites.OptionsAt(index));
         return Finish();
     }
 

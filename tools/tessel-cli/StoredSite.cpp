@@ -16,7 +16,7 @@ platform::QSettingsStore& SettingsFile()
     return store;
 }
 
-bool FindStoredSite(const std::wstring& label, SiteRecord& site, std::string& error)
+bool FindStoredSite(const std::wstring& label, SiteRecord& site, SiteOptions& options, std::string& error)
 {
     SettingsFile();
     CSiteList sites;
@@ -33,6 +33,8 @@ bool FindStoredSite(const std::wstring& label, SiteRecord& site, std::string& er
         return false;
     }
     site = *found;
+    const SiteOptions* stored = sites.OptionsAt(sites.FindIndex(label));
+    options = stored ? *stored : SiteOptions();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 class CSiteConnection;
+class SiteOptions;
 class SiteRecord;
 
 namespace platform
@@ -19,7 +20,7 @@ platform::QSettingsStore& SettingsFile();
 
 // The stored site (not a group) with that label, ignoring case; false with
 // a one-line reason otherwise.
-bool FindStoredSite(const std::wstring& label, SiteRecord& site, std::string& error);
+bool FindStoredSite(const std::wstring& label, SiteRecord& site, SiteOptions& options, std::string& error);
 
 // For --site LABEL: a site connection logged on to the stored site and in its
 // directory, as the Site Manager would leave it. Null when that failed; the

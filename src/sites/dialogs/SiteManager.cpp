@@ -3,6 +3,7 @@
 #include "sites/SiteConnection.h"
 #include "sites/SiteList.h"
 #include "SiteProp.h"
+#include "sites/SiteOptions.h"
 #include "sites/SiteRecord.h"
 
 #include "platform/Services.h"
@@ -236,12 +237,14 @@ void CSiteManager::OnConnect()
     if (!found || found->IsGroup())
         return;
     const SiteRecord site = *found;
+    const SiteOptions* stored = m_connection.Sites().OptionsAt(m_connection.Sites().FindIndex(site.Label()));
+    const SiteOptions options = stored ? *stored : SiteOptions();
     bool connected = false;
     m_connectButton->setEnabled(false);
     const bool ran = m_call->Run(L"Connecting to " + site.Host(),
                                  [&]
                                  {
-                                     connected = m_connection.Connect(site);
+                                     connected = m_connection.Connect(site, options, true);
                                      if (connected)
                                          m_connection.GoToInitialDirectory(site.Directory());
                                  });
@@ -300,8 +303,10 @@ void CSiteManager::OnNewSite()
         return;
     SiteRecord record;
     properties.Store(record);
+    SiteOptions options = SiteOptions::ForNewSite();
+    properties.StoreOptions(options);
     CSiteList& sites = m_connection.Sites();
-    const int index = sites.AddSite(record);
+    const int index = sites.AddSite(record, options);
     if (index < 0)
         return;
     Reveal(AddItem(ParentItemFor(record.ParentGroupId()), record, index));
@@ -325,6 +330,10 @@ void CSiteManager::EditSite(QTreeWidgetItem* item, SiteRecord& record)
 {
     CSiteProp properties(m_connection, this);
     properties.Load(record);
+    CSiteList& sites = m_connection.Sites();
+    const SiteOptions* stored = sites.OptionsAt(sites.FindIndex(record.Label()));
+    const SiteOptions optionsBefore = stored ? *stored : SiteOptions();
+    properties.LoadOptions(optionsBefore);
     if (properties.exec() != QDialog::Accepted)
         return;
     const std::wstring oldText = item->text(0).toStdWString();
@@ -332,10 +341,15 @@ void CSiteManager::EditSite(QTreeWidgetItem* item, SiteRecord& record)
     const SiteRecord before = record;
     SiteRecord after = record;
     properties.Store(after);
+    SiteOptions options = optionsBefore;
+    properties.StoreOptions(options);
     // Written over what the file holds now, renamed in the same step; the
     // listed record becomes what was stored.
-    if (!m_connection.Sites().UpdateSite(oldText, before, after))
+    if (!sites.UpdateSite(oldText, before, after))
         return;
+    // The options follow the rename; only a change of the dialog's own is written.
+    if (!(options == optionsBefore))
+        sites.SetOptions(after.Label(), options);
 
     item->setText(0, QString::fromStdWString(record.Label()));
     if (record.ParentGroupId() == oldParent)

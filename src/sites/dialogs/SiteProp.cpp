@@ -3,6 +3,7 @@
 #include "ProxyDlg.h"
 #include "sites/SiteConnection.h"
 #include "sites/SiteList.h"
+#include "sites/SiteOptions.h"
 #include "sites/SiteRecord.h"
 
 #include "platform/Services.h"
@@ -14,6 +15,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -38,7 +40,29 @@ QCheckBox* CheckBox(QWidget* parent, const char* caption, const char* name)
 }
 
 const QString FtpPrefix = QStringLiteral("ftp://");
+
+// The order of the Encryption list.
+constexpr nsFTP::Encryption EncryptionChoices[] = {nsFTP::Encryption::Require, nsFTP::Encryption::Auto,
+                                                   nsFTP::Encryption::Plain};
 } // namespace
+
+const char* CSiteProp::EncryptionCaption(nsFTP::Encryption encryption)
+{
+    switch (encryption)
+    {
+    case nsFTP::Encryption::Require:
+        return "Require explicit FTP over TLS";
+    case nsFTP::Encryption::Auto:
+        return "Use explicit FTP over TLS if available";
+    default:
+        return "Only use plain FTP (insecure)";
+    }
+}
+
+bool CSiteProp::ProxySendsPassword(int proxyMode)
+{
+    return proxyMode == 1 || proxyMode == 2 || proxyMode == 4 || proxyMode == 6 || proxyMode == 8;
+}
 
 CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
     : QDialog(parent), m_connection(connection), m_labelEdit(TextEdit(this, "label")),
@@ -47,7 +71,8 @@ CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
       m_passwordEdit(TextEdit(this, "password")), m_anonymousCheck(CheckBox(this, "Anonymous", "anonymous")),
       m_timeoutEdit(TextEdit(this, "timeout")), m_directoryEdit(TextEdit(this, "directory")),
       m_keepAliveCheck(CheckBox(this, "Keep Connection Alive", "keepAlive")),
-      m_parentList(new QComboBox(this))
+      m_parentList(new QComboBox(this)), m_encryptionList(new QComboBox(this)), m_trustedLabel(new QLabel(this)),
+      m_forgetButton(new QPushButton(QStringLiteral("Forget"), this)), m_proxyWarning(new QLabel(this))
 {
     setWindowTitle(QStringLiteral("Site Properties"));
     setMinimumWidth(340);
@@ -61,6 +86,26 @@ CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
     auto* hostForm = new QFormLayout(hostBox);
     hostForm->addRow(QStringLiteral("Host:"), m_hostEdit);
     hostForm->addRow(QStringLiteral("Port:"), m_portEdit);
+    m_encryptionList->setObjectName("encryption");
+    for (const nsFTP::Encryption choice : EncryptionChoices)
+        m_encryptionList->addItem(QString::fromUtf8(EncryptionCaption(choice)), static_cast<int>(choice));
+    hostForm->addRow(QStringLiteral("Encryption:"), m_encryptionList);
+    // The certificate trusted for this site, when the user chose one.
+    m_trustedLabel->setObjectName("trustedCertificate");
+    m_trustedLabel->setWordWrap(true);
+    m_trustedLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_forgetButton->setObjectName("forgetCertificate");
+    m_forgetButton->setAutoDefault(false);
+    connect(m_forgetButton, &QPushButton::clicked, this,
+            [this]
+            {
+                m_trustedFingerprint.clear();
+                ShowTrustedCertificate();
+            });
+    auto* trustedRow = new QHBoxLayout;
+    trustedRow->addWidget(m_trustedLabel, 1);
+    trustedRow->addWidget(m_forgetButton);
+    hostForm->addRow(trustedRow);
     hostForm->addRow(m_passiveCheck);
 
     auto* loginBox = new QGroupBox(QStringLiteral("Login Information"), this);
@@ -89,12 +134,44 @@ CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
     row->addStretch();
     row->addWidget(buttons);
 
+    m_proxyWarning->setObjectName("proxyWarning");
+    m_proxyWarning->setWordWrap(true);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(hostBox);
     layout->addWidget(loginBox);
     layout->addLayout(bottom);
+    layout->addWidget(m_proxyWarning);
     layout->addLayout(row);
+}
+
+void CSiteProp::LoadOptions(const SiteOptions& options)
+{
+    m_encryption = options.Encryption();
+    m_trustedFingerprint = options.TrustedFingerprint();
+}
+
+void CSiteProp::StoreOptions(SiteOptions& options) const
+{
+    options.SetEncryption(m_encryption);
+    options.SetTrustedFingerprint(m_trustedFingerprint);
+}
+
+void CSiteProp::ShowProxyWarning()
+{
+    m_proxyWarning->setText(QStringLiteral("This proxy type logs on to the proxy with the proxy password. It is "
+                                           "encrypted only if the proxy itself accepts AUTH TLS; otherwise it goes "
+                                           "over the network in the clear."));
+    m_proxyWarning->setVisible(ProxySendsPassword(m_proxyMode));
+}
+
+void CSiteProp::ShowTrustedCertificate()
+{
+    m_trustedLabel->setText(QStringLiteral("Trusted certificate (SHA-256): ") +
+                            QString::fromStdString(m_trustedFingerprint));
+    m_trustedLabel->setVisible(!m_trustedFingerprint.empty());
+    m_forgetButton->setVisible(!m_trustedFingerprint.empty());
 }
 
 void CSiteProp::Load(const SiteRecord& site)
@@ -168,6 +245,9 @@ void CSiteProp::showEvent(QShowEvent* event)
     m_timeoutEdit->setText(QString::number(m_timeout));
     m_directoryEdit->setText(QString::fromStdWString(m_directory));
     m_keepAliveCheck->setChecked(m_keepAlive);
+    m_encryptionList->setCurrentIndex(m_encryptionList->findData(static_cast<int>(m_encryption)));
+    ShowTrustedCertificate();
+    ShowProxyWarning();
 
     m_parentList->clear();
     m_parentList->addItem(QStringLiteral("No Parent Group"), -1);
@@ -226,6 +306,7 @@ void CSiteProp::accept()
     m_directory = m_directoryEdit->text().toStdWString();
     m_keepAlive = m_keepAliveCheck->isChecked();
     m_parentGroupId = m_parentList->currentData().toInt();
+    m_encryption = static_cast<nsFTP::Encryption>(m_encryptionList->currentData().toInt());
     QDialog::accept();
 }
 
@@ -244,4 +325,5 @@ void CSiteProp::OnProxy()
     m_proxyPort = proxy.m_port;
     m_proxyUser = proxy.m_user;
     m_proxyPassword = proxy.m_password;
+    ShowProxyWarning();
 }

@@ -1,11 +1,16 @@
 #pragma once
+#include "ftp/Encryption.h"
+
 #include <QDialog>
 #include <string>
 
 class CSiteConnection;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
+class SiteOptions;
 class SiteRecord;
 
 // Edits one site. The caller fills the members before and reads them after OK;
@@ -20,6 +25,15 @@ public:
     // Copies the site's fields, proxy included, into the members and back.
     void Load(const SiteRecord& site);
     void Store(SiteRecord& site) const;
+    // The options the dialog edits (encryption, the trusted certificate);
+    // other options pass through untouched.
+    void LoadOptions(const SiteOptions& options);
+    void StoreOptions(SiteOptions& options) const;
+    // The Encryption entries, in the order of nsFTP::Encryption's choices as listed.
+    static const char* EncryptionCaption(nsFTP::Encryption encryption);
+    // Proxy types that log on to the proxy with its password, which goes in
+    // the clear unless the proxy itself accepts AUTH TLS.
+    static bool ProxySendsPassword(int proxyMode);
 
     // Reads a whole number within [minimum, maximum] from the edit; otherwise
     // tells the user, puts the focus on the edit and answers false.
@@ -45,6 +59,11 @@ public:
     std::wstring m_proxyUser;
     std::wstring m_proxyPassword;
 
+    // New sites require TLS; a site stored before FTP over TLS loads as plain.
+    nsFTP::Encryption m_encryption = nsFTP::Encryption::Require;
+    // The certificate the user chose to trust; Forget empties it.
+    std::string m_trustedFingerprint;
+
     void accept() override;
 
 protected:
@@ -52,6 +71,8 @@ protected:
 
 private:
     void OnProxy();
+    void ShowProxyWarning();
+    void ShowTrustedCertificate();
 
     CSiteConnection& m_connection;
     QLineEdit* m_labelEdit;
@@ -65,4 +86,8 @@ private:
     QLineEdit* m_directoryEdit;
     QCheckBox* m_keepAliveCheck;
     QComboBox* m_parentList;
+    QComboBox* m_encryptionList;
+    QLabel* m_trustedLabel;
+    QPushButton* m_forgetButton;
+    QLabel* m_proxyWarning;
 };
