@@ -7,9 +7,11 @@
 #include "support/TestPki.h"
 #include "support/TestServices.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <gmock/gmock.h>
 #include <memory>
+#include <thread>
 
 using nsFTP::CFTPClient;
 using nsFTP::CLogonRecord;
@@ -312,6 +314,40 @@ TEST_F(TlsLogonTest, ARenegotiationIsRefusedWithItsOwnMessage)
     EXPECT_FALSE(LogOn(Record()));
     EXPECT_THAT(BoxText(), HasSubstr("asked to renegotiate"));
     EXPECT_FALSE(client.IsConnected());
+}
+
+TEST_F(TlsLogonTest, AServerThatNeverHandshakesIsLeftAtTheTimeoutOrAtOnceOnStop)
+{
+    for (const bool stop : {false, true})
+    {
+        SCOPED_TRACE(stop ? "stop" : "timeout");
+        testing_support::ResetServices();
+        ScriptedFtpServer silent;
+        silent.Greet("220 Scripted\r\n").On("AUTH TLS", "234 Go ahead.\r\n").Pause(std::chrono::seconds(4));
+        silent.Start();
+        CFTPClient engine(std::make_unique<nsSocket::CBlockingSocket>());
+        CLogonRecord record = Record();
+        record.port = silent.Port();
+        std::thread stopper;
+        if (stop)
+            stopper = std::thread(
+                [&]
+                {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                    engine.RequestStop();
+                });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(engine.LogOn(record, stop ? 30 : 1));
+        const auto took = std::chrono::steady_clock::now() - start;
+        if (stopper.joinable())
+            stopper.join();
+        EXPECT_LT(took, std::chrono::seconds(3));
+        EXPECT_FALSE(engine.IsConnected());
+        if (stop)
+            EXPECT_EQ(Boxes().Count(), 0u) << "whoever stopped knows why";
+        else
+            EXPECT_THAT(BoxText(), HasSubstr("handshake with the server timed out"));
+    }
 }
 
 } // namespace

@@ -2,14 +2,20 @@
 // directory, keep-alive, logout, pass-throughs) and, where the exact bytes
 // matter, against the scripted server.
 #include "sites/SiteConnection.h"
+#include "sites/SiteOptions.h"
+#include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
 #include "support/ScriptedFtpServer.h"
+#include "support/TempFolder.h"
+#include "support/TestPki.h"
 #include "support/TestServices.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -503,3 +509,46 @@ TEST(SiteConnectionScripted, BusyScopeWaitsForAKeepAliveUnderWay)
 }
 
 } // namespace
+
+// What protects the connection, as both programs read it (Security) and the
+// status bar shows it (pane 4), for each encryption choice against a server
+// with TLS and one without. A site stored before encryption existed (no
+// option) logs on in plain FTP, as it always did.
+TEST(SiteConnectionSecurity, EachEncryptionChoiceGivesItsConnectionAndItsStatusText)
+{
+    testing_support::TempFolder folder("tessel-pki");
+    testing_support::TestPki pki(folder.Path().string());
+    ::setenv("SSL_CERT_FILE", pki.CaFile().c_str(), 1);
+    const auto identity = pki.Issue("server");
+    PyFtpdOptions tlsOptions;
+    tlsOptions.tlsCert = identity.certFile;
+    tlsOptions.tlsKey = identity.keyFile;
+    PyFtpdServer tls(tlsOptions);
+    PyFtpdServer plain;
+    struct Case
+    {
+        const PyFtpdServer* server;
+        std::optional<nsFTP::Encryption> encryption; // none: stored before encryption existed
+        bool connects;
+        const wchar_t* status;
+    };
+    for (const Case& c : {Case{&tls, nsFTP::Encryption::Require, true, L"Encrypted: TLSv1."},
+                          Case{&tls, nsFTP::Encryption::Auto, true, L"Encrypted: TLSv1."},
+                          Case{&tls, std::nullopt, true, L"Not encrypted"},
+                          Case{&plain, nsFTP::Encryption::Auto, true, L"Not encrypted"},
+                          Case{&plain, nsFTP::Encryption::Require, false, L""}})
+    {
+        SCOPED_TRACE(c.encryption ? nsFTP::EncryptionName(*c.encryption) : "stored before");
+        testing_support::ResetServices();
+        SiteOptions options;
+        if (c.encryption)
+            options.SetEncryption(*c.encryption);
+        CSiteConnection connection;
+        EXPECT_EQ(connection.Connect(testing_support::FixtureSite(*c.server), options), c.connects);
+        EXPECT_THAT(platform::Services::StatusText(CSiteConnection::SecurityPane), testing::StartsWith(c.status));
+        EXPECT_EQ(connection.Security().encrypted, std::wstring(c.status).starts_with(L"Encrypted"));
+        connection.Disconnect();
+        EXPECT_EQ(platform::Services::StatusText(CSiteConnection::SecurityPane), L"");
+        EXPECT_FALSE(connection.Security().encrypted);
+    }
+}
