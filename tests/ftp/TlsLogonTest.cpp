@@ -316,6 +316,43 @@ TEST_F(TlsLogonTest, ARenegotiationIsRefusedWithItsOwnMessage)
     EXPECT_FALSE(client.IsConnected());
 }
 
+TEST_F(TlsLogonTest, EveryProxyTypeLogsOnOverTlsThroughAProxyThatAcceptsAuthTls)
+{
+    // The replies that walk each type's logon to its end.
+    const std::vector<std::vector<const char*>> replies = {
+        {"230"}, {"331", "230", "331", "230"}, {"331", "230", "230"}, {"230", "230"}, {"331", "230", "230"},
+        {"230"}, {"331", "230", "230"}, {"331", "230"}, {"230"}};
+    for (int type = 0; type < 9; ++type)
+    {
+        SCOPED_TRACE("proxy type " + std::to_string(type));
+        testing_support::ResetServices();
+        ScriptedFtpServer proxy;
+        proxy.Greet("220 Proxy\r\n").On("AUTH TLS", "234 Go ahead.\r\n").StartTls(Pki().good);
+        for (const char* reply : replies[static_cast<size_t>(type)])
+            proxy.OnAny(std::string(reply) + " Next.\r\n");
+        proxy.On("PBSZ 0", "200 PBSZ=0\r\n").On("PROT P", "200 Protection set.\r\n").On("PWD", "257 \"/\"\r\n");
+        proxy.Start();
+        CFTPClient engine(std::make_unique<nsSocket::CBlockingSocket>());
+        CLogonRecord record = Record();
+        record.host = L"ftp.example";
+        record.firewallHost = L"127.0.0.1";
+        record.firewallPort = proxy.Port();
+        record.firewallUser = L"fu";
+        record.firewallPassword = L"fp";
+        record.FirewallType = type;
+        if (type == 0)
+        {
+            record.host = L"127.0.0.1";
+            record.port = proxy.Port();
+        }
+        EXPECT_TRUE(engine.LogOn(record, 3)) << BoxText();
+        EXPECT_TRUE(proxy.WaitFinished());
+        EXPECT_TRUE(proxy.Mismatches().empty());
+        EXPECT_TRUE(engine.Security().encrypted);
+        EXPECT_TRUE(CertificatePrompt().Questions().empty()) << "the proxy's own certificate passes";
+    }
+}
+
 TEST_F(TlsLogonTest, AServerThatNeverHandshakesIsLeftAtTheTimeoutOrAtOnceOnStop)
 {
     for (const bool stop : {false, true})
