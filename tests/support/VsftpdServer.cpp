@@ -44,8 +44,9 @@ unsigned short FreePort()
 }
 
 // Reads the greeting: listening is not enough, a session that cannot start
-// shows only then.
-bool Greets(unsigned short port)
+// shows only then. The banner must be this server's own: another server may
+// have taken the port first.
+bool Greets(unsigned short port, const std::string& banner)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -59,7 +60,8 @@ bool Greets(unsigned short port)
     {
         char buffer[256];
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        greeted = n > 3 && buffer[0] == '2';
+        greeted = n > 3 && buffer[0] == '2' &&
+                  std::string(buffer, static_cast<size_t>(n)).find(banner) != std::string::npos;
     }
     ::close(fd);
     return greeted;
@@ -88,16 +90,34 @@ VsftpdServer::VsftpdServer(const TestIdentity* identity)
     ::chmod((m_workFolder + "/empty").c_str(), 0755);
     ::chmod(m_root.c_str(), 0755);
     ::chmod((m_root + "/up").c_str(), 0777);
-    m_port = FreePort();
+    // The free port may be taken by someone else before vsftpd binds it:
+    // then vsftpd ends at once, and another port is tried.
+    bool serving = false;
+    for (int attempt = 0; attempt < 5 && !serving; ++attempt)
+    {
+        m_port = FreePort();
+        WriteConfig(identity);
+        serving = Launch();
+    }
+    if (!serving)
+    {
+        const std::string text = Log();
+        Stop();
+        throw std::runtime_error("vsftpd did not start:\n" + text);
+    }
+}
 
+void VsftpdServer::WriteConfig(const TestIdentity* identity)
+{
     std::ofstream config(m_workFolder + "/vsftpd.conf");
-    config << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << m_port
-           << "\nbackground=NO\nanonymous_enable=YES\nlocal_enable=NO\nanon_root=" << m_root
-           << "\nno_anon_password=YES\nwrite_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
-              "anon_other_write_enable=YES\nanon_umask=022\nsecure_chroot_dir="
-           << m_workFolder << "/empty\nseccomp_sandbox=NO\npasv_enable=YES\npasv_address=127.0.0.1\n"
-           << "port_enable=YES\nconnect_from_port_20=NO\nxferlog_enable=NO\nvsftpd_log_file=" << m_workFolder
-           << "/server.log\n";
+    config
+        << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << m_port
+        << "\nbackground=NO\nanonymous_enable=YES\nlocal_enable=NO\nanon_root=" << m_root
+        << "\nno_anon_password=YES\nwrite_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
+           "anon_other_write_enable=YES\nanon_umask=022\nsecure_chroot_dir="
+        << m_workFolder << "/empty\nseccomp_sandbox=NO\npasv_enable=YES\npasv_address=127.0.0.1\n"
+        << "port_enable=YES\nconnect_from_port_20=NO\nxferlog_enable=NO\nvsftpd_log_file=" << m_workFolder
+        << "/server.log\nftpd_banner=" << Banner() << "\n";
     if (::geteuid() == 0)
         config << "run_as_launching_user=NO\nftp_username=ftp\n";
     else
@@ -110,7 +130,15 @@ VsftpdServer::VsftpdServer(const TestIdentity* identity)
     // vsftpd wants its configuration owned by the one who starts it and not
     // writable by others.
     ::chmod((m_workFolder + "/vsftpd.conf").c_str(), 0600);
+}
 
+std::string VsftpdServer::Banner() const
+{
+    return "Tessel test server " + std::filesystem::path(m_workFolder).filename().string();
+}
+
+bool VsftpdServer::Launch()
+{
     const std::string conf = m_workFolder + "/vsftpd.conf";
     const std::string out = m_workFolder + "/stderr.log";
     std::vector<std::string> args = {Program(), conf};
@@ -130,7 +158,7 @@ VsftpdServer::VsftpdServer(const TestIdentity* identity)
     bool serving = false;
     for (int i = 0; i < 100 && m_pid > 0 && !serving; ++i)
     {
-        serving = Greets(m_port);
+        serving = Greets(m_port, Banner());
         if (!serving)
         {
             int status = 0;
@@ -140,11 +168,8 @@ VsftpdServer::VsftpdServer(const TestIdentity* identity)
         }
     }
     if (!serving)
-    {
-        const std::string text = Log();
-        Stop();
-        throw std::runtime_error("vsftpd did not start:\n" + text);
-    }
+        StopProcess();
+    return serving;
 }
 
 VsftpdServer::~VsftpdServer()
@@ -165,6 +190,17 @@ std::string VsftpdServer::Log() const
 
 void VsftpdServer::Stop() noexcept
 {
+    StopProcess();
+    if (!m_workFolder.empty())
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_workFolder, ignored);
+        m_workFolder.clear();
+    }
+}
+
+void VsftpdServer::StopProcess() noexcept
+{
     if (m_pid > 0)
     {
         ::kill(m_pid, SIGTERM);
@@ -182,12 +218,6 @@ void VsftpdServer::Stop() noexcept
             ::waitpid(m_pid, &status, 0);
         }
         m_pid = -1;
-    }
-    if (!m_workFolder.empty())
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_workFolder, ignored);
-        m_workFolder.clear();
     }
 }
 

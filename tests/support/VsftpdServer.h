@@ -30,7 +30,14 @@ public:
     static bool Available();
 
 private:
+    void WriteConfig(const TestIdentity* identity);
+    // Starts vsftpd on m_port; false (and no process) when it does not greet.
+    bool Launch();
+    // Stop ends the process and removes the folder; StopProcess only ends it.
     void Stop() noexcept;
+    void StopProcess() noexcept;
+    // The greeting that tells this server from whatever else holds the port.
+    std::string Banner() const;
 
     std::string m_workFolder;
     std::string m_root;
