@@ -54,7 +54,8 @@ constexpr int Stopped = -2;
 // > 0 when ready, 0 on timeout, Stopped, or -1 with errno set on failure. A
 // raised stop wins over readiness. A signal restarts the wait with the time
 // left unless interruptible is set.
-int WaitUntil(int fd, short events, std::chrono::steady_clock::time_point deadline, bool interruptible, int stopFd)
+int WaitUntil(int fd, short events, std::chrono::steady_clock::time_point deadline, bool interruptible,
+              int stopFd)
 {
     if (fd < 0)
     {
@@ -77,7 +78,8 @@ int WaitUntil(int fd, short events, std::chrono::steady_clock::time_point deadli
 
 int WaitFor(int fd, short events, int timeoutSeconds, bool interruptible, int stopFd)
 {
-    return WaitUntil(fd, events, std::chrono::steady_clock::now() + std::chrono::seconds(std::max(timeoutSeconds, 0)),
+    return WaitUntil(fd, events,
+                     std::chrono::steady_clock::now() + std::chrono::seconds(std::max(timeoutSeconds, 0)),
                      interruptible, stopFd);
 }
 
@@ -113,7 +115,8 @@ CBlockingSocket::~CBlockingSocket()
     ForceClose();
 }
 
-void IBlockingSocket::StartTls(CTlsContext&, const std::string&, const std::string&, const IBlockingSocket*, int)
+void IBlockingSocket::StartTls(CTlsContext&, const std::string&, const std::string&, const IBlockingSocket*,
+                               int)
 {
     throw CBlockingSocketException(L"This connection cannot use TLS.", EPROTONOSUPPORT);
 }
@@ -193,6 +196,7 @@ void CBlockingSocket::ForceClose() noexcept
 {
     // No close_notify: the connection is given up, not ended.
     m_tls.reset();
+    m_tlsFailure.reset();
     if (m_handle != NoHandle)
         ::close(m_handle);
     m_handle = NoHandle;
@@ -236,6 +240,7 @@ void CBlockingSocket::Close()
     {
         TlsClose();
         m_tls.reset();
+        m_tlsFailure.reset();
     }
     // The descriptor is released even when close reports an error; keeping it
     // would later close whatever reused the number.
@@ -320,8 +325,8 @@ void CBlockingSocket::PeerAddress(sockaddr_in& address)
 
 bool CBlockingSocket::IsReadable()
 {
-    // Bytes OpenSSL has already decrypted are not on the descriptor any more.
-    if (m_tls && SSL_pending(m_tls->Native()) > 0)
+    // Bytes OpenSSL has already read in are not on the descriptor any more.
+    if (m_tls && SSL_has_pending(m_tls->Native()) == 1)
         return true;
     // Never waits, so the stop signal has nothing to end here.
     const int ready = WaitFor(m_handle, POLLIN, 0, false, NoHandle);
@@ -381,12 +386,14 @@ void CBlockingSocket::AdoptHandle(int handle)
     m_handle = handle;
 }
 
-void CBlockingSocket::StartTls(CTlsContext& context, const std::string& serverName, const std::string& alsoName,
-                               const IBlockingSocket* resumeFrom, int timeoutSeconds)
+void CBlockingSocket::StartTls(CTlsContext& context, const std::string& serverName,
+                               const std::string& alsoName, const IBlockingSocket* resumeFrom,
+                               int timeoutSeconds)
 {
     if (m_handle == NoHandle)
         Raise(L"The TLS handshake needs a connection.", ENOTCONN);
     m_tls.reset();
+    m_tlsFailure.reset();
     auto channel = std::make_unique<CTlsChannel>(context, m_handle, serverName, alsoName);
     if (resumeFrom != nullptr && resumeFrom->Tls() != nullptr)
         channel->ResumeSessionOf(*resumeFrom->Tls());
@@ -416,8 +423,8 @@ void CBlockingSocket::StartTls(CTlsContext& context, const std::string& serverNa
 
 void CBlockingSocket::WaitForTls(int sslError, Deadline deadline, const wchar_t* timeoutMessage)
 {
-    const int ready =
-        WaitUntil(m_handle, sslError == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN, deadline, false, StopHandle());
+    const int ready = WaitUntil(m_handle, sslError == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN, deadline,
+                                false, StopHandle());
     if (ready == Stopped)
         RaiseStopped();
     if (ready == 0)
@@ -444,7 +451,8 @@ void CBlockingSocket::RaiseTls(int sslError, const std::wstring& what)
               EPROTO);
     if (reasonCode == SSL_R_EE_KEY_TOO_SMALL || reasonCode == SSL_R_CA_KEY_TOO_SMALL ||
         reasonCode == SSL_R_CA_MD_TOO_WEAK)
-        Raise(L"The server's certificate uses a key or signature too weak for a safe connection (" + reason + L").",
+        Raise(L"The server's certificate uses a key or signature too weak for a safe connection (" + reason +
+                  L").",
               EPROTO);
     if (!reason.empty())
         Raise(what + L": " + reason + L".", EPROTO);
@@ -488,6 +496,12 @@ int CBlockingSocket::TlsReceive(char* buffer, int capacity, int timeoutSeconds)
     platform::Services::Activity().Post();
     if (capacity < 0)
         Raise(L"Unable to receive data.", EINVAL);
+    if (m_tlsFailure)
+    {
+        const CBlockingSocketException failure = *m_tlsFailure;
+        m_tlsFailure.reset();
+        throw failure;
+    }
     if (m_tls->PeerClosed())
         return 0;
     const Deadline deadline = DeadlineAfter(timeoutSeconds);
@@ -501,7 +515,7 @@ int CBlockingSocket::TlsReceive(char* buffer, int capacity, int timeoutSeconds)
         if (m_tls->RenegotiationRefused())
             RaiseTls(SSL_ERROR_SSL, L"Unable to receive data over TLS");
         if (result == 1)
-            return static_cast<int>(received);
+            return static_cast<int>(received + TlsReceiveBuffered(buffer + received, capacity - received));
         const int error = SSL_get_error(m_tls->Native(), result);
         if (error == SSL_ERROR_ZERO_RETURN)
         {
@@ -512,6 +526,42 @@ int CBlockingSocket::TlsReceive(char* buffer, int capacity, int timeoutSeconds)
             RaiseTls(error, L"Unable to receive data over TLS");
         WaitForTls(error, deadline, timedOut);
     }
+}
+
+std::size_t CBlockingSocket::TlsReceiveBuffered(char* buffer, std::size_t capacity)
+{
+    // A record holds at most 16 KiB; callers move far larger blocks, so the
+    // records OpenSSL has already read in are handed over in the same call.
+    SSL* ssl = m_tls->Native();
+    std::size_t total = 0;
+    while (total < capacity && SSL_has_pending(ssl) == 1)
+    {
+        std::size_t received = 0;
+        const int result = SSL_read_ex(ssl, buffer + total, capacity - total, &received);
+        try
+        {
+            if (m_tls->RenegotiationRefused())
+                RaiseTls(SSL_ERROR_SSL, L"Unable to receive data over TLS");
+            if (result == 1)
+            {
+                total += received;
+                continue;
+            }
+            const int error = SSL_get_error(ssl, result);
+            if (error == SSL_ERROR_ZERO_RETURN)
+                m_tls->SetPeerClosed();
+            else if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE)
+                RaiseTls(error, L"Unable to receive data over TLS");
+        }
+        catch (const CBlockingSocketException& failure)
+        {
+            // The bytes before the failure are delivered; the failure comes
+            // with the next receive, so a truncated stream still fails.
+            m_tlsFailure = failure;
+        }
+        break;
+    }
+    return total;
 }
 
 void CBlockingSocket::TlsClose() noexcept

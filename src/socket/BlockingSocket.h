@@ -1,8 +1,10 @@
 #pragma once
+#include "BlockingSocketException.h"
 #include "IBlockingSocket.h"
 #include "TlsChannel.h"
 
 #include <chrono>
+#include <optional>
 
 namespace nsSocket
 {
@@ -62,11 +64,15 @@ private:
     [[noreturn]] void RaiseTls(int sslError, const std::wstring& what);
     int TlsSend(const char* bytes, int length, int timeoutSeconds);
     int TlsReceive(char* buffer, int capacity, int timeoutSeconds);
+    // Adds, without waiting, what OpenSSL has already read from the socket.
+    std::size_t TlsReceiveBuffered(char* buffer, std::size_t capacity);
     // Sends close_notify (waiting at most the handshake's timeout for room).
     void TlsClose() noexcept;
 
     int m_handle = NoHandle;
     std::unique_ptr<CTlsChannel> m_tls;
+    // A failure met after bytes were received, raised by the next receive.
+    std::optional<CBlockingSocketException> m_tlsFailure;
     int m_tlsTimeout = 10;
     std::shared_ptr<CStopSignal> m_stopSignal;
 };
