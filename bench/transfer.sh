@@ -6,11 +6,14 @@
 # every leg once; the medians of the rounds are compared. Not a test: it
 # prints figures, and a summary table at the end (one line per server and leg).
 #
-# usage: bench/transfer.sh [--size MIB] [--rounds N] [--server S] [--legs LIST]
+# usage: bench/transfer.sh [--size MIB] [--rounds N] [--server S] [--legs LIST] [--tls]
 #   --size MIB    size of the file moved (default 1024)
 #   --rounds N    rounds per server (default 7)
 #   --server S    pyftpdlib, vsftpd or all (default all: vsftpd where installed)
 #   --legs LIST   comma-separated among get,put,mirror-get,mirror-put (default all)
+#   --tls         FTP over TLS against vsftpd (ssl_enable, require_ssl_reuse, a
+#                 certificate made for the run): tessel-cli with ftpes:// against
+#                 curl --ssl-reqd; implies --server vsftpd
 # TESSEL_RELEASE_DIR chooses the Release build folder (default build/release);
 # VSFTPD names the vsftpd program (default: the one on PATH or in /usr/sbin).
 #
@@ -22,13 +25,15 @@ size_mib=1024
 rounds=7
 servers=all
 legs=get,put,mirror-get,mirror-put
+tls=
 while [ $# -gt 0 ]; do
     case "$1" in
+    --tls) tls=1; servers=vsftpd; shift ;;
     --size) size_mib=${2:?--size needs MiB}; shift 2 ;;
     --rounds) rounds=${2:?--rounds needs a count}; shift 2 ;;
     --server) servers=${2:?--server needs a name}; shift 2 ;;
     --legs) legs=${2:?--legs needs a list}; shift 2 ;;
-    -h | --help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "transfer.sh: unknown argument $1" >&2; exit 1 ;;
     esac
 done
@@ -156,12 +161,28 @@ pasv_address=127.0.0.1
 xferlog_enable=NO
 vsftpd_log_file=$work/server.log
 CONF
+    if [ -n "$tls" ]; then
+        # A certificate of this run; tessel-cli trusts it by its fingerprint, curl with -k.
+        openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=127.0.0.1 \
+            -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+        fingerprint=$(openssl x509 -in "$work/cert.pem" -noout -fingerprint -sha256 | cut -d= -f2)
+        cat >>"$work/vsftpd.conf" <<CONF
+ssl_enable=YES
+allow_anon_ssl=YES
+force_anon_logins_ssl=YES
+force_anon_data_ssl=YES
+require_ssl_reuse=YES
+ssl_ciphers=HIGH
+rsa_cert_file=$work/cert.pem
+rsa_private_key_file=$work/key.pem
+CONF
+    fi
     "$program" "$work/vsftpd.conf" >"$work/server.log" 2>&1 &
     server_pid=$!
     for _ in $(seq 100); do
         if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
             # Listening is not enough: a session that cannot start shows only at logon.
-            curl -sS --max-time 10 --head -o /dev/null "ftp://127.0.0.1:$port/big.bin" 2>"$work/client.err" && return 0
+            curl -sS ${tls:+--ssl-reqd -k} --max-time 10 --head -o /dev/null "ftp://127.0.0.1:$port/big.bin" 2>"$work/client.err" && return 0
             echo "transfer.sh: vsftpd does not serve:" >&2
             cat "$work/client.err" "$work/server.log" >&2
             return 1
@@ -200,16 +221,22 @@ same_file() {
 
 # Moves the file once for a leg with one client; prints MB/s and checks the copy.
 run_leg() {
-    local leg=$1 client=$2 url=$3 speed
+    local leg=$1 client=$2 url=$3 speed turl=$3
+    local -a topt=() copt=()
+    if [ -n "$tls" ]; then
+        turl=ftpes://${url#ftp://}
+        topt=(--trust-fingerprint "$fingerprint")
+        copt=(--ssl-reqd -k)
+    fi
     rm -rf "$work/local/got.bin" "$work/local/mirror" "$work/root/up/"*
     case "$client $leg" in
-    "tessel get") speed=$(timed "$cli" get "$url/big.bin" "$work/local/got.bin") ;;
-    "tessel put") speed=$(timed "$cli" put "$work/local/source.bin" "$url/up/source.bin") ;;
+    "tessel get") speed=$(timed "$cli" get "${topt[@]}" "$turl/big.bin" "$work/local/got.bin") ;;
+    "tessel put") speed=$(timed "$cli" put "${topt[@]}" "$work/local/source.bin" "$turl/up/source.bin") ;;
     # The transfer jobs: a download into a folder, an upload into one.
-    "tessel mirror-get") speed=$(timed "$cli" mirror-get --overwrite "$url/big.bin" "$work/local/mirror") ;;
-    "tessel mirror-put") speed=$(timed "$cli" mirror-put --overwrite "$work/local/source.bin" "$url/up/") ;;
-    "curl get" | "curl mirror-get") speed=$(timed curl -sS --fail -o "$work/local/got.bin" "$url/big.bin") ;;
-    "curl put" | "curl mirror-put") speed=$(timed curl -sS --fail -T "$work/local/source.bin" "$url/up/source.bin") ;;
+    "tessel mirror-get") speed=$(timed "$cli" mirror-get "${topt[@]}" --overwrite "$turl/big.bin" "$work/local/mirror") ;;
+    "tessel mirror-put") speed=$(timed "$cli" mirror-put "${topt[@]}" --overwrite "$work/local/source.bin" "$turl/up/") ;;
+    "curl get" | "curl mirror-get") speed=$(timed curl -sS "${copt[@]}" --fail -o "$work/local/got.bin" "$url/big.bin") ;;
+    "curl put" | "curl mirror-put") speed=$(timed curl -sS "${copt[@]}" --fail -T "$work/local/source.bin" "$url/up/source.bin") ;;
     esac
     case "$leg" in
     get) same_file "$work/root/big.bin" "$work/local/got.bin" ;;
@@ -239,7 +266,7 @@ run_server() {
     "start_$name" || return 1
     if [ "$name" = vsftpd ]; then login=; else login="$user:$password@"; fi
     url="ftp://${login}127.0.0.1:$port"
-    echo "== $name, $size_mib MiB in $base, $rounds rounds (MB/s, tessel/curl)"
+    echo "== $name${tls:+ over TLS}, $size_mib MiB in $base, $rounds rounds (MB/s, tessel/curl)"
     for round in $(seq "$rounds"); do
         local line="round $round:"
         for leg in $legs; do

@@ -3,13 +3,20 @@
 # lftp mirror with one connection; same server, same run.
 # Usage: bench/tree.sh; REPS (default 2) runs each, best kept.
 # TESSEL_BUILD names the build folder (default build/release); SERVER=vsftpd
-# runs both against an anonymous vsftpd instead of pyftpdlib.
+# runs both against an anonymous vsftpd instead of pyftpdlib, and TLS=1 with
+# it makes both use FTP over TLS (lftp: ftp:ssl-force, data protected).
 source "$(dirname "$0")/bench-server.sh"
 upbase= login=bench,bench-secret
 if [ "${SERVER:-pyftpdlib}" = vsftpd ]; then
     source "$(dirname "$0")/vsftpd-server.sh"
 fi
 reps=${REPS:-2}
+topt=() lftp_tls=
+if [ "${TLS:-}" = 1 ]; then
+    [ "${SERVER:-}" = vsftpd ] || { echo "TLS=1 needs SERVER=vsftpd" >&2; exit 1; }
+    topt=(--trust-fingerprint "$fingerprint")
+    lftp_tls="set ftp:ssl-force yes; set ftp:ssl-protect-data yes; set ssl:verify-certificate no;"
+fi
 command -v lftp > /dev/null || { echo "lftp is not installed" >&2; exit 1; }
 
 tree=$work/src/tree
@@ -25,18 +32,18 @@ bytes=$(du -sb "$tree" | cut -f1)
 
 lftp_mirror() {
     lftp -u "$login" -p "$port" \
-        -e "set cmd:fail-exit yes; set ftp:passive-mode yes; set net:max-retries 1; mirror $*; quit" 127.0.0.1
+        -e "$lftp_tls set cmd:fail-exit yes; set ftp:passive-mode yes; set net:max-retries 1; mirror $*; quit" 127.0.0.1
 }
 
 best_tessel_put= best_lftp_put= best_tessel_get= best_lftp_get=
 for _ in $(seq "$reps"); do
     rm -rf "$work/root/${upbase}up-tessel" "$work/root/${upbase}up-lftp" "$work/get-tessel" "$work/get-lftp"
-    t=$(seconds "$cli" mirror-put "$tree" "$url/${upbase}up-tessel/"); best_tessel_put=$(least "$t" "$best_tessel_put")
+    t=$(seconds "$cli" mirror-put "${topt[@]}" "$tree" "$url/${upbase}up-tessel/"); best_tessel_put=$(least "$t" "$best_tessel_put")
     diff -r "$tree" "$work/root/${upbase}up-tessel/tree" > /dev/null || { echo "tessel upload differs" >&2; exit 1; }
     t=$(seconds lftp_mirror --reverse --parallel=1 "'$tree'" "/${upbase}up-lftp/tree"); best_lftp_put=$(least "$t" "$best_lftp_put")
     diff -r "$tree" "$work/root/${upbase}up-lftp/tree" > /dev/null || { echo "lftp upload differs" >&2; exit 1; }
 
-    t=$(seconds "$cli" mirror-get "$url/${upbase}up-tessel/tree" "$work/get-tessel"); best_tessel_get=$(least "$t" "$best_tessel_get")
+    t=$(seconds "$cli" mirror-get "${topt[@]}" "$url/${upbase}up-tessel/tree" "$work/get-tessel"); best_tessel_get=$(least "$t" "$best_tessel_get")
     diff -r "$tree" "$work/get-tessel/tree" > /dev/null || { echo "tessel download differs" >&2; exit 1; }
     t=$(seconds lftp_mirror --parallel=1 "/${upbase}up-tessel/tree" "'$work/get-lftp/tree'"); best_lftp_get=$(least "$t" "$best_lftp_get")
     diff -r "$tree" "$work/get-lftp/tree" > /dev/null || { echo "lftp download differs" >&2; exit 1; }

@@ -6,8 +6,10 @@
 #include "WharfView.h"
 #include "WindowPlacement.h"
 #include "platform/Services.h"
+#include "sites/SiteConnection.h"
 #include "widgets/EngineCall.h"
 #include "widgets/ListCtrlEx.h"
+#include "widgets/SvgIcon.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -61,6 +63,11 @@ CMainFrame::CMainFrame(CWharfDoc& doc, QWidget* parent)
             statusBar()->addPermanentWidget(m_panes[pane]);
         }
     }
+
+    m_security = new QLabel(this);
+    m_security->setObjectName("security");
+    m_security->hide();
+    statusBar()->addPermanentWidget(m_security);
 
     CreateMenus();
     CreateBars();
@@ -222,8 +229,33 @@ QString CMainFrame::PaneText(int pane) const
     return pane >= 0 && pane < 4 ? m_panes[pane]->text() : QString();
 }
 
+void CMainFrame::ShowSecurity(const QString& text)
+{
+    m_security->setToolTip(text);
+    m_security->setAccessibleName(text);
+    if (text.isEmpty())
+    {
+        m_security->setProperty("state", QString());
+        m_security->hide();
+        return;
+    }
+    const bool encrypted = text.startsWith(QStringLiteral("Encrypted"));
+    m_security->setProperty("state", encrypted ? QStringLiteral("encrypted") : QStringLiteral("plain"));
+    const int size = QFontMetrics(m_security->font()).height();
+    m_security->setPixmap(CSvgIcon::Render(encrypted ? QStringLiteral(":/status/lock.svg")
+                                                     : QStringLiteral(":/status/unlocked.svg"),
+                                           {size})
+                              .pixmap(size, size));
+    m_security->show();
+}
+
 void CMainFrame::SetPaneText(int pane, const QString& text)
 {
+    if (pane == CSiteConnection::SecurityPane)
+    {
+        ShowSecurity(text);
+        return;
+    }
     if (pane == 0 && m_prompting)
         m_beforePrompt = text;
     else if (pane >= 0 && pane < 4)

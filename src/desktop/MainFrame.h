@@ -46,6 +46,10 @@ public:
     QLabel* WaitText() const { return m_waitText; }
     QToolButton* StopButton() const { return m_stopButton; }
     bool Waiting() const;
+    // The lock of the connection: a closed padlock while it is encrypted
+    // (protocol and cipher as its tooltip), an open one after a plain logon
+    // that sent a password, hidden otherwise.
+    QLabel* SecurityIndicator() const { return m_security; }
 
     static QString TitleFor(const QString& documentTitle);
 
@@ -81,6 +85,7 @@ private:
     void CreateBars();
     void CreateWaitIndicator();
     void ShowPrompt(const QString& prompt);
+    void ShowSecurity(const QString& text);
     bool SaveLayout();
     void RestoreLayout();
 
@@ -89,6 +94,7 @@ private:
     CToolBarEx* m_toolBar;
     CDialogBarEx* m_filterBar;
     std::array<QLabel*, 4> m_panes{};
+    QLabel* m_security = nullptr;
     QLabel* m_waitText = nullptr;
     QProgressBar* m_waitBar = nullptr;
     QToolButton* m_stopButton = nullptr;

@@ -1,13 +1,13 @@
 #include "WharfApp.h"
 
 #include "FileExchange.h"
-#include "widgets/AboutDlg.h"
 #include "MainFrame.h"
-#include "widgets/SvgIcon.h"
 #include "WharfDoc.h"
 #include "WharfView.h"
 #include "platform/Services.h"
 #include "platform/qt/QSettingsStore.h"
+#include "widgets/AboutDlg.h"
+#include "widgets/SvgIcon.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -30,6 +30,7 @@ CWharfApp::~CWharfApp()
         Services::SetStatusOutlet(nullptr);
         Services::SetActivity(nullptr);
         Services::SetMessageBoxes(nullptr);
+        Services::SetCertificatePrompt(nullptr);
         Services::SetSettings(nullptr);
         platform::QtMessageBoxes::SetOwner(nullptr);
     }
@@ -41,6 +42,7 @@ bool CWharfApp::InitInstance(bool postConnect)
                                           : std::make_unique<platform::QSettingsStore>(m_settingsPath);
     Services::SetSettings(m_settings.get());
     Services::SetMessageBoxes(&m_boxes);
+    Services::SetCertificatePrompt(&m_certificatePrompt);
     Services::SetStatusOutlet(&m_status);
     Services::SetActivity(&m_activity);
     // Staging folders of Copies whose program has ended are not needed by anyone.

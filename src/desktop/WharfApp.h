@@ -1,6 +1,7 @@
 #pragma once
-#include "platform/qt/QtActivitySignal.h"
+#include "platform/gui/QtCertificatePrompt.h"
 #include "platform/gui/QtMessageBoxes.h"
+#include "platform/qt/QtActivitySignal.h"
 #include "platform/qt/QtStatusOutlet.h"
 
 #include <QString>
@@ -39,6 +40,7 @@ private:
     QString m_settingsPath;
     std::unique_ptr<platform::QSettingsStore> m_settings;
     platform::QtMessageBoxes m_boxes;
+    platform::QtCertificatePrompt m_certificatePrompt;
     platform::QtStatusOutlet m_status;
     platform::QtActivitySignal m_activity;
     std::unique_ptr<CWharfDoc> m_doc;

@@ -5,7 +5,10 @@
 #include "platform/Services.h"
 #include "platform/TextCodec.h"
 #include "socket/BlockingSocketException.h"
+#include "socket/CertificateInfo.h"
 #include "socket/StopSignal.h"
+#include "socket/TlsChannel.h"
+#include "socket/TlsContext.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -113,9 +116,17 @@ void CFTPClient::ForgetPendingInput()
     m_partialLine.shrink_to_fit();
 }
 
+void CFTPClient::ForgetSecurity()
+{
+    m_security = {};
+    m_dataProtected = false;
+    m_controlFingerprint.clear();
+}
+
 void CFTPClient::ForceCloseControl()
 {
     m_controlSocket->ForceClose();
+    ForgetSecurity();
     ForgetPendingInput();
     ForgetFeatures();
     // The server's folder ends with the connection; a remembered one would
@@ -210,6 +221,7 @@ void CFTPClient::CloseControlConnection()
     {
         m_controlSocket->ForceClose();
     }
+    ForgetSecurity();
     ForgetPendingInput();
     ForgetFeatures();
     m_representation.reset();
@@ -452,6 +464,7 @@ bool CFTPClient::LogOn(const CLogonRecord& record, unsigned timeout)
 {
     m_logonRecord = record;
     m_timeout = timeout;
+    m_newlyTrusted.clear();
     if (record.FirewallType < 0 || record.FirewallType > 8)
     {
         ShowFailure(L"Unknown proxy logon type " + std::to_wstring(record.FirewallType) + L".");
@@ -473,6 +486,9 @@ bool CFTPClient::LogOn(const CLogonRecord& record, unsigned timeout)
         ShowReplyText(reply);
         return false;
     }
+    if (record.encryption != Encryption::Plain && !SecureControlConnection(record, host))
+        return false;
+    m_security.passwordInClear = !m_security.encrypted && record.SendsPassword();
 
     const int* row = LogonTable[record.FirewallType];
     int step = 0;
@@ -497,6 +513,8 @@ bool CFTPClient::LogOn(const CLogonRecord& record, unsigned timeout)
         }
         if (next == LogonDone)
         {
+            if (m_security.encrypted && !ProtectDataConnections())
+                return false;
             m_currentDirectory.clear();
             // Before PWD: a server that switches to UTF-8 then names the
             // home folder as it will name everything after.
@@ -554,7 +572,8 @@ void CFTPClient::NegotiateFeatures()
         }
     }
     const NameEncoding encoding = m_names.Encoding();
-    const bool ask = encoding == NameEncoding::Utf8 || (encoding == NameEncoding::Auto && HasFeature(L"UTF8"));
+    const bool ask =
+        encoding == NameEncoding::Utf8 || (encoding == NameEncoding::Auto && HasFeature(L"UTF8"));
     if (ask && Execute(L"OPTS UTF8 ON", reply, true))
         m_utf8Enabled = reply.IsPositive();
 }
@@ -566,9 +585,137 @@ bool CFTPClient::HasFeature(std::wstring_view name) const
                        {
                            return feature.size() == name.size() &&
                                   std::equal(feature.begin(), feature.end(), name.begin(),
-                                             [](wchar_t a, wchar_t b)
-                                             { return a == ((b >= L'a' && b <= L'z') ? b - L'a' + L'A' : b); });
+                                             [](wchar_t a, wchar_t b) {
+                                                 return a == ((b >= L'a' && b <= L'z') ? b - L'a' + L'A' : b);
+                                             });
                        });
+}
+
+nsSocket::CTlsContext& CFTPClient::TlsContext()
+{
+    if (!m_tlsContext)
+        m_tlsContext = std::make_unique<nsSocket::CTlsContext>();
+    return *m_tlsContext;
+}
+
+bool CFTPClient::SecureControlConnection(const CLogonRecord& record, const std::wstring& host)
+{
+    Reply reply;
+    if (!Execute(L"AUTH TLS", reply, true))
+    {
+        ShowReplyText(reply);
+        return false;
+    }
+    if (!reply.IsPositive())
+    {
+        if (record.encryption == Encryption::Auto && IsConnected())
+            return true;
+        // Nothing of the user's has been sent yet, and nothing will be.
+        ShowFailure(
+            L"The server does not offer FTP over TLS; it answered AUTH TLS with:\n" + reply.text +
+            L"\n\nThe site requires encryption, so the logon stopped before the user name and password "
+            L"were sent.");
+        if (IsConnected())
+        {
+            Reply ignored;
+            Execute(L"QUIT", ignored, false);
+            CloseControlConnection();
+        }
+        return false;
+    }
+    // Whatever came after the 234 reply came in the clear, where anyone on
+    // the way could have put it: it is dropped, never read as a reply.
+    ForgetPendingInput();
+    m_tlsServerName = HostBytes(host);
+    m_tlsAlsoName = record.FirewallType != 0 ? HostBytes(record.host) : std::string();
+    try
+    {
+        m_controlSocket->StartTls(TlsContext(), m_tlsServerName, m_tlsAlsoName, nullptr, SocketTimeout());
+    }
+    catch (const CBlockingSocketException& failure)
+    {
+        DropControlConnection(failure, true);
+        return false;
+    }
+    if (!AcceptCertificate(record, host))
+    {
+        ForceCloseControl();
+        return false;
+    }
+    const nsSocket::CTlsChannel& channel = *m_controlSocket->Tls();
+    m_controlFingerprint = channel.PeerFingerprint();
+    m_security.encrypted = true;
+    m_security.protocol = channel.Protocol();
+    m_security.cipher = channel.Cipher();
+    return true;
+}
+
+bool CFTPClient::AcceptCertificate(const CLogonRecord& record, const std::wstring& host)
+{
+    using Problem = nsSocket::CCertificateInfo::Problem;
+    const nsSocket::CCertificateInfo info = m_controlSocket->Tls()->PeerCertificate();
+    if (info.fingerprint.empty())
+    {
+        ShowFailure(L"The server sent no certificate, so it cannot be told apart from an impostor. The "
+                    L"connection was closed.");
+        return false;
+    }
+    if (info.Trusted())
+        return true;
+    if (info.Has(Problem::WeakKey))
+    {
+        // A key that can be broken protects nothing, whoever vouches for it.
+        ShowFailure(L"The certificate of " + host + L" cannot be trusted: its key is too weak (" +
+                    info.keyType + L", " + std::to_wstring(info.keyBits) +
+                    L" bits). The connection was closed.");
+        return false;
+    }
+    const std::string seen = nsSocket::CCertificateInfo::NormalFingerprint(info.fingerprint);
+    const std::string remembered = nsSocket::CCertificateInfo::NormalFingerprint(record.trustedFingerprint);
+    if (!remembered.empty())
+    {
+        if (remembered == seen)
+            return true;
+        ShowFailure(
+            L"WARNING: the certificate of " + host +
+            L" has changed since you chose to trust it. Someone may be listening in, or the server's "
+            L"certificate was replaced.\n\nTrusted fingerprint: " +
+            platform::TextCodec::FromLatin1(record.trustedFingerprint) + L"\nFingerprint now: " +
+            platform::TextCodec::FromLatin1(info.fingerprint) +
+            L"\n\nThe connection was refused. If the change is expected, clear the trusted certificate "
+            L"in Site Properties and connect again.");
+        return false;
+    }
+    platform::CertificateQuestion question;
+    question.host = host;
+    question.subject = info.subject;
+    question.issuer = info.issuer;
+    question.validFrom = info.validFrom;
+    question.validUntil = info.validUntil;
+    question.fingerprint = platform::TextCodec::FromLatin1(info.fingerprint);
+    question.problems = info.ProblemTexts(host);
+    // Stop wins over an answer that comes too late.
+    if (StopRequested() || !Services::CertificatePrompt().TrustCertificate(question) || StopRequested())
+        return false;
+    m_newlyTrusted = info.fingerprint;
+    return true;
+}
+
+bool CFTPClient::ProtectDataConnections()
+{
+    for (const wchar_t* command : {L"PBSZ 0", L"PROT P"})
+    {
+        Reply reply;
+        if (!Execute(command, reply, true) || !reply.IsPositive())
+        {
+            if (!reply.text.empty())
+                ShowFailure(L"The server will not protect data connections; it answered " +
+                            std::wstring(command) + L" with:\n" + reply.text);
+            return false;
+        }
+    }
+    m_dataProtected = true;
+    return true;
 }
 
 int CFTPClient::ChangeDirectory(const std::wstring& path)
@@ -886,6 +1033,34 @@ bool CFTPClient::SendDataCommand(DataCommand kind, const std::wstring& path)
 bool CFTPClient::OpenDataConnection(nsSocket::IBlockingSocket& dataSocket, DataCommand kind,
                                     const std::wstring& path, bool passive, bool& commandAccepted)
 {
+    if (!ConnectDataSocket(dataSocket, kind, path, passive, commandAccepted))
+        return false;
+    if (!m_dataProtected)
+        return true;
+    // The server starts its side once it has answered the data command.
+    try
+    {
+        dataSocket.StartTls(TlsContext(), m_tlsServerName, m_tlsAlsoName, m_controlSocket.get(),
+                            SocketTimeout());
+    }
+    catch (const CBlockingSocketException& failure)
+    {
+        FailDataSocket(dataSocket, failure.GetText());
+        return false;
+    }
+    // Whoever answers on the data port must be the server we logged on to.
+    if (dataSocket.Tls()->PeerFingerprint() != m_controlFingerprint)
+    {
+        FailDataSocket(dataSocket, L"The data connection showed another certificate than the control "
+                                   L"connection; it was refused.");
+        return false;
+    }
+    return true;
+}
+
+bool CFTPClient::ConnectDataSocket(nsSocket::IBlockingSocket& dataSocket, DataCommand kind,
+                                   const std::wstring& path, bool passive, bool& commandAccepted)
+{
     commandAccepted = false;
     if (passive)
     {
@@ -1178,7 +1353,12 @@ bool CFTPClient::CloseTransfer(std::unique_ptr<nsSocket::IBlockingSocket> dataSo
     m_transferState.store(TransferState::Idle);
     try
     {
-        dataSocket->Close();
+        // A transfer given up is cut off: over TLS an orderly end would wait
+        // for the rest of a download.
+        if (show)
+            dataSocket->Close();
+        else
+            dataSocket->ForceClose();
     }
     catch (const CBlockingSocketException& failure)
     {

@@ -1,4 +1,5 @@
 #pragma once
+#include "ConnectionSecurity.h"
 #include "FTPFileStatus.h"
 #include "LogonRecord.h"
 #include "NameCodec.h"
@@ -23,6 +24,7 @@ namespace nsSocket
 {
 class CBlockingSocketException;
 class CStopSignal;
+class CTlsContext;
 } // namespace nsSocket
 
 namespace nsFTP
@@ -97,12 +99,24 @@ public:
     // stop that comes between that and the work's first wait still counts.
     void ClearStop() noexcept;
 
-    // Logon. Once the server has taken the user, FEAT is sent (a server
-    // that does not know it answers 500, which is no error), then OPTS UTF8
-    // ON where the names codec asks for it (a refusal changes nothing), then
-    // PWD.
+    // Logon. With encryption, AUTH TLS follows the greeting and the whole
+    // logon runs over TLS; a server that refuses it while the record requires
+    // it ends the logon before USER. A certificate that fails the check is
+    // accepted only when its fingerprint is the record's trusted one, or when
+    // the process-wide certificate prompt says so; a trusted fingerprint that
+    // differs is refused with a warning. PBSZ 0 and PROT P follow the logon,
+    // and every data connection then runs over TLS, resuming the control
+    // connection's session. Once the server has taken the user, FEAT is sent
+    // (a server that does not know it answers 500, which is no error), then
+    // OPTS UTF8 ON where the names codec asks for it (a refusal changes
+    // nothing), then PWD.
     bool LogOn(const CLogonRecord& record, unsigned timeout);
     const CLogonRecord& LogonRecord() const { return m_logonRecord; }
+    // What protects the connection; all clear while disconnected.
+    const ConnectionSecurity& Security() const { return m_security; }
+    // The fingerprint the user chose to trust during the last logon, for the
+    // caller to remember with the site; empty when nobody was asked.
+    const std::string& NewlyTrustedFingerprint() const { return m_newlyTrusted; }
 
     // How this connection's names read for people; set by the site
     // connection before LogOn. The engine itself only sends and receives
@@ -216,10 +230,22 @@ private:
     LoopEnd EndLoop(LoopEnd end);
     int SendAbort();
     bool EnsureRepresentation(const Representation& wanted);
+    // AUTH TLS, the handshake and the certificate's acceptance; false when
+    // the logon must stop (the connection is closed then, unless a refused
+    // AUTH TLS may go on in the clear).
+    bool SecureControlConnection(const CLogonRecord& record, const std::wstring& host);
+    bool AcceptCertificate(const CLogonRecord& record, const std::wstring& host);
+    // PBSZ 0 and PROT P.
+    bool ProtectDataConnections();
+    nsSocket::CTlsContext& TlsContext();
+    void ForgetSecurity();
     // Opens the data connection and sends the data command. commandAccepted
-    // tells whether the server answered the data command with 1xx.
+    // tells whether the server answered the data command with 1xx. Over TLS
+    // the data connection's handshake follows the 1xx reply.
     bool OpenDataConnection(nsSocket::IBlockingSocket& dataSocket, DataCommand kind, const std::wstring& path,
                             bool passive, bool& commandAccepted);
+    bool ConnectDataSocket(nsSocket::IBlockingSocket& dataSocket, DataCommand kind, const std::wstring& path,
+                           bool passive, bool& commandAccepted);
     bool SendDataCommand(DataCommand kind, const std::wstring& path);
     LoopEnd ReceiveLoop(ITransferNotification& notification, nsSocket::IBlockingSocket& dataSocket);
     LoopEnd SendLoop(ITransferNotification& notification, nsSocket::IBlockingSocket& dataSocket);
@@ -272,6 +298,16 @@ private:
     // The first word of each feature line, upper-cased.
     std::vector<std::wstring> m_features;
     bool m_utf8Enabled = false;
+    // Made at the first TLS logon, kept for the engine's life.
+    std::unique_ptr<nsSocket::CTlsContext> m_tlsContext;
+    ConnectionSecurity m_security;
+    bool m_dataProtected = false;
+    // The server's certificate on the control connection; each data
+    // connection must show the same.
+    std::string m_controlFingerprint;
+    std::string m_tlsServerName;
+    std::string m_tlsAlsoName;
+    std::string m_newlyTrusted;
 };
 
 } // namespace nsFTP

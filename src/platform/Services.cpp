@@ -18,7 +18,14 @@ public:
     void Post() override {}
 };
 
+class RefusingCertificatePrompt : public ICertificatePrompt
+{
+public:
+    bool TrustCertificate(const CertificateQuestion&) override { return false; }
+};
+
 ConsoleMessageBoxes g_consoleBoxes;
+RefusingCertificatePrompt g_refusingPrompt;
 PosixSystemErrors g_posixErrors;
 SilentActivity g_silentActivity;
 MemorySettingsStore g_memorySettings;
@@ -28,6 +35,7 @@ IStatusOutlet* g_outlet = nullptr;
 IActivitySignal* g_activity = nullptr;
 ISystemErrors* g_errors = nullptr;
 ISettingsStore* g_settings = nullptr;
+ICertificatePrompt* g_prompt = nullptr;
 
 std::mutex g_statusMutex;
 std::array<std::wstring, Services::StatusSlotCount> g_statusSlots;
@@ -49,6 +57,15 @@ ISystemErrors& Services::SystemErrors()
 ISettingsStore& Services::Settings()
 {
     return g_settings ? *g_settings : g_memorySettings;
+}
+
+ICertificatePrompt& Services::CertificatePrompt()
+{
+    return g_prompt ? *g_prompt : g_refusingPrompt;
+}
+void Services::SetCertificatePrompt(ICertificatePrompt* prompt)
+{
+    g_prompt = prompt;
 }
 
 void Services::SetMessageBoxes(IMessageBoxes* boxes)
@@ -100,6 +117,16 @@ std::wstring Services::StatusText(int pane)
         return {};
     std::lock_guard lock(g_statusMutex);
     return g_statusSlots[pane];
+}
+
+std::wstring CertificateQuestion::Text() const
+{
+    std::wstring text = L"Host: " + host + L"\nSubject: " + subject + L"\nIssuer: " + issuer +
+                        L"\nValid from: " + validFrom + L"\nValid until: " + validUntil +
+                        L"\nSHA-256 fingerprint: " + fingerprint;
+    for (const auto& problem : problems)
+        text += L"\n" + problem;
+    return text;
 }
 
 } // namespace platform

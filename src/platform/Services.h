@@ -1,5 +1,6 @@
 #pragma once
 #include "IActivitySignal.h"
+#include "ICertificatePrompt.h"
 #include "IMessageBoxes.h"
 #include "ISettingsStore.h"
 #include "IStatusOutlet.h"
@@ -22,12 +23,16 @@ public:
     // Until a program installs its settings file, settings live in a
     // process-wide memory store, so tests and tools never touch the user's file.
     static ISettingsStore& Settings();
+    // Until a program installs its own, every certificate that fails the check
+    // is refused without a question.
+    static ICertificatePrompt& CertificatePrompt();
 
     static void SetMessageBoxes(IMessageBoxes* boxes);
     static void SetStatusOutlet(IStatusOutlet* outlet);
     static void SetActivity(IActivitySignal* activity);
     static void SetSystemErrors(ISystemErrors* errors);
     static void SetSettings(ISettingsStore* settings);
+    static void SetCertificatePrompt(ICertificatePrompt* prompt);
 
     // Error icon, OK button.
     static void ShowError(const std::wstring& text);

@@ -1,9 +1,9 @@
 #include "SiteConnection.h"
 
 #include "platform/Services.h"
+#include "platform/TextCodec.h"
 #include "platform/qt/CaseFold.h"
 #include "socket/BlockingSocket.h"
-
 
 namespace
 {
@@ -28,6 +28,7 @@ void ClearCountPanes()
 {
     for (int pane = 1; pane <= 3; ++pane)
         platform::Services::SetStatusText(pane, L"");
+    platform::Services::SetStatusText(CSiteConnection::SecurityPane, L"");
 }
 } // namespace
 
@@ -52,9 +53,26 @@ bool CSiteConnection::IsConnected() const
     return m_engine->IsConnected();
 }
 
-nsFTP::CLogonRecord CSiteConnection::LogonFor(const SiteRecord& site)
+nsFTP::ConnectionSecurity CSiteConnection::Security() const
+{
+    return IsConnected() ? m_engine->Security() : nsFTP::ConnectionSecurity();
+}
+
+std::wstring CSiteConnection::SecurityText(const nsFTP::ConnectionSecurity& security)
+{
+    if (security.encrypted)
+        return L"Encrypted: " + platform::TextCodec::FromLatin1(security.protocol) + L", " +
+               platform::TextCodec::FromLatin1(security.cipher);
+    if (security.passwordInClear)
+        return L"Not encrypted: the password and the files go over the network in the clear.";
+    return {};
+}
+
+nsFTP::CLogonRecord CSiteConnection::LogonFor(const SiteRecord& site, const SiteOptions& options)
 {
     nsFTP::CLogonRecord logon;
+    logon.encryption = options.Encryption();
+    logon.trustedFingerprint = options.TrustedFingerprint();
     logon.host = site.Host();
     logon.port = static_cast<std::uint16_t>(site.Port() & 0xFFFF);
     logon.account.clear();
@@ -88,14 +106,24 @@ unsigned CSiteConnection::TimeoutFor(const SiteRecord& site)
     return site.Timeout() > 0 ? static_cast<unsigned>(site.Timeout()) : 10;
 }
 
-bool CSiteConnection::Connect(const SiteRecord& site, const SiteOptions& options)
+bool CSiteConnection::Connect(const SiteRecord& site, const SiteOptions& options, bool rememberTrust)
 {
     ClearCountPanes();
-    m_logon = LogonFor(site);
+    m_logon = LogonFor(site, options);
     const nsFTP::CNameCodec previous = m_engine->Names();
     // The logon already needs it: it decides on OPTS UTF8.
     m_engine->SetNameCodec(nsFTP::CNameCodec(options.Encoding()));
-    if (!m_engine->LogOn(m_logon, TimeoutFor(site)))
+    const bool loggedOn = m_engine->LogOn(m_logon, TimeoutFor(site));
+    // Remembered even when the logon failed later (a mistyped password):
+    // the user was asked about this certificate once.
+    const std::string trusted = m_engine->NewlyTrustedFingerprint();
+    if (rememberTrust && !trusted.empty())
+    {
+        SiteOptions stored = options;
+        stored.SetTrustedFingerprint(trusted);
+        m_sites.SetOptions(site.Label(), stored);
+    }
+    if (!loggedOn)
     {
         m_engine->SetNameCodec(previous);
         // The engine keeps the control connection after a refused logon; a
@@ -114,6 +142,7 @@ bool CSiteConnection::Connect(const SiteRecord& site, const SiteOptions& options
     m_currentOptions = options;
     m_homeDirectory = CurrentDirectory();
     m_engine->SetRestartAllowed(false);
+    platform::Services::SetStatusText(SecurityPane, SecurityText(Security()));
     return true;
 }
 
@@ -176,8 +205,9 @@ bool CSiteConnection::ConnectStoredSite(const std::wstring& label)
         return false;
     }
     const SiteRecord site = *found;
-    const SiteOptions options = *m_sites.OptionsAt(m_sites.FindIndex(label));
-    if (!Connect(site, options))
+    const SiteOptions* stored = m_sites.OptionsAt(m_sites.FindIndex(label));
+    const SiteOptions options = stored ? *stored : SiteOptions();
+    if (!Connect(site, options, true))
         return false;
     GoToInitialDirectory(site.Directory());
     return true;

@@ -1,9 +1,10 @@
 #pragma once
+#include "ftp/ConnectionSecurity.h"
 #include "ftp/FTPClient.h"
 #include "ftp/FTPFileStatus.h"
 #include "ftp/LogonRecord.h"
-#include "ftp/RCIPtr.h"
 #include "ftp/NameCodec.h"
+#include "ftp/RCIPtr.h"
 #include "sites/SiteList.h"
 #include "sites/SiteOptions.h"
 #include "sites/SiteRecord.h"
@@ -25,11 +26,12 @@ public:
     CSiteConnection(const CSiteConnection&) = delete;
     CSiteConnection& operator=(const CSiteConnection&) = delete;
 
-    // Logs on to the site, its names read and written as its options say
-    // (the stored options of a site are CSiteList::OptionsAt). A refused
-    // logon leaves the connection closed and the current site, options and
-    // home directory as they were.
-    bool Connect(const SiteRecord& site, const SiteOptions& options = {});
+    // Logs on to the site with its options (encryption, the trusted
+    // certificate, the encoding of names). A refused logon leaves the
+    // connection closed and the current site, options and home directory as
+    // they were. With rememberTrust, a certificate the user chose to trust is
+    // stored with the site's options (the site must be a stored one).
+    bool Connect(const SiteRecord& site, const SiteOptions& options = {}, bool rememberTrust = false);
     // Changes to the site's directory, taken relative to the home directory;
     // a refused one leads back home. The directory is text as typed in Site
     // Properties; it goes out through the names codec.
@@ -54,8 +56,17 @@ public:
     void KeepAliveNow();
     bool IsConnected() const;
 
+    // What protects the connection (the lock of the status bar; skiff reads
+    // it here). All clear while disconnected.
+    nsFTP::ConnectionSecurity Security() const;
+    // The status pane that tells it, and its text: "Encrypted: TLSv1.3,
+    // <cipher>", "Not encrypted: ..." for a plain logon that sent a
+    // password, empty otherwise. Posted at every connect and disconnect.
+    static constexpr int SecurityPane = 4;
+    static std::wstring SecurityText(const nsFTP::ConnectionSecurity& security);
+
     // What a connect hands to the engine for the site.
-    static nsFTP::CLogonRecord LogonFor(const SiteRecord& site);
+    static nsFTP::CLogonRecord LogonFor(const SiteRecord& site, const SiteOptions& options = {});
     static unsigned TimeoutFor(const SiteRecord& site);
     // The folder the site's directory text leads to from the home directory;
     // empty when it names the home directory itself.

@@ -95,3 +95,34 @@ bool SiteOptions::Decode(const std::vector<std::uint8_t>& bytes, SiteOptions& op
     options = std::move(decoded);
     return true;
 }
+
+nsFTP::Encryption SiteOptions::Encryption() const
+{
+    const auto found = m_values.find(EncryptionName);
+    if (found == m_values.end())
+        return nsFTP::Encryption::Plain;
+    nsFTP::Encryption encryption = nsFTP::Encryption::Require;
+    // A value of a newer program is taken as the safest choice.
+    nsFTP::ParseEncryption(found->second, encryption);
+    return encryption;
+}
+
+void SiteOptions::SetEncryption(nsFTP::Encryption encryption)
+{
+    m_values[EncryptionName] = nsFTP::EncryptionName(encryption);
+}
+
+void SiteOptions::SetTrustedFingerprint(const std::string& fingerprint)
+{
+    if (fingerprint.empty())
+        Remove(TrustedFingerprintName);
+    else
+        Set(TrustedFingerprintName, fingerprint);
+}
+
+SiteOptions SiteOptions::ForNewSite()
+{
+    SiteOptions options;
+    options.SetEncryption(nsFTP::Encryption::Require);
+    return options;
+}

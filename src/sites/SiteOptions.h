@@ -1,4 +1,5 @@
 #pragma once
+#include "ftp/Encryption.h"
 #include "ftp/NameCodec.h"
 
 #include <cstdint>
@@ -24,6 +25,20 @@ public:
     static bool IsValue(const std::string& value);
 
     std::string Get(const std::string& name, const std::string& fallback = {}) const;
+
+    // "encryption": require, auto or plain. A site stored before FTP over TLS
+    // has none and stays plain FTP, as it was; new sites start with
+    // ForNewSite, which requires TLS. An unknown value reads as require.
+    static constexpr const char* EncryptionName = "encryption";
+    nsFTP::Encryption Encryption() const;
+    void SetEncryption(nsFTP::Encryption encryption);
+    // "tls-fingerprint": the SHA-256 fingerprint of a certificate the user
+    // chose to trust although it failed the check; empty for none.
+    static constexpr const char* TrustedFingerprintName = "tls-fingerprint";
+    std::string TrustedFingerprint() const { return Get(TrustedFingerprintName); }
+    void SetTrustedFingerprint(const std::string& fingerprint);
+    // The options of a site made now.
+    static SiteOptions ForNewSite();
     // False (and nothing set) for a name or value of another form.
     bool Set(const std::string& name, const std::string& value);
     void Remove(const std::string& name) { m_values.erase(name); }

@@ -7,6 +7,8 @@ namespace nsSocket
 {
 
 class CStopSignal;
+class CTlsChannel;
+class CTlsContext;
 
 // A blocking IPv4 TCP socket whose waits are bounded by a timeout in whole
 // seconds. Every failure is raised as CBlockingSocketException. Accept, SendAll
@@ -50,6 +52,18 @@ public:
     virtual bool IsReadable() = 0;
     virtual sockaddr_in ResolveHost(const std::string& name, unsigned short port) = 0;
     virtual std::string ResolveAddress(const sockaddr_in& address) = 0;
+
+    // Makes the connected socket the client end of a TLS connection: the
+    // handshake, bounded by the timeout, and the certificate check, whose
+    // findings Tls() then tells (they do not fail the handshake). resumeFrom
+    // offers that socket's session (a data connection resuming the control
+    // connection's). From then on sends, receives and Close go through TLS,
+    // and Close sends close_notify. Raises with OpenSSL's reason on failure.
+    // Sockets that cannot speak TLS (test doubles) refuse.
+    virtual void StartTls(CTlsContext& context, const std::string& serverName, const std::string& alsoName,
+                          const IBlockingSocket* resumeFrom, int timeoutSeconds);
+    // The TLS connection after StartTls; null while the socket is plain.
+    virtual const CTlsChannel* Tls() const { return nullptr; }
 
 protected:
     // Lets Accept hand a descriptor to a target of the same concrete kind.

@@ -1,26 +1,27 @@
 #include "desktop/MainFrame.h"
 #include "desktop/DialogBarEx.h"
 #include "desktop/HelpDocuments.h"
-#include "widgets/ListCtrlEx.h"
 #include "desktop/ToolBarEx.h"
 #include "desktop/WharfApp.h"
 #include "desktop/WharfDoc.h"
 #include "desktop/WharfView.h"
 #include "desktop/WindowPlacement.h"
 #include "files/RemoteBrowser.h"
-#include "support/RecordingShellOpener.h"
 #include "platform/Services.h"
 #include "platform/qt/QSettingsStore.h"
 #include "sites/SiteConnection.h"
 #include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
+#include "support/RecordingShellOpener.h"
 #include "support/TestServices.h"
+#include "widgets/ListCtrlEx.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QEnterEvent>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -320,6 +321,34 @@ TEST(WharfStatus, AWorkerThreadsTextShowsAndTheIdleTextReturns)
     }
     testing_support::ResetServices();
     fs::remove(file);
+}
+
+// The site connection tells what protects the connection in pane 4, from
+// any thread; the status bar shows a padlock for it.
+TEST(WharfStatus, ALockShowsAnEncryptedConnectionAndAnOpenPadlockAPasswordSentInTheClear)
+{
+    CWharfDoc doc;
+    CMainFrame frame(doc);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    QLabel* lock = frame.SecurityIndicator();
+    EXPECT_FALSE(lock->isVisible());
+    struct Case
+    {
+        QString text;
+        QString state;
+    };
+    for (const Case& c :
+         {Case{"Encrypted: TLSv1.3, TLS_AES_256_GCM_SHA384", "encrypted"},
+          Case{"Not encrypted: the password and the files go over the network in the clear.", "plain"},
+          Case{"", ""}})
+    {
+        frame.SetPaneText(CSiteConnection::SecurityPane, c.text);
+        EXPECT_EQ(lock->isVisible(), !c.text.isEmpty());
+        EXPECT_EQ(lock->property("state").toString(), c.state);
+        EXPECT_EQ(lock->toolTip(), c.text);
+        EXPECT_EQ(frame.PaneText(0), "") << "the lock's text is not a status text";
+    }
 }
 
 TEST(WharfStatus, HoveringAButtonPromptsInPaneZeroAndThenPutsTheTextBack)

@@ -2,14 +2,21 @@
 // directory, keep-alive, logout, pass-throughs) and, where the exact bytes
 // matter, against the scripted server.
 #include "sites/SiteConnection.h"
+#include "platform/Services.h"
+#include "sites/SiteOptions.h"
+#include "support/FixtureSite.h"
 #include "support/PyFtpdServer.h"
 #include "support/ScriptedFtpServer.h"
+#include "support/TempFolder.h"
+#include "support/TestPki.h"
 #include "support/TestServices.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -46,8 +53,9 @@ std::vector<std::string> Commands(const PyFtpdServer& server)
 std::vector<std::pair<int, std::wstring>> CountPaneTexts()
 {
     std::vector<std::pair<int, std::wstring>> texts;
+    // Pane 0 is the prompt, and the security pane has tests of its own.
     for (const auto& text : testing_support::Status().Texts())
-        if (text.first != 0)
+        if (text.first >= 1 && text.first <= 3)
             texts.push_back(text);
     return texts;
 }
@@ -446,7 +454,9 @@ TEST(SiteConnectionScripted, TheSitesEncodingDecidesOptsUtf8AndHowItsFolderIsSen
     {
         SCOPED_TRACE(nsFTP::CNameCodec::Name(c.encoding));
         ScriptedFtpServer server;
-        server.Greet("220 hi\r\n").On("USER u", "230 in\r\n").On("FEAT", "211-Features\r\n UTF8\r\n211 End\r\n");
+        server.Greet("220 hi\r\n")
+            .On("USER u", "230 in\r\n")
+            .On("FEAT", "211-Features\r\n UTF8\r\n211 End\r\n");
         if (c.encoding == nsFTP::NameEncoding::Auto)
             server.On("OPTS UTF8 ON", "200 Always in UTF8 mode.\r\n");
         server.On("PWD", "257 \"/h\xE9\"\r\n").On(c.sent.back(), "250 OK\r\n").Start();
@@ -544,9 +554,52 @@ TEST(SiteConnectionScripted, BusyScopeWaitsForAKeepAliveUnderWay)
     connection.KeepAliveTick();
     job.join();
     EXPECT_EQ(jobReply, L"502");
-    EXPECT_THAT(server.Received(),
-                ElementsAre("USER u\r\n", "FEAT\r\n", "PWD\r\n", "PWD\r\n", "NOOP\r\n"));
+    EXPECT_THAT(server.Received(), ElementsAre("USER u\r\n", "FEAT\r\n", "PWD\r\n", "PWD\r\n", "NOOP\r\n"));
     EXPECT_EQ(Boxes().Count(), 0u);
 }
 
 } // namespace
+
+// What protects the connection, as both programs read it (Security) and the
+// status bar shows it (pane 4), for each encryption choice against a server
+// with TLS and one without. A site stored before encryption existed (no
+// option) logs on in plain FTP, as it always did.
+TEST(SiteConnectionSecurity, EachEncryptionChoiceGivesItsConnectionAndItsStatusText)
+{
+    testing_support::TempFolder folder("tessel-pki");
+    testing_support::TestPki pki(folder.Path().string());
+    ::setenv("SSL_CERT_FILE", pki.CaFile().c_str(), 1);
+    const auto identity = pki.Issue("server");
+    PyFtpdOptions tlsOptions;
+    tlsOptions.tlsCert = identity.certFile;
+    tlsOptions.tlsKey = identity.keyFile;
+    PyFtpdServer tls(tlsOptions);
+    PyFtpdServer plain;
+    struct Case
+    {
+        const PyFtpdServer* server;
+        std::optional<nsFTP::Encryption> encryption; // none: stored before encryption existed
+        bool connects;
+        const wchar_t* status;
+    };
+    for (const Case& c : {Case{&tls, nsFTP::Encryption::Require, true, L"Encrypted: TLSv1."},
+                          Case{&tls, nsFTP::Encryption::Auto, true, L"Encrypted: TLSv1."},
+                          Case{&tls, std::nullopt, true, L"Not encrypted"},
+                          Case{&plain, nsFTP::Encryption::Auto, true, L"Not encrypted"},
+                          Case{&plain, nsFTP::Encryption::Require, false, L""}})
+    {
+        SCOPED_TRACE(c.encryption ? nsFTP::EncryptionName(*c.encryption) : "stored before");
+        testing_support::ResetServices();
+        SiteOptions options;
+        if (c.encryption)
+            options.SetEncryption(*c.encryption);
+        CSiteConnection connection;
+        EXPECT_EQ(connection.Connect(testing_support::FixtureSite(*c.server), options), c.connects);
+        EXPECT_THAT(platform::Services::StatusText(CSiteConnection::SecurityPane),
+                    testing::StartsWith(c.status));
+        EXPECT_EQ(connection.Security().encrypted, std::wstring(c.status).starts_with(L"Encrypted"));
+        connection.Disconnect();
+        EXPECT_EQ(platform::Services::StatusText(CSiteConnection::SecurityPane), L"");
+        EXPECT_FALSE(connection.Security().encrypted);
+    }
+}

@@ -79,6 +79,12 @@ PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)
         args.push_back("--encoding");
         args.push_back(m_options.encoding);
     }
+    if (!m_options.tlsCert.empty())
+    {
+        args.insert(args.end(), {"--tls-cert", m_options.tlsCert, "--tls-key", m_options.tlsKey});
+        if (m_options.tlsRequired)
+            args.push_back("--tls-required");
+    }
     if (m_options.throttle > 0)
     {
         args.push_back("--throttle");

@@ -22,6 +22,11 @@ struct PyFtpdOptions
     // server's, which reads commands and writes replies and listings one
     // byte per character while the files on disk keep UTF-8 names.
     std::string encoding = "utf-8";
+    // FTP over TLS (AUTH TLS) with this certificate and key; with tlsRequired
+    // the server refuses logons and transfers in the clear.
+    std::string tlsCert;
+    std::string tlsKey;
+    bool tlsRequired = false;
 };
 
 // A real pyftpdlib server on a free loopback port (127.0.0.1), for tests that

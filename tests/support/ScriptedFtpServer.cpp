@@ -1,10 +1,17 @@
 #include "ScriptedFtpServer.h"
 
+#include "TestPki.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -41,6 +48,20 @@ int ListenOnLoopback(unsigned short& port)
     return fd;
 }
 
+// TLS descriptors wait in short slices, so the server notices a stop.
+void UseShortWaits(int fd)
+{
+    timeval slice{0, PollSliceMs * 1000};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof slice);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &slice, sizeof slice);
+}
+
+bool Retry(ssl_st* ssl, int result)
+{
+    const int error = SSL_get_error(ssl, result);
+    return error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE;
+}
+
 } // namespace
 
 ScriptedFtpServer::ScriptedFtpServer()
@@ -57,6 +78,125 @@ ScriptedFtpServer::~ScriptedFtpServer()
     if (m_dataListener >= 0)
         ::close(m_dataListener);
     ::close(m_listener);
+    for (auto& [key, context] : m_contexts)
+        SSL_CTX_free(context);
+}
+
+ScriptedFtpServer& ScriptedFtpServer::StartTls(const TestIdentity& identity, bool tls12Only)
+{
+    Step step{Step::TlsControl, identity.certFile + "\n" + identity.keyFile};
+    step.flag = tls12Only;
+    return Add(step);
+}
+
+ScriptedFtpServer& ScriptedFtpServer::DataTls(const TestIdentity& identity, bool tls12Only)
+{
+    Step step{Step::TlsData, identity.certFile + "\n" + identity.keyFile};
+    step.flag = tls12Only;
+    return Add(step);
+}
+
+ScriptedFtpServer& ScriptedFtpServer::DataSendTruncated(const std::string& bytes)
+{
+    return Add({Step::DataOutTruncated, bytes});
+}
+
+ScriptedFtpServer& ScriptedFtpServer::Renegotiate()
+{
+    return Add({Step::RenegotiateControl, {}});
+}
+
+ssl_ctx_st* ScriptedFtpServer::Context(const std::string& identity, bool tls12Only)
+{
+    const std::string key = identity + (tls12Only ? "\n1.2" : "");
+    if (auto found = m_contexts.find(key); found != m_contexts.end())
+        return found->second;
+    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+    // Weak test keys must load; judging them is the client's business.
+    SSL_CTX_set_security_level(context, 0);
+    if (tls12Only)
+        SSL_CTX_set_max_proto_version(context, TLS1_2_VERSION);
+    const size_t split = identity.find('\n');
+    if (SSL_CTX_use_certificate_file(context, identity.substr(0, split).c_str(), SSL_FILETYPE_PEM) != 1 ||
+        SSL_CTX_use_PrivateKey_file(context, identity.substr(split + 1).c_str(), SSL_FILETYPE_PEM) != 1)
+        Mismatch("cannot load the test certificate");
+    const unsigned char id[] = "scripted";
+    SSL_CTX_set_session_id_context(context, id, sizeof id - 1);
+    m_contexts[key] = context;
+    return context;
+}
+
+ssl_st* ScriptedFtpServer::AcceptTls(int fd, const std::string& identity, bool tls12Only)
+{
+    UseShortWaits(fd);
+    SSL* ssl = SSL_new(Context(identity, tls12Only));
+    SSL_set_fd(ssl, fd);
+    const auto end = std::chrono::steady_clock::now() + WaitLimit;
+    for (;;)
+    {
+        const int result = SSL_accept(ssl);
+        if (result == 1)
+            return ssl;
+        if (!Retry(ssl, result) || m_stop || std::chrono::steady_clock::now() >= end)
+            break;
+    }
+    ERR_clear_error();
+    SSL_free(ssl);
+    return nullptr;
+}
+
+int ScriptedFtpServer::TlsRead(ssl_st* ssl, char* buffer, int size)
+{
+    const auto end = std::chrono::steady_clock::now() + WaitLimit;
+    for (;;)
+    {
+        const int result = SSL_read(ssl, buffer, size);
+        if (result > 0)
+            return result;
+        if (!Retry(ssl, result) || m_stop || std::chrono::steady_clock::now() >= end)
+        {
+            ERR_clear_error();
+            return 0;
+        }
+    }
+}
+
+void ScriptedFtpServer::TlsWriteAll(ssl_st* ssl, const std::string& bytes)
+{
+    size_t done = 0;
+    while (ssl != nullptr && done < bytes.size() && !m_stop)
+    {
+        const int result = SSL_write(ssl, bytes.data() + done, static_cast<int>(bytes.size() - done));
+        if (result > 0)
+            done += static_cast<size_t>(result);
+        else if (!Retry(ssl, result))
+        {
+            ERR_clear_error();
+            return;
+        }
+    }
+}
+
+void ScriptedFtpServer::SendData(const std::string& bytes, bool closeNotify)
+{
+    const int fd = OpenData();
+    if (fd < 0)
+    {
+        Mismatch("no data connection");
+        return;
+    }
+    if (m_dataIdentity.empty())
+        WriteAll(fd, bytes);
+    else if (SSL* ssl = AcceptTls(fd, m_dataIdentity, m_dataTls12Only))
+    {
+        TlsWriteAll(ssl, bytes);
+        if (closeNotify)
+            SSL_shutdown(ssl);
+        SSL_free(ssl);
+    }
+    else
+        Mismatch("no TLS on the data connection");
+    ::close(fd);
 }
 
 ScriptedFtpServer& ScriptedFtpServer::Add(Step step)
@@ -216,11 +356,17 @@ bool ScriptedFtpServer::ReadLine(std::string& line)
         }
         if (m_control < 0 || m_stop || std::chrono::steady_clock::now() >= end || m_input.size() > MaxLine)
             return false;
-        pollfd p{m_control, POLLIN, 0};
-        if (::poll(&p, 1, PollSliceMs) <= 0)
-            continue;
         char buffer[4096];
-        const ssize_t n = ::recv(m_control, buffer, sizeof buffer, 0);
+        ssize_t n = 0;
+        if (m_controlSsl != nullptr)
+            n = TlsRead(m_controlSsl, buffer, sizeof buffer);
+        else
+        {
+            pollfd p{m_control, POLLIN, 0};
+            if (::poll(&p, 1, PollSliceMs) <= 0)
+                continue;
+            n = ::recv(m_control, buffer, sizeof buffer, 0);
+        }
         if (n <= 0)
         {
             if (!m_input.empty())
@@ -237,6 +383,11 @@ bool ScriptedFtpServer::ReadLine(std::string& line)
 
 void ScriptedFtpServer::WriteAll(int fd, const std::string& bytes)
 {
+    if (fd >= 0 && fd == m_control && m_controlSsl != nullptr)
+    {
+        TlsWriteAll(m_controlSsl, bytes);
+        return;
+    }
     size_t done = 0;
     while (fd >= 0 && done < bytes.size() && !m_stop)
     {
@@ -258,6 +409,13 @@ void ScriptedFtpServer::WriteAll(int fd, const std::string& bytes)
 
 void ScriptedFtpServer::CloseControl()
 {
+    if (m_controlSsl != nullptr)
+    {
+        // No close_notify: the destructor runs on the test's thread, where a
+        // write to a gone client would raise SIGPIPE.
+        SSL_free(m_controlSsl);
+        m_controlSsl = nullptr;
+    }
     if (m_control >= 0)
         ::close(m_control);
     m_control = -1;
@@ -291,6 +449,13 @@ int ScriptedFtpServer::OpenData()
 
 void ScriptedFtpServer::Run()
 {
+    // OpenSSL writes with write(): a client that has gone must not end the
+    // test program. Only this thread's SIGPIPE is held back, so the
+    // client's own sends are still tested for raising none.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     for (const Step& step : m_steps)
     {
         if (m_stop)
@@ -367,6 +532,27 @@ void ScriptedFtpServer::Run()
             break;
         }
         case Step::DataOut:
+        case Step::DataOutTruncated:
+            SendData(step.text, step.kind == Step::DataOut);
+            break;
+        case Step::TlsControl:
+            if (m_control < 0 || !m_input.empty())
+                Mismatch("no control connection to start TLS on, or commands arrived in the clear");
+            else if ((m_controlSsl = AcceptTls(m_control, step.text, step.flag)) == nullptr)
+                Mismatch("the TLS handshake on the control connection failed");
+            break;
+        case Step::TlsData:
+            m_dataIdentity = step.text;
+            m_dataTls12Only = step.flag;
+            break;
+        case Step::RenegotiateControl:
+            if (m_controlSsl == nullptr || SSL_renegotiate(m_controlSsl) != 1)
+                Mismatch("cannot ask for a renegotiation");
+            else
+                SSL_do_handshake(m_controlSsl);
+            ERR_clear_error();
+            break;
+        case Step::DataIn:
         {
             const int fd = OpenData();
             if (fd < 0)
@@ -374,16 +560,23 @@ void ScriptedFtpServer::Run()
                 Mismatch("no data connection");
                 break;
             }
-            WriteAll(fd, step.text);
-            ::close(fd);
-            break;
-        }
-        case Step::DataIn:
-        {
-            const int fd = OpenData();
-            if (fd < 0)
+            if (!m_dataIdentity.empty())
             {
-                Mismatch("no data connection");
+                if (SSL* ssl = AcceptTls(fd, m_dataIdentity, m_dataTls12Only))
+                {
+                    char buffer[8192];
+                    int n;
+                    while ((n = TlsRead(ssl, buffer, sizeof buffer)) > 0)
+                    {
+                        std::lock_guard lock(m_mutex);
+                        m_dataReceived.append(buffer, static_cast<size_t>(n));
+                    }
+                    SSL_shutdown(ssl);
+                    SSL_free(ssl);
+                }
+                else
+                    Mismatch("no TLS on the data connection");
+                ::close(fd);
                 break;
             }
             const auto end = std::chrono::steady_clock::now() + WaitLimit;

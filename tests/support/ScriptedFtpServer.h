@@ -2,13 +2,19 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+struct ssl_st;
+struct ssl_ctx_st;
+
 namespace testing_support
 {
+
+struct TestIdentity;
 
 // An FTP server on a free loopback port that plays a script laid out by a
 // test: accept a control connection, expect commands, answer with any bytes
@@ -55,6 +61,20 @@ public:
     // Opens the data connection and records everything until the client closes it.
     ScriptedFtpServer& DataReceive();
 
+    // TLS (server side). After this step the server does its half of the
+    // handshake on the control connection with the identity, and the
+    // conversation goes on over TLS. tls12Only keeps it to TLS 1.2, where a
+    // renegotiation can be asked for.
+    ScriptedFtpServer& StartTls(const TestIdentity& identity, bool tls12Only = false);
+    // Data connections from here on run over TLS with the identity: the
+    // control connection's lets the client resume its session, another one
+    // makes a full handshake with that certificate.
+    ScriptedFtpServer& DataTls(const TestIdentity& identity, bool tls12Only = false);
+    // Like DataSend, but the connection is dropped without TLS close_notify.
+    ScriptedFtpServer& DataSendTruncated(const std::string& bytes);
+    // Asks the client to renegotiate the control connection's TLS session.
+    ScriptedFtpServer& Renegotiate();
+
     void Start();
     // Waits until the whole script has run; false if it has not within the limit.
     bool WaitFinished(std::chrono::milliseconds limit = std::chrono::seconds(5));
@@ -78,10 +98,15 @@ private:
             PassiveListen,
             PortCommand,
             DataOut,
-            DataIn
+            DataIn,
+            TlsControl,
+            TlsData,
+            DataOutTruncated,
+            RenegotiateControl
         } kind;
         std::string text;
         std::chrono::milliseconds delay{0};
+        bool flag = false;
     };
 
     ScriptedFtpServer& Add(Step step);
@@ -94,6 +119,13 @@ private:
     void Mismatch(const std::string& what);
     int OpenData();
     bool Sleep(std::chrono::milliseconds delay);
+    // TLS helpers: contexts by identity, the server's handshake, and reads
+    // and writes that give up at the deadline or when the server stops.
+    ssl_ctx_st* Context(const std::string& identity, bool tls12Only);
+    ssl_st* AcceptTls(int fd, const std::string& identity, bool tls12Only);
+    int TlsRead(ssl_st* ssl, char* buffer, int size);
+    void TlsWriteAll(ssl_st* ssl, const std::string& bytes);
+    void SendData(const std::string& bytes, bool closeNotify);
 
     int m_listener = -1;
     unsigned short m_port = 0;
@@ -105,6 +137,10 @@ private:
     unsigned short m_activePort = 0;
     std::string m_input;
     std::vector<Step> m_steps;
+    ssl_st* m_controlSsl = nullptr;
+    std::string m_dataIdentity;
+    bool m_dataTls12Only = false;
+    std::map<std::string, ssl_ctx_st*> m_contexts;
 
     std::atomic<bool> m_stop{false};
     std::thread m_thread;

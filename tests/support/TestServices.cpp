@@ -29,8 +29,16 @@ platform::MemorySettingsStore& Settings()
     return settings;
 }
 
+RecordingCertificatePrompt& CertificatePrompt()
+{
+    static RecordingCertificatePrompt prompt;
+    return prompt;
+}
+
 void ResetServices()
 {
+    platform::Services::SetCertificatePrompt(&CertificatePrompt());
+    CertificatePrompt().Clear();
     platform::Services::SetMessageBoxes(&Boxes());
     platform::Services::SetStatusOutlet(&Status());
     platform::Services::SetActivity(&Activity());

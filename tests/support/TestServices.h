@@ -1,6 +1,7 @@
 #pragma once
-#include "support/CountingActivitySignal.h"
 #include "platform/MemorySettingsStore.h"
+#include "support/CountingActivitySignal.h"
+#include "support/RecordingCertificatePrompt.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/RecordingStatusOutlet.h"
 
@@ -13,6 +14,8 @@ platform::RecordingStatusOutlet& Status();
 platform::CountingActivitySignal& Activity();
 // Installed as the process-wide settings store, emptied before every test.
 platform::MemorySettingsStore& Settings();
+// Answers Cancel to every certificate question until a test says otherwise.
+RecordingCertificatePrompt& CertificatePrompt();
 
 // Installs the recording services (idempotent) and clears what they recorded.
 void ResetServices();

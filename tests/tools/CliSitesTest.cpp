@@ -67,7 +67,8 @@ protected:
 const char* const HomeLine = "{\"label\":\"Home\",\"host\":\"ftp.example\",\"port\":21,\"passive\":1,"
                              "\"login\":\"bob\",\"anonymous\":0,\"timeout\":60,\"directory\":\"\","
                              "\"keepAlive\":1,\"groupId\":-1,\"parentGroupId\":-1,\"proxyHost\":\"\","
-                             "\"proxyUser\":\"\",\"proxyPort\":21,\"proxyMode\":0,\"encoding\":\"auto\"}";
+                             "\"proxyUser\":\"\",\"proxyPort\":21,\"proxyMode\":0,\"encoding\":\"auto\","
+                             "\"encryption\":\"require\",\"trustedFingerprint\":\"\"}";
 
 TEST_F(CliSites, SiteAddedByOneProcessIsListedByAnotherWithoutItsPasswords)
 {
@@ -134,7 +135,8 @@ TEST_F(CliSites, EveryOptionReachesItsFieldAndGroupsGetTheNextNumber)
         "{\"label\":\"Büro ☃\",\"host\":\"10.0.0.1\",\"port\":2121,\"passive\":0,"
         "\"login\":\"u\",\"anonymous\":1,\"timeout\":15,\"directory\":\"\\\\pub\\\\x\","
         "\"keepAlive\":0,\"groupId\":-1,\"parentGroupId\":1,\"proxyHost\":\"proxy.lan\","
-        "\"proxyUser\":\"fu\",\"proxyPort\":8021,\"proxyMode\":7,\"encoding\":\"latin-1\"}";
+        "\"proxyUser\":\"fu\",\"proxyPort\":8021,\"proxyMode\":7,\"encoding\":\"latin-1\","
+        "\"encryption\":\"require\",\"trustedFingerprint\":\"\"}";
     const auto listed = Listed();
     ASSERT_EQ(listed.size(), 3u);
     EXPECT_THAT(listed, testing::Contains(site));
@@ -299,17 +301,17 @@ TEST_F(CliSites, StoredSiteConnectsAndOpensInItsDirectory)
     fs::create_directories(fs::path(server.Root()) / "home/u/pub");
     const std::string port = std::to_string(server.Port());
 
-    ASSERT_EQ(
-        Cli({"sites", "add", "--label", "Local", "--host", "127.0.0.1", "--port", port, "--login",
-             server.User(), "--password", server.Password(), "--directory", "/home/u/pub", "--timeout", "5"})
-            .exitCode,
-        0);
+    ASSERT_EQ(Cli({"sites", "add", "--label", "Local", "--host", "127.0.0.1", "--port", port, "--login",
+                   server.User(), "--password", server.Password(), "--directory", "/home/u/pub", "--timeout",
+                   "5", "--encryption", "plain"})
+                  .exitCode,
+              0);
     ASSERT_EQ(Cli({"sites", "add", "--label", "Anon", "--host", "127.0.0.1", "--port", port, "--anonymous",
-                   "1", "--passive", "0", "--timeout", "5"})
+                   "1", "--passive", "0", "--timeout", "5", "--encryption", "plain"})
                   .exitCode,
               0);
     ASSERT_EQ(Cli({"sites", "add", "--label", "Refused", "--host", "127.0.0.1", "--port", port, "--login",
-                   server.User(), "--password", "wrong", "--timeout", "5"})
+                   server.User(), "--password", "wrong", "--timeout", "5", "--encryption", "plain"})
                   .exitCode,
               0);
 
@@ -337,9 +339,11 @@ TEST_F(CliSites, NetworkCommandsLogOnThroughAStoredSiteAndStartInItsDirectory)
     testing_support::PyFtpdServer server(options);
     fs::create_directories(fs::path(server.Root()) / "home/u/pub");
     std::ofstream(fs::path(server.Root()) / "home/u/pub/inpub.txt") << "from pub";
-    ASSERT_EQ(Cli({"sites", "add", "--label", "Local", "--host", "127.0.0.1", "--port",
-                   std::to_string(server.Port()), "--login", server.User(), "--password", server.Password(),
-                   "--directory", "pub", "--passive", "0", "--timeout", "5"})
+    ASSERT_EQ(Cli({"sites",       "add",         "--label",      "Local",
+                   "--host",      "127.0.0.1",   "--port",       std::to_string(server.Port()),
+                   "--login",     server.User(), "--password",   server.Password(),
+                   "--directory", "pub",         "--passive",    "0",
+                   "--timeout",   "5",           "--encryption", "plain"})
                   .exitCode,
               0);
 

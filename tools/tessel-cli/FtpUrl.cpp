@@ -150,14 +150,23 @@ bool CFtpUrl::IsSafeText(std::wstring_view text)
 bool CFtpUrl::Parse(std::string_view text, CFtpUrl& url, std::string& error, const nsFTP::CNameCodec& names)
 {
     url = CFtpUrl();
-    constexpr std::string_view scheme = "ftp://";
-    if (text.size() < scheme.size() || !std::equal(scheme.begin(), scheme.end(), text.begin(),
-                                                   [](char a, char b) { return a == (b | 0x20); }))
+    const auto startsWith = [&text](std::string_view scheme)
     {
-        error = "the URL does not start with ftp://";
+        return text.size() >= scheme.size() && std::equal(scheme.begin(), scheme.end(), text.begin(),
+                                                          [](char a, char b) { return a == (b | 0x20); });
+    };
+    if (startsWith("ftpes://"))
+    {
+        url.explicitTls = true;
+        text.remove_prefix(8);
+    }
+    else if (startsWith("ftp://"))
+        text.remove_prefix(6);
+    else
+    {
+        error = "the URL does not start with ftp:// or ftpes://";
         return false;
     }
-    text.remove_prefix(scheme.size());
     const size_t slash = text.find('/');
     std::string_view authority = text.substr(0, slash);
     const std::string_view path =

@@ -11,7 +11,8 @@ class CNameCodec;
 namespace nsCli
 {
 
-// ftp://[user[:password]@]host[:port][/path], as typed on the command line.
+// ftp://[user[:password]@]host[:port][/path], as typed on the command line;
+// ftpes:// is the same with explicit FTP over TLS required.
 // User, password and path are percent-decoded. In the path, and in the other
 // paths a command takes (see DecodePath), a percent escape is a byte of the
 // remote name as it stands (caf%C3%A9 is the UTF-8 name "café", caf%E9 the
@@ -30,6 +31,8 @@ public:
     // to (as curl and RFC 1738 read it); one that starts with %2F or a second
     // '/' is absolute. Empty for the logon folder itself.
     std::wstring path;
+    // The URL was ftpes://.
+    bool explicitTls = false;
 
     // False with a one-line reason when the text is no usable FTP URL.
     // The path's typed text is written by names.

@@ -40,8 +40,18 @@ bool CLogonTarget::FromUrl(const CFtpUrl& url, const CNetworkOptions& options, C
                 " characters";
         return false;
     }
+    if (url.explicitTls && options.haveEncryption && options.encryption != nsFTP::Encryption::Require)
+    {
+        error = "an ftpes:// URL requires TLS; --encryption " +
+                std::string(nsFTP::EncryptionName(options.encryption)) + " contradicts it";
+        return false;
+    }
     target.options = SiteOptions();
+    target.options.SetEncryption(options.haveEncryption ? options.encryption
+                                 : url.explicitTls      ? nsFTP::Encryption::Require
+                                                        : nsFTP::Encryption::Plain);
     target.options.SetEncoding(options.encoding);
+    target.trustFingerprint = options.trustFingerprint;
     target.path = url.path;
     return true;
 }

@@ -18,10 +18,11 @@ class CLogonTarget
 {
 public:
     SiteRecord site;
-    // The site's options: its encoding of names.
+    // The site's options: encryption, trusted certificate, encoding of names.
     SiteOptions options;
-    // In wire form, as the engine sends it.
     std::wstring path;
+    // --trust-fingerprint, normalised; empty when not given.
+    std::string trustFingerprint;
 
     // Anonymous (with a mail-style password) when the URL names no user.
     // False with a one-line reason when a text does not fit a site record.

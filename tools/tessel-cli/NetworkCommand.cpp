@@ -1,9 +1,11 @@
 #include "NetworkCommand.h"
 
+#include "CliCertificatePrompt.h"
 #include "CommandRegistry.h"
 #include "FtpUrl.h"
 #include "NetworkOptions.h"
 #include "StoredSite.h"
+#include "platform/Services.h"
 #include "sites/SiteConnection.h"
 #include "sites/SiteRecord.h"
 
@@ -57,6 +59,7 @@ bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shap
             else
             {
                 call.target = CLogonTarget::FromSite(site, stored, path);
+                call.target.trustFingerprint = options.trustFingerprint;
                 call.positional = std::move(positional);
                 return true;
             }
@@ -88,7 +91,14 @@ bool CNetworkCommand::ParseCall(const std::vector<std::string>& args, Shape shap
 std::unique_ptr<CSiteConnection> CNetworkCommand::LogOn(const CLogonTarget& target)
 {
     auto connection = std::make_unique<CSiteConnection>();
-    if (!connection->Connect(target.site, target.options))
+    // Only the logon asks about certificates; a script's settings file is
+    // never changed by one.
+    CCliCertificatePrompt prompt(target.trustFingerprint, stderr);
+    platform::ICertificatePrompt& previous = platform::Services::CertificatePrompt();
+    platform::Services::SetCertificatePrompt(&prompt);
+    const bool connected = connection->Connect(target.site, target.options, false);
+    platform::Services::SetCertificatePrompt(&previous);
+    if (!connected)
         return nullptr;
     connection->GoToInitialDirectory(target.site.Directory());
     return connection;

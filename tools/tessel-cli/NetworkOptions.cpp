@@ -2,6 +2,7 @@
 
 #include "FtpUrl.h"
 #include "platform/TextCodec.h"
+#include "socket/CertificateInfo.h"
 
 #include <charconv>
 
@@ -55,6 +56,10 @@ const char* CNetworkOptions::Help()
            "  --proxy-password P    password on the proxy\n"
            "  --encoding E          names on the server: auto (UTF-8 where valid, else Latin-1;\n"
            "                        typed text goes out as UTF-8), utf-8 or latin-1\n"
+           "  --encryption E        require (AUTH TLS or no logon), auto (TLS when the server offers\n"
+           "                        it) or plain (default for ftp://; ftpes:// URLs require TLS)\n"
+           "  --trust-fingerprint H accept the server's certificate although it fails the check when\n"
+           "                        its SHA-256 fingerprint is H (hex, colons optional, any case)\n"
            "  --site LABEL          log on as the stored site LABEL does (see 'tessel-cli sites');\n"
            "                        the URL is then a path, relative to the site's directory\n";
 }
@@ -109,8 +114,22 @@ bool CNetworkOptions::Take(std::vector<std::string>& args, CNetworkOptions& opti
             options.haveSite = true;
             continue;
         }
+        if (arg == "--trust-fingerprint")
+        {
+            const std::string hex = i + 1 < args.size()
+                                        ? nsSocket::CCertificateInfo::NormalFingerprint(args[i + 1])
+                                        : std::string();
+            if (hex.size() != 64)
+            {
+                error = "--trust-fingerprint wants a SHA-256 fingerprint: 64 hex digits, colons optional";
+                return false;
+            }
+            options.trustFingerprint = hex;
+            ++i;
+            continue;
+        }
         if (arg != "--timeout" && arg != "--proxy-mode" && arg != "--proxy" && arg != "--proxy-user" &&
-            arg != "--proxy-password")
+            arg != "--proxy-password" && arg != "--encryption")
         {
             error = "unknown option '" + arg + "'";
             return false;
@@ -141,6 +160,15 @@ bool CNetworkOptions::Take(std::vector<std::string>& args, CNetworkOptions& opti
             }
             options.proxyMode = static_cast<int>(number);
         }
+        else if (arg == "--encryption")
+        {
+            if (!nsFTP::ParseEncryption(value, options.encryption))
+            {
+                error = "--encryption wants require, auto or plain";
+                return false;
+            }
+            options.haveEncryption = true;
+        }
         else if (arg == "--proxy")
         {
             if (!ParseProxyAddress(value, options, error))
@@ -159,7 +187,7 @@ bool CNetworkOptions::Take(std::vector<std::string>& args, CNetworkOptions& opti
     }
     if (options.haveSite && options.haveConnectionOption)
     {
-        error = "--site takes the stored site's own mode, timeout and proxy";
+        error = "--site takes the stored site's own mode, timeout, proxy and encryption";
         return false;
     }
     if (options.proxyMode != 0 && !options.haveProxy)

@@ -1,4 +1,5 @@
 #pragma once
+#include "ftp/Encryption.h"
 #include "ftp/NameCodec.h"
 
 #include <cstdint>
@@ -31,6 +32,13 @@ public:
     // own choice, else Auto.
     bool haveEncoding = false;
     nsFTP::NameEncoding encoding = nsFTP::NameEncoding::Auto;
+    // --encryption; without it ftp:// URLs log on in plain FTP, as ever, and
+    // ftpes:// ones require TLS.
+    bool haveEncryption = false;
+    nsFTP::Encryption encryption = nsFTP::Encryption::Plain;
+    // --trust-fingerprint: the SHA-256 fingerprint (hex, colons optional, any
+    // case) of a certificate to accept although it fails the check.
+    std::string trustFingerprint;
 
     // Takes the options out of args, leaving the positional arguments in
     // order ("--" ends the options). False with a one-line reason on a bad

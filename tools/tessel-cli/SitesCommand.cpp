@@ -23,9 +23,9 @@ CommandRegistration<CSitesCommand> registration;
 
 const wchar_t* const DuplicateLabel = L"A site or group with this label already exists.";
 
-// Every field but the passwords, under the record's own names, and the
-// site's encoding of names.
-void WriteRecord(CJsonLineWriter& json, const SiteRecord& r, const SiteOptions& options)
+// Every field but the passwords, under the record's own names, with the
+// site's options (the encoding of names; for sites, encryption and trust).
+void WriteRecord(CJsonLineWriter& json, const SiteRecord& r, const SiteOptions* options)
 {
     json.BeginObject();
     json.Field("label", r.Label());
@@ -43,7 +43,14 @@ void WriteRecord(CJsonLineWriter& json, const SiteRecord& r, const SiteOptions& 
     json.Field("proxyUser", r.ProxyUser());
     json.Field("proxyPort", static_cast<int64_t>(r.ProxyPort()));
     json.Field("proxyMode", static_cast<int64_t>(r.ProxyMode()));
-    json.Field("encoding", platform::TextCodec::FromUtf8(nsFTP::CNameCodec::Name(options.Encoding())));
+    const SiteOptions none;
+    const SiteOptions& o = options ? *options : none;
+    json.Field("encoding", platform::TextCodec::FromUtf8(nsFTP::CNameCodec::Name(o.Encoding())));
+    if (!r.IsGroup())
+    {
+        json.Field("encryption", platform::TextCodec::FromLatin1(nsFTP::EncryptionName(o.Encryption())));
+        json.Field("trustedFingerprint", platform::TextCodec::FromLatin1(o.TrustedFingerprint()));
+    }
     json.EndObject();
 }
 
@@ -163,8 +170,8 @@ public:
         CSiteList sites;
         const bool whole = sites.LoadSites();
         CJsonLineWriter json(m_io.out);
-        for (int i = 0; i < static_cast<int>(sites.Sites().size()); ++i)
-            WriteRecord(json, *sites.SiteAt(i), *sites.OptionsAt(i));
+        for (int i = 0; i < sites.Count(); ++i)
+            WriteRecord(json, *sites.SiteAt(i), sites.OptionsAt(i));
         const int finished = Finish();
         if (whole)
             return finished;
@@ -184,10 +191,20 @@ public:
     int Add(const std::vector<std::string>& args)
     {
         SiteRecord record;
-        SiteOptions options;
+        // A new site requires TLS unless told otherwise.
+        SiteOptions options = SiteOptions::ForNewSite();
         bool haveLabel = false;
         for (size_t i = 1; i < args.size(); ++i)
         {
+            if (args[i] == "--encryption")
+            {
+                nsFTP::Encryption encryption = nsFTP::Encryption::Require;
+                if (i + 1 >= args.size() || !nsFTP::ParseEncryption(args[i + 1], encryption))
+                    return Usage("add: --encryption takes require, auto or plain");
+                options.SetEncryption(encryption);
+                ++i;
+                continue;
+            }
             if (args[i] == "--encoding")
             {
                 nsFTP::NameEncoding encoding = nsFTP::NameEncoding::Auto;
@@ -305,7 +322,7 @@ private:
         if (index < 0)
             return 1;
         CJsonLineWriter json(m_io.out);
-        WriteRecord(json, *sites.SiteAt(index), *sites.OptionsAt(index));
+        WriteRecord(json, *sites.SiteAt(index), sites.OptionsAt(index));
         return Finish();
     }
 

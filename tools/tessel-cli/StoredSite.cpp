@@ -33,7 +33,8 @@ bool FindStoredSite(const std::wstring& label, SiteRecord& site, SiteOptions& op
         return false;
     }
     site = *found;
-    options = *sites.OptionsAt(sites.FindIndex(label));
+    const SiteOptions* stored = sites.OptionsAt(sites.FindIndex(label));
+    options = stored ? *stored : SiteOptions();
     return true;
 }
 

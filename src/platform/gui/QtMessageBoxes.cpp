@@ -61,4 +61,9 @@ void QtMessageBoxes::SetOwner(QWidget* owner)
     g_owner = owner;
 }
 
+QWidget* QtMessageBoxes::Owner()
+{
+    return g_owner.data();
+}
+
 } // namespace platform

@@ -15,6 +15,7 @@ public:
     BoxAnswer Show(const std::wstring& text, BoxIcon icon, BoxButtons buttons) override;
     // Boxes are owned by this window when it is set (the main window).
     static void SetOwner(QWidget* owner);
+    static QWidget* Owner();
 };
 
 } // namespace platform

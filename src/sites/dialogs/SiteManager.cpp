@@ -3,6 +3,7 @@
 #include "SiteProp.h"
 #include "sites/SiteConnection.h"
 #include "sites/SiteList.h"
+#include "sites/SiteOptions.h"
 #include "sites/SiteRecord.h"
 
 #include "platform/Services.h"
@@ -239,13 +240,14 @@ void CSiteManager::OnConnect()
     if (!found || found->IsGroup())
         return;
     const SiteRecord site = *found;
-    const SiteOptions options = *m_connection.Sites().OptionsAt(m_connection.Sites().FindIndex(site.Label()));
+    const SiteOptions* stored = m_connection.Sites().OptionsAt(m_connection.Sites().FindIndex(site.Label()));
+    const SiteOptions options = stored ? *stored : SiteOptions();
     bool connected = false;
     m_connectButton->setEnabled(false);
     const bool ran = m_call->Run(L"Connecting to " + site.Host(),
                                  [&]
                                  {
-                                     connected = m_connection.Connect(site, options);
+                                     connected = m_connection.Connect(site, options, true);
                                      if (connected)
                                          m_connection.GoToInitialDirectory(site.Directory());
                                  });
@@ -303,8 +305,9 @@ void CSiteManager::OnNewSite()
     if (properties.exec() != QDialog::Accepted)
         return;
     SiteRecord record;
-    SiteOptions options;
-    properties.Store(record, options);
+    properties.Store(record);
+    SiteOptions options = SiteOptions::ForNewSite();
+    properties.StoreOptions(options);
     CSiteList& sites = m_connection.Sites();
     const int index = sites.AddSite(record, options);
     if (index < 0)
@@ -332,18 +335,23 @@ void CSiteManager::EditSite(QTreeWidgetItem* item, SiteRecord& record)
     const SiteOptions* listed = m_connection.Sites().OptionsAt(m_connection.Sites().FindIndex(oldText));
     const SiteOptions optionsBefore = listed ? *listed : SiteOptions();
     CSiteProp properties(m_connection, this);
-    properties.Load(record, optionsBefore);
+    properties.Load(record);
+    properties.LoadOptions(optionsBefore);
     if (properties.exec() != QDialog::Accepted)
         return;
     const int oldParent = record.ParentGroupId();
     const SiteRecord before = record;
     SiteRecord after = record;
+    properties.Store(after);
     SiteOptions optionsAfter = optionsBefore;
-    properties.Store(after, optionsAfter);
+    properties.StoreOptions(optionsAfter);
     // Written over what the file holds now, renamed in the same step, options
     // included; the listed record becomes what was stored.
     if (!m_connection.Sites().UpdateSite(oldText, before, after, optionsBefore, optionsAfter))
         return;
+    // The options follow the rename; only a change of the dialog's own is written.
+    if (!(options == optionsBefore))
+        sites.SetOptions(after.Label(), options);
 
     item->setText(0, QString::fromStdWString(record.Label()));
     if (record.ParentGroupId() == oldParent)

@@ -17,6 +17,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -42,7 +43,29 @@ QCheckBox* CheckBox(QWidget* parent, const char* caption, const char* name)
 }
 
 const QString FtpPrefix = QStringLiteral("ftp://");
+
+// The order of the Encryption list.
+constexpr nsFTP::Encryption EncryptionChoices[] = {nsFTP::Encryption::Require, nsFTP::Encryption::Auto,
+                                                   nsFTP::Encryption::Plain};
 } // namespace
+
+const char* CSiteProp::EncryptionCaption(nsFTP::Encryption encryption)
+{
+    switch (encryption)
+    {
+    case nsFTP::Encryption::Require:
+        return "Require explicit FTP over TLS";
+    case nsFTP::Encryption::Auto:
+        return "Use explicit FTP over TLS if available";
+    default:
+        return "Only use plain FTP (insecure)";
+    }
+}
+
+bool CSiteProp::ProxySendsPassword(int proxyMode)
+{
+    return proxyMode == 1 || proxyMode == 2 || proxyMode == 4 || proxyMode == 6 || proxyMode == 8;
+}
 
 CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
     : QDialog(parent), m_connection(connection), m_labelEdit(TextEdit(this, "label")),
@@ -54,7 +77,9 @@ CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
       m_directoryEdit(TextEdit(this, "directory")),
       m_keepAliveCheck(
           CheckBox(this, CDialogProfile::IsHandheld() ? "Keep Alive" : "Keep Connection Alive", "keepAlive")),
-      m_parentList(new QComboBox(this)), m_encodingList(new QComboBox(this))
+      m_parentList(new QComboBox(this)), m_encodingList(new QComboBox(this)),
+      m_encryptionList(new QComboBox(this)), m_trustedLabel(new QLabel(this)),
+      m_forgetButton(new QPushButton(QStringLiteral("Forget"), this)), m_proxyWarning(new QLabel(this))
 {
     // The handheld's dialog bears the title of the manager it belongs to.
     setWindowTitle(CDialogProfile::IsHandheld() ? QStringLiteral("Site Manager")
@@ -87,6 +112,28 @@ CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
     auto* hostForm = new QFormLayout(hostBox);
     hostForm->addRow(QStringLiteral("Host:"), m_hostEdit);
     hostForm->addRow(QStringLiteral("Port:"), m_portEdit);
+    m_encryptionList->setObjectName("encryption");
+    m_encryptionList->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_encryptionList->setMinimumContentsLength(8);
+    for (const nsFTP::Encryption choice : EncryptionChoices)
+        m_encryptionList->addItem(QString::fromUtf8(EncryptionCaption(choice)), static_cast<int>(choice));
+    hostForm->addRow(QStringLiteral("Encryption:"), m_encryptionList);
+    // The certificate trusted for this site, when the user chose one.
+    m_trustedLabel->setObjectName("trustedCertificate");
+    m_trustedLabel->setWordWrap(true);
+    m_trustedLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_forgetButton->setObjectName("forgetCertificate");
+    m_forgetButton->setAutoDefault(false);
+    connect(m_forgetButton, &QPushButton::clicked, this,
+            [this]
+            {
+                m_trustedFingerprint.clear();
+                ShowTrustedCertificate();
+            });
+    auto* trustedRow = new QHBoxLayout;
+    trustedRow->addWidget(m_trustedLabel, 1);
+    trustedRow->addWidget(m_forgetButton);
+    hostForm->addRow(trustedRow);
     hostForm->addRow(m_passiveCheck);
 
     auto* loginBox = new QGroupBox(QStringLiteral("Login Information"), this);
@@ -118,14 +165,49 @@ CSiteProp::CSiteProp(CSiteConnection& connection, QWidget* parent)
     proxyRow->addStretch();
     row->addWidget(buttons);
 
+    m_proxyWarning->setObjectName("proxyWarning");
+    m_proxyWarning->setWordWrap(true);
+
     auto* layout = new QVBoxLayout(CDialogProfile::Page(this));
     layout->addLayout(top);
     layout->addWidget(hostBox);
     layout->addWidget(loginBox);
     layout->addLayout(bottom);
+    layout->addWidget(m_proxyWarning);
     if (proxyRow != row)
         layout->addLayout(proxyRow);
     layout->addLayout(row);
+}
+
+void CSiteProp::LoadOptions(const SiteOptions& options)
+{
+    m_encryption = options.Encryption();
+    m_trustedFingerprint = options.TrustedFingerprint();
+    m_encoding = options.Encoding();
+}
+
+void CSiteProp::StoreOptions(SiteOptions& options) const
+{
+    options.SetEncryption(m_encryption);
+    options.SetTrustedFingerprint(m_trustedFingerprint);
+    options.SetEncoding(m_encoding);
+}
+
+void CSiteProp::ShowProxyWarning()
+{
+    m_proxyWarning->setText(
+        QStringLiteral("This proxy type logs on to the proxy with the proxy password. It is "
+                       "encrypted only if the proxy itself accepts AUTH TLS; otherwise it goes "
+                       "over the network in the clear."));
+    m_proxyWarning->setVisible(ProxySendsPassword(m_proxyMode));
+}
+
+void CSiteProp::ShowTrustedCertificate()
+{
+    m_trustedLabel->setText(QStringLiteral("Trusted certificate (SHA-256): ") +
+                            QString::fromStdString(m_trustedFingerprint));
+    m_trustedLabel->setVisible(!m_trustedFingerprint.empty());
+    m_forgetButton->setVisible(!m_trustedFingerprint.empty());
 }
 
 void CSiteProp::Load(const SiteRecord& site)
@@ -168,18 +250,6 @@ void CSiteProp::Store(SiteRecord& site) const
     site.SetProxyPassword(m_proxyPassword);
 }
 
-void CSiteProp::Load(const SiteRecord& site, const SiteOptions& options)
-{
-    Load(site);
-    m_encoding = options.Encoding();
-}
-
-void CSiteProp::Store(SiteRecord& site, SiteOptions& options) const
-{
-    Store(site);
-    options.SetEncoding(m_encoding);
-}
-
 bool CSiteProp::ReadInteger(QLineEdit* edit, long long minimum, long long maximum, int& value)
 {
     bool ok = false;
@@ -212,6 +282,9 @@ void CSiteProp::showEvent(QShowEvent* event)
     m_directoryEdit->setText(QString::fromStdWString(m_directory));
     m_keepAliveCheck->setChecked(m_keepAlive);
     m_encodingList->setCurrentIndex(std::max(0, m_encodingList->findData(static_cast<int>(m_encoding))));
+    m_encryptionList->setCurrentIndex(m_encryptionList->findData(static_cast<int>(m_encryption)));
+    ShowTrustedCertificate();
+    ShowProxyWarning();
 
     m_parentList->clear();
     m_parentList->addItem(QStringLiteral("No Parent Group"), -1);
@@ -271,6 +344,7 @@ void CSiteProp::accept()
     m_keepAlive = m_keepAliveCheck->isChecked();
     m_parentGroupId = m_parentList->currentData().toInt();
     m_encoding = static_cast<nsFTP::NameEncoding>(m_encodingList->currentData().toInt());
+    m_encryption = static_cast<nsFTP::Encryption>(m_encryptionList->currentData().toInt());
     QDialog::accept();
 }
 
@@ -289,4 +363,5 @@ void CSiteProp::OnProxy()
     m_proxyPort = proxy.m_port;
     m_proxyUser = proxy.m_user;
     m_proxyPassword = proxy.m_password;
+    ShowProxyWarning();
 }

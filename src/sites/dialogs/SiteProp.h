@@ -1,4 +1,5 @@
 #pragma once
+#include "ftp/Encryption.h"
 #include "ftp/NameCodec.h"
 
 #include <QDialog>
@@ -7,7 +8,9 @@
 class CSiteConnection;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 class SiteOptions;
 class SiteRecord;
 
@@ -23,10 +26,15 @@ public:
     // Copies the site's fields, proxy included, into the members and back.
     void Load(const SiteRecord& site);
     void Store(SiteRecord& site) const;
-    // The same with the options stored beside the record (the encoding);
-    // options the dialog does not show keep their values.
-    void Load(const SiteRecord& site, const SiteOptions& options);
-    void Store(SiteRecord& site, SiteOptions& options) const;
+    // The options the dialog edits (encryption, the trusted certificate, the
+    // encoding of names); other options pass through untouched.
+    void LoadOptions(const SiteOptions& options);
+    void StoreOptions(SiteOptions& options) const;
+    // The Encryption entries, in the order of nsFTP::Encryption's choices as listed.
+    static const char* EncryptionCaption(nsFTP::Encryption encryption);
+    // Proxy types that log on to the proxy with its password, which goes in
+    // the clear unless the proxy itself accepts AUTH TLS.
+    static bool ProxySendsPassword(int proxyMode);
 
     // Reads a whole number within [minimum, maximum] from the edit; otherwise
     // tells the user, puts the focus on the edit and answers false.
@@ -54,6 +62,11 @@ public:
     std::wstring m_proxyUser;
     std::wstring m_proxyPassword;
 
+    // New sites require TLS; a site stored before FTP over TLS loads as plain.
+    nsFTP::Encryption m_encryption = nsFTP::Encryption::Require;
+    // The certificate the user chose to trust; Forget empties it.
+    std::string m_trustedFingerprint;
+
     void accept() override;
 
 protected:
@@ -61,6 +74,8 @@ protected:
 
 private:
     void OnProxy();
+    void ShowProxyWarning();
+    void ShowTrustedCertificate();
 
     CSiteConnection& m_connection;
     QLineEdit* m_labelEdit;
@@ -75,4 +90,8 @@ private:
     QCheckBox* m_keepAliveCheck;
     QComboBox* m_parentList;
     QComboBox* m_encodingList;
+    QComboBox* m_encryptionList;
+    QLabel* m_trustedLabel;
+    QPushButton* m_forgetButton;
+    QLabel* m_proxyWarning;
 };

@@ -8,6 +8,8 @@
 #include "support/FileBytes.h"
 #include "support/ProcessRunner.h"
 #include "support/PyFtpdServer.h"
+#include "support/TempFolder.h"
+#include "support/TestPki.h"
 #include "support/TestServices.h"
 #include "widgets/TextDlg.h"
 
@@ -81,11 +83,19 @@ protected:
     }
     void TearDown() override { platform::Services::SetSettings(&testing_support::Settings()); }
 
-    void Store(const SiteRecord& record)
+    void Store(const SiteRecord& record, const SiteOptions& options = {})
     {
         CSiteList list;
         list.LoadSites();
-        ASSERT_GE(list.AddSite(record), 0);
+        ASSERT_GE(list.AddSite(record, options), 0);
+    }
+    SiteOptions StoredOptions(const std::wstring& label)
+    {
+        platform::QSettingsStore store(File());
+        CSiteList list(store);
+        list.LoadSites();
+        const SiteOptions* options = list.OptionsAt(list.FindIndex(label));
+        return options ? *options : SiteOptions();
     }
     void StoreGroup(const std::wstring& label, int number)
     {
@@ -236,6 +246,7 @@ TEST_F(SiteManager, NewGroupAndNewSiteAreShownAndStoredAtOnce)
     EXPECT_EQ(stored->ProxyPort(), 8021);
     EXPECT_EQ(stored->ProxyUser(), L"fu");
     EXPECT_EQ(stored->ProxyPassword(), L"fp");
+    EXPECT_EQ(StoredOptions(L"Files").Encryption(), nsFTP::Encryption::Require) << "new sites require TLS";
     EXPECT_TRUE(Boxes().Texts().empty());
 
     // A second manager reads the same tree back from the file.
@@ -715,4 +726,49 @@ TEST_F(SiteManagerConnect, AFailedConnectLeavesTheDialogOpen)
     EXPECT_FALSE(m_connection.IsConnected());
     EXPECT_FALSE(Boxes().Texts().empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// A self-signed server: the worker that logs on asks, the answer is kept
+// with the site, and the next connect asks nothing.
+TEST_F(SiteManager, ASelfSignedCertificateIsAskedAboutOnceAndRememberedWithTheSite)
+{
+    testing_support::TempFolder pkiFolder("tessel-pki");
+    testing_support::TestPki pki(pkiFolder.Path().string());
+    const auto identity = pki.Issue("self", {.selfSigned = true});
+    testing_support::PyFtpdOptions serverOptions;
+    serverOptions.tlsCert = identity.certFile;
+    serverOptions.tlsKey = identity.keyFile;
+    serverOptions.tlsRequired = true;
+    testing_support::PyFtpdServer server(serverOptions);
+    SiteRecord site;
+    site.SetLabel(L"Secure");
+    site.SetHost(L"127.0.0.1");
+    site.SetPort(server.Port());
+    site.SetLogin(L"tessel");
+    site.SetPassword(L"tessel-secret");
+    site.SetTimeout(5);
+    Store(site, SiteOptions::ForNewSite());
+    testing_support::CertificatePrompt().SetAnswer(true);
+
+    for (int round = 0; round < 2; ++round)
+    {
+        CSiteManager manager(m_connection);
+        QTimer::singleShot(0, &manager,
+                           [&]
+                           {
+                               Select(manager, "Secure");
+                               manager.ConnectButton()->click();
+                               if (manager.isVisible())
+                                   manager.reject();
+                           });
+        ASSERT_EQ(manager.exec(), QDialog::Accepted) << server.Log();
+        EXPECT_TRUE(m_connection.Security().encrypted);
+        m_connection.Disconnect();
+        const auto questions = testing_support::CertificatePrompt().Questions();
+        ASSERT_EQ(questions.size(), 1u) << "asked once, on the first connect";
+        EXPECT_EQ(std::string(questions[0].fingerprint.begin(), questions[0].fingerprint.end()),
+                  identity.fingerprint);
+        EXPECT_EQ(StoredOptions(L"Secure").TrustedFingerprint(), identity.fingerprint);
+        EXPECT_EQ(StoredOptions(L"Secure").Encryption(), nsFTP::Encryption::Require);
+    }
 }

@@ -1,12 +1,15 @@
 #include "sites/dialogs/SiteProp.h"
 #include "DialogDriver.h"
-#include "sites/dialogs/ProxyDlg.h"
 #include "sites/SiteConnection.h"
+#include "sites/SiteOptions.h"
+#include "sites/dialogs/ProxyDlg.h"
 #include "support/TestServices.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 using testing_support::Boxes;
@@ -303,4 +306,82 @@ TEST_F(SiteProp, AProxyModeFromAnEditedFileIsKeptUnlessChanged)
             ClickOk(d);
         });
     EXPECT_EQ(proxy.m_mode, 42);
+}
+
+TEST_F(SiteProp, EncryptionDefaultsToTlsForNewSitesAndToPlainForSitesStoredBeforeIt)
+{
+    struct Case
+    {
+        bool storedBefore;
+        QString shown;
+        int choose;
+        nsFTP::Encryption stored;
+    };
+    for (const Case& c : {Case{false, "Require explicit FTP over TLS", -1, nsFTP::Encryption::Require},
+                          Case{true, "Only use plain FTP (insecure)", -1, nsFTP::Encryption::Plain},
+                          Case{true, "Only use plain FTP (insecure)", 1, nsFTP::Encryption::Auto}})
+    {
+        CSiteProp dialog(m_connection);
+        dialog.Load(*m_connection.Sites().FindSite(L"Home"));
+        if (c.storedBefore)
+            dialog.LoadOptions(SiteOptions());
+        QStringList entries;
+        Run(dialog,
+            [&](QDialog& d)
+            {
+                auto* list = d.findChild<QComboBox*>("encryption");
+                for (int i = 0; i < list->count(); ++i)
+                    entries << list->itemText(i);
+                EXPECT_EQ(list->currentText(), c.shown);
+                if (c.choose >= 0)
+                    list->setCurrentIndex(c.choose);
+                ClickOk(d);
+            });
+        EXPECT_EQ(entries,
+                  QStringList({"Require explicit FTP over TLS", "Use explicit FTP over TLS if available",
+                               "Only use plain FTP (insecure)"}));
+        SiteOptions options;
+        dialog.StoreOptions(options);
+        EXPECT_EQ(options.Encryption(), c.stored);
+    }
+}
+
+TEST_F(SiteProp, ATrustedCertificateIsShownAndCanBeForgotten)
+{
+    CSiteProp dialog(m_connection);
+    dialog.m_label = L"Secure";
+    SiteOptions options = SiteOptions::ForNewSite();
+    options.SetTrustedFingerprint("AB:CD");
+    dialog.LoadOptions(options);
+    Run(dialog,
+        [&](QDialog& d)
+        {
+            auto* label = d.findChild<QLabel*>("trustedCertificate");
+            EXPECT_TRUE(label->isVisible());
+            EXPECT_TRUE(label->text().contains("AB:CD"));
+            d.findChild<QPushButton*>("forgetCertificate")->click();
+            EXPECT_FALSE(label->isVisible());
+            ClickOk(d);
+        });
+    dialog.StoreOptions(options);
+    EXPECT_EQ(options.TrustedFingerprint(), "");
+}
+
+TEST_F(SiteProp, ProxyTypesThatSendTheProxyPasswordSaySo)
+{
+    for (int mode = 0; mode <= 8; ++mode)
+    {
+        CSiteProp dialog(m_connection);
+        dialog.m_label = L"Behind a proxy";
+        dialog.m_proxyMode = mode;
+        bool warned = false;
+        Run(dialog,
+            [&](QDialog& d)
+            {
+                warned = d.findChild<QLabel*>("proxyWarning")->isVisible();
+                ClickOk(d);
+            });
+        const bool sends = mode == 1 || mode == 2 || mode == 4 || mode == 6 || mode == 8;
+        EXPECT_EQ(warned, sends) << "proxy mode " << mode;
+    }
 }
