@@ -1,19 +1,16 @@
-""
-    "A pyftpdlib server on a free loopback port, for tests.
+"""A pyftpdlib server on a free loopback port, for tests.
 
-    Usage : pyftpd_server.py
-                ROOT USER PASSWORD[--anonymous][--home PATH][--throttle BYTES][--encoding utf - 8 | latin - 1]
-                                  [--parent PID][--tls - cert FILE-- tls - key FILE[--tls - required]]
+Usage: pyftpd_server.py ROOT USER PASSWORD [--anonymous] [--home PATH] [--throttle BYTES]
+                         [--encoding utf-8|latin-1] [--parent PID]
+                         [--tls-cert FILE --tls-key FILE [--tls-required]]
 
-            Binds 127.0.0.1 port 0 and
-    prints the chosen port on stdout once it listens.With-- home,
-    sessions start in PATH(a folder inside ROOT, named as the client sees it) instead of "/".With
-        -- encoding latin
-        - 1 the handler speaks Latin - 1 as old servers do : command lines are read,
-    and replies and listings written,
-    one byte per character(a name with characters past U + 00FF lists with "?");
-the files on disk keep UTF - 8 names.With-- tls -
-    cert the server speaks FTP over TLS(AUTH TLS, PBSZ, PROT; python3 - openssl); --tls-required
+Binds 127.0.0.1 port 0 and prints the chosen port on stdout once it listens.
+With --home, sessions start in PATH (a folder inside ROOT, named as the
+client sees it) instead of "/". With --encoding latin-1 the handler speaks
+Latin-1 as old servers do: command lines are read, and replies and listings
+written, one byte per character (a name with characters past U+00FF lists
+with "?"); the files on disk keep UTF-8 names. With --tls-cert the server
+speaks FTP over TLS (AUTH TLS, PBSZ, PROT; python3-openssl); --tls-required
 refuses plain logons and data connections. Logs to stderr. Exits when the process PID (its starter) is gone, so a test
 program that crashes leaves no server behind.
 """
@@ -105,11 +102,11 @@ def main():
     handler = speak_latin1(Handler) if args.encoding == "latin-1" else Handler
     handler.authorizer = authorizer
     handler.banner = "Tessel test server ready."
-#Active mode : data connections to the client's own loopback address.
+    # Active mode: data connections to the client's own loopback address.
     handler.permit_foreign_addresses = False
     if args.throttle > 0:
-#Data connections move at most this many bytes a second each way, so
-#a test can act while a transfer is surely still running.
+        # Data connections move at most this many bytes a second each way, so
+        # a test can act while a transfer is surely still running.
         dtp = ThrottledDTPHandler
         if args.tls_cert:
             raise SystemExit("--throttle and --tls-cert do not go together")
