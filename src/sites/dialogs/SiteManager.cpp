@@ -349,9 +349,6 @@ void CSiteManager::EditSite(QTreeWidgetItem* item, SiteRecord& record)
     // included; the listed record becomes what was stored.
     if (!m_connection.Sites().UpdateSite(oldText, before, after, optionsBefore, optionsAfter))
         return;
-    // The options follow the rename; only a change of the dialog's own is written.
-    if (!(options == optionsBefore))
-        sites.SetOptions(after.Label(), options);
 
     item->setText(0, QString::fromStdWString(record.Label()));
     if (record.ParentGroupId() == oldParent)
