@@ -92,6 +92,7 @@ protected:
             .On("PASS p", "230 Welcome.\r\n")
             .On("PBSZ 0", "200 PBSZ=0\r\n")
             .On("PROT P", "200 Protection set.\r\n")
+            .On("FEAT", "500 ?\r\n")
             .On("PWD", "257 \"/\"\r\n");
     }
 
@@ -133,6 +134,7 @@ TEST_F(TlsLogonTest, ARefusedAuthTlsEndsARequiredLogonBeforeUserAndGoesPlainWhen
         if (c.logsOn)
             plain.On("USER u", "331 Password.\r\n")
                 .On("PASS p", "230 Welcome.\r\n")
+                .On("FEAT", "500 ?\r\n")
                 .On("PWD", "257 \"/\"\r\n");
         plain.Start();
         CFTPClient engine(std::make_unique<nsSocket::CBlockingSocket>());
@@ -211,6 +213,7 @@ TEST_F(TlsLogonTest, ACertificateThatFailsTheCheckIsAskedAboutOrRefusedWithItsOw
             tls.On("USER u", "230 Welcome.\r\n")
                 .On("PBSZ 0", "200 PBSZ=0\r\n")
                 .On("PROT P", "200 Protection set.\r\n")
+                .On("FEAT", "500 ?\r\n")
                 .On("PWD", "257 \"/\"\r\n");
         tls.Start();
         CFTPClient engine(std::make_unique<nsSocket::CBlockingSocket>());
@@ -310,6 +313,7 @@ TEST_F(TlsLogonTest, ARenegotiationIsRefusedWithItsOwnMessage)
         .On("PASS p", "230 Welcome.\r\n")
         .On("PBSZ 0", "200 PBSZ=0\r\n")
         .On("PROT P", "200 Protection set.\r\n")
+        .On("FEAT", "500 ?\r\n")
         .On("PWD", "")
         .Renegotiate()
         .Send("257 \"/\"\r\n");
@@ -334,6 +338,7 @@ TEST_F(TlsLogonTest, EveryProxyTypeLogsOnOverTlsThroughAProxyThatAcceptsAuthTls)
             proxy.OnAny(std::string(reply) + " Next.\r\n");
         proxy.On("PBSZ 0", "200 PBSZ=0\r\n")
             .On("PROT P", "200 Protection set.\r\n")
+            .On("FEAT", "500 ?\r\n")
             .On("PWD", "257 \"/\"\r\n");
         proxy.Start();
         CFTPClient engine(std::make_unique<nsSocket::CBlockingSocket>());
