@@ -21,9 +21,10 @@ CTlsContext::CTlsContext()
     // Large writes go out in as few calls as OpenSSL allows.
     SSL_CTX_set_mode(m_context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     // Reads take whatever the socket holds, several records at a time, instead
-    // of a record's header and body in two calls each.
+    // of a record's header and body in two calls each; the buffer matches the
+    // jobs' 256 KiB blocks, so a block is mostly one read from the socket.
     SSL_CTX_set_read_ahead(m_context, 1);
-    SSL_CTX_set_default_read_buffer_len(m_context, 64 * 1024);
+    SSL_CTX_set_default_read_buffer_len(m_context, 256 * 1024);
     // A missing trust store only means that every certificate is asked about.
     SSL_CTX_set_default_verify_paths(m_context);
     ERR_clear_error();
