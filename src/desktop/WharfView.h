@@ -111,7 +111,6 @@ public slots:
     void RestartKeepAlive();
 
 private:
-    bool RunSiteManager(QWidget* parent, std::wstring& title);
     // The browser's rows or folder changed: the chooser and the list follow.
     void OnBrowserChanged();
     void FillFolders();

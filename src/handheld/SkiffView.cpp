@@ -217,18 +217,9 @@ CBrowserListModel& CSkiffView::CurrentModel()
 void CSkiffView::SetSiteManagerRunner(SiteManagerRunner runner)
 {
     if (!runner)
-        runner = [this](CSiteConnection&, QWidget* parent, std::wstring& title)
-        { return RunSiteManager(parent, title); };
+        runner = [this](CSiteConnection& connection, QWidget* parent, std::wstring& title)
+        { return CSiteManager::Run(connection, parent, &m_doc.Call(), title); };
     m_siteManager = std::move(runner);
-}
-
-bool CSkiffView::RunSiteManager(QWidget* parent, std::wstring& title)
-{
-    CSiteManager manager(Connection(), parent, &m_doc.Call());
-    if (manager.exec() != QDialog::Accepted)
-        return false;
-    title = manager.ResultText();
-    return true;
 }
 
 void CSkiffView::SetKeepAlivePeriod(int milliseconds)

@@ -152,7 +152,6 @@ private:
     void OnStopped();
     // The connection changed: files copied from the server are not this one's.
     void ForgetRemoteCopies();
-    bool RunSiteManager(QWidget* parent, std::wstring& title);
     void SetUpList(CListCtrlEx& list, CBrowserListModel& model, bool remote);
 
     CSkiffDoc& m_doc;

@@ -107,6 +107,15 @@ CSiteManager::CSiteManager(CSiteConnection& connection, QWidget* parent, CEngine
     m_connection.Sites().TellDamageOnce();
 }
 
+bool CSiteManager::Run(CSiteConnection& connection, QWidget* parent, CEngineCall* call, std::wstring& title)
+{
+    CSiteManager manager(connection, parent, call);
+    if (manager.exec() != QDialog::Accepted)
+        return false;
+    title = manager.ResultText();
+    return true;
+}
+
 CSiteManager::~CSiteManager() = default;
 
 void CSiteManager::accept()

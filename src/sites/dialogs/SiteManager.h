@@ -31,6 +31,9 @@ public:
     explicit CSiteManager(CSiteConnection& connection, QWidget* parent = nullptr,
                           CEngineCall* call = nullptr);
     ~CSiteManager() override;
+    // Runs the dialog modally; true when it connected, with the title text of
+    // the site (ResultText).
+    static bool Run(CSiteConnection& connection, QWidget* parent, CEngineCall* call, std::wstring& title);
 
     const std::wstring& ResultText() const { return m_resultText; }
 
